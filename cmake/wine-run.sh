@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Runs a Windows program under the build tree's private 32-bit Wine prefix.
+# UVD_WINEPREFIX names the prefix; scripts/wine-env.sh creates it and starts wineserver.
+set -u
+export WINEARCH=win32
+export WINEPREFIX="${UVD_WINEPREFIX:?set UVD_WINEPREFIX (scripts/wine-env.sh)}"
+export WINEDEBUG="${WINEDEBUG:--all,err+module}"
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+exec wine "$@"

@@ -1,0 +1,69 @@
+#include "filter/cpu_features.h"
+
+#include <atomic>
+#include <cstdlib>
+
+#if defined(__i386__) || defined(__x86_64__)
+#include <cpuid.h>
+#endif
+
+namespace {
+
+#if defined(__i386__) || defined(__x86_64__)
+uint32_t ReadXcr0()
+{
+    uint32_t eax, edx;
+    __asm__ volatile("xgetbv" : "=a"(eax), "=d"(edx) : "c"(0));
+    return eax;
+}
+
+uint32_t Detect()
+{
+    unsigned a, b, c, d;
+    if (!__get_cpuid(1, &a, &b, &c, &d))
+        return 0;
+    uint32_t features = 0;
+    if (d & bit_SSE2)
+        features |= kCpuSSE2;
+    if (c & bit_SSSE3)
+        features |= kCpuSSSE3;
+    if (c & bit_SSE4_1)
+        features |= kCpuSSE41;
+    // AVX2 needs the OS to save the upper register halves (OSXSAVE and XCR0 bits 1 and 2).
+    const bool osSavesYmm = (c & bit_OSXSAVE) && (ReadXcr0() & 6) == 6;
+    if (osSavesYmm && __get_cpuid_max(0, nullptr) >= 7) {
+        __cpuid_count(7, 0, a, b, c, d);
+        if (b & bit_AVX2)
+            features |= kCpuAVX2;
+    }
+    return features;
+}
+#else
+uint32_t Detect() { return 0; }
+#endif
+
+uint32_t InitialMask()
+{
+    const char* text = std::getenv("UVD_CPU_MASK");
+    if (!text || !*text)
+        return ~0u;
+    return static_cast<uint32_t>(std::strtoul(text, nullptr, 0));
+}
+
+std::atomic<uint32_t>& Mask()
+{
+    static std::atomic<uint32_t> mask{InitialMask()};
+    return mask;
+}
+
+}  // namespace
+
+uint32_t DetectCpuFeatures()
+{
+    static const uint32_t features = Detect();
+    return features;
+}
+
+uint32_t CpuFeatures() { return DetectCpuFeatures() & Mask().load(std::memory_order_relaxed); }
+
+void SetCpuFeatureMask(uint32_t mask) { Mask().store(mask, std::memory_order_relaxed); }

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstdint>
+
+// Instruction-set bits. Kernel choice is made once per stream from CpuFeatures().
+enum CpuFeature : uint32_t {
+    kCpuSSE2 = 1u << 0,
+    kCpuSSSE3 = 1u << 1,
+    kCpuSSE41 = 1u << 2,
+    kCpuAVX2 = 1u << 3,
+};
+
+// What the processor (and the operating system, for AVX state) supports, detected once.
+uint32_t DetectCpuFeatures();
+
+// DetectCpuFeatures() limited by the mask, so tests and benchmarks can force the portable path or any
+// vectorised variant on one machine. The mask starts as the environment variable UVD_CPU_MASK
+// (decimal or 0x hex) when it is set, else all ones.
+uint32_t CpuFeatures();
+void SetCpuFeatureMask(uint32_t mask);

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs everything the build, the tests and the main job need on a Debian 12 machine.
+# Idempotent: when every package is already there it only checks and returns in a second.
+set -euo pipefail
+
+packages=(
+  g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 wine64 xvfb xauth
+  cmake ninja-build g++ googletest libgtest-dev libbenchmark-dev
+  clang libclang-rt-14-dev imagemagick python3-skimage python3-numpy fonts-wine locales
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "setup: missing packages (${missing[*]}); run as root to install them" >&2
+    exit 1
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+  fi
+  apt-get update -q
+  apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/calling_convention.h"
+#include "platform/critical_section.h"
+#include "settings/ini_file.h"
+#include "settings/settings_location.h"
+
+struct ChannelRecord {
+    int64_t ChannelId;      // 0 = the COMMON record
+    int32_t MedianWndSize;  // 1..30, default 15
+    uint32_t ProcEnable;    // non-zero = on, default 0
+};
+static_assert(sizeof(ChannelRecord) == 16, "ChannelRecord is a plain 16-byte record");
+
+// The host's channel check: non-zero while the host still knows the channel.
+using ChannelCheckProc = int(UVD_CDECL*)(int64_t channelId);
+
+struct DlgPoint {
+    int32_t x;
+    int32_t y;
+};
+
+// Per-channel settings in common or individual mode, the live values in force, the dialog's snapshot
+// and its position; loaded at Init and saved at Shutdown.
+class CChannelSettings {
+public:
+    CChannelSettings(CCriticalSection& lock);
+
+    // Init: the location texts are filled from the given location (LocateSettingsFile on Windows).
+    void LoadSettings(const SettingsLocation& location, ChannelCheckProc check);
+    void SaveSettings();
+
+    // Video thread, caller holds the lock. Non-zero when the current channel changed.
+    int SwitchChannel(int64_t channelId);
+
+    // Dialog operations; each takes the lock itself.
+    void BeginEdit();
+    void RevertEdit();
+    void SetIndividual(int bIndividual);
+    int IsIndividual() const;
+    void GetDlgPos(DlgPoint* point) const;
+    void SetDlgPos(const DlgPoint* point);
+
+    // Live values: single 32-bit atomic loads and stores, so the dialog may write them without the lock.
+    int32_t LiveWndSize() const;
+    uint32_t LiveEnable() const;
+    void SetLiveWndSize(int32_t size);
+    void SetLiveEnable(uint32_t enable);
+
+    // Read-only views for tests and for checks of the tables' consistency.
+    const std::vector<ChannelRecord>& Records() const { return m_Records; }
+    const std::vector<ChannelRecord>& Snapshot() const { return m_Snapshot; }
+    int32_t CurrentIndex() const { return m_nCurrent; }
+    const ChannelRecord& DefaultRecord() const { return m_Default; }
+    const SettingsLocation& Location() const { return m_Location; }
+
+private:
+    void StoreLive();
+    void FetchLive();
+    ChannelRecord* RecordInForce();
+
+    CCriticalSection& m_Lock;
+    ChannelRecord m_Live{0, 15, 0};
+    DlgPoint m_ptDlgPos{-100, -100};
+    int32_t m_bCommon = 1;
+    ChannelRecord m_Default{0, 15, 0};
+    std::vector<ChannelRecord> m_Records;
+    std::vector<ChannelRecord> m_Snapshot;
+    int32_t m_nCurrent = -1;
+    ChannelCheckProc m_pfnChannelCheck = nullptr;
+    CIniFile m_Ini;
+    SettingsLocation m_Location;
+    bool m_bHadDefaultSection = false;  // a loaded DEFAULT section is written back
+};
