@@ -35,3 +35,17 @@ function(uvd_enable_isa isa)
   endif()
   set_source_files_properties(${ARGN} PROPERTIES COMPILE_OPTIONS "${flag}")
 endfunction()
+
+if(UVD_FUZZ)
+  # Every library of the fuzz tree carries coverage and the sanitizers; targets add the libFuzzer driver.
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+# uvd_add_fuzzer(<name> SOURCES ... [LIBS ...]): a libFuzzer executable fuzz_<name>.
+function(uvd_add_fuzzer name)
+  cmake_parse_arguments(F "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(fuzz_${name} ${F_SOURCES})
+  target_link_libraries(fuzz_${name} PRIVATE ${F_LIBS})
+  target_link_options(fuzz_${name} PRIVATE -fsanitize=fuzzer)
+endfunction()

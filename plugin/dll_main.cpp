@@ -1,0 +1,13 @@
+#include <windows.h>
+
+#include "plugin/module_objects.h"
+
+extern "C" __attribute__((force_align_arg_pointer)) BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason,
+                                                                          LPVOID)
+{
+    if (reason == DLL_PROCESS_ATTACH) {
+        DisableThreadLibraryCalls(instance);
+        theApp.OnProcessAttach(instance);
+    }
+    return TRUE;
+}

@@ -1,0 +1,107 @@
+#!/usr/bin/env bash
+# The test command: installs what is missing, builds every tree and runs every test.
+#   native    g++ with AddressSanitizer and UndefinedBehaviorSanitizer: the portable core's unit tests
+#   tsan      g++ with ThreadSanitizer: the thread stress of the settings and the frame path
+#   win32     mingw-w64 i686: the DLL, the test host and the Windows tests, run under Wine and Xvfb
+#   fuzz      clang with libFuzzer: each target for UVD_FUZZ_SECONDS (default 60)
+# UVD_TREES limits the trees (e.g. UVD_TREES="native win32").
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build="$root/build"
+trees="${UVD_TREES:-native tsan win32 fuzz}"
+fuzz_seconds="${UVD_FUZZ_SECONDS:-60}"
+jobs="${UVD_JOBS:-$(nproc)}"
+
+bash "$root/scripts/setup.sh"
+
+summary=()
+passed=0
+failed=0
+
+record() {  # record <tree> <ctest log>
+  local line p t
+  line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$2" | tail -n1 || true)
+  if [ -z "$line" ]; then
+    summary+=("$1: no test summary")
+    failed=$((failed + 1))
+    return
+  fi
+  t=$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$line")
+  f=$(sed -E 's/.*tests passed, ([0-9]+) tests? failed.*/\1/' <<<"$line")
+  passed=$((passed + t - f))
+  failed=$((failed + f))
+  summary+=("$1: $line")
+}
+
+configure() {  # configure <dir> <cmake args...>
+  local dir="$1"
+  shift
+  cmake -S "$root" -B "$dir" -G Ninja "$@" >"$dir.configure.log" 2>&1 || { cat "$dir.configure.log"; return 1; }
+}
+
+mkdir -p "$build"
+status=0
+
+for tree in $trees; do
+  echo "=== $tree tree"
+  case "$tree" in
+    native)
+      configure "$build/native" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DUVD_SANITIZE=ON -DUVD_BENCH=OFF
+      cmake --build "$build/native" -j"$jobs"
+      ctest --test-dir "$build/native" -j"$jobs" --output-on-failure 2>&1 | tee "$build/native.ctest.log" || status=1
+      record native "$build/native.ctest.log"
+      ;;
+    tsan)
+      configure "$build/tsan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DUVD_TSAN=ON -DUVD_BENCH=OFF
+      cmake --build "$build/tsan" -j"$jobs"
+      ctest --test-dir "$build/tsan" -j"$jobs" -L threads --output-on-failure 2>&1 | tee "$build/tsan.ctest.log" || status=1
+      record tsan "$build/tsan.ctest.log"
+      ;;
+    win32)
+      configure "$build/win32" -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$root/cmake/i686-mingw.cmake"
+      cmake --build "$build/win32" -j"$jobs"
+      # shellcheck source=wine-env.sh
+      source "$root/scripts/wine-env.sh"
+      uvd_wine_up "$build/win32/wineprefix"
+      ctest --test-dir "$build/win32" -j"$jobs" --output-on-failure 2>&1 | tee "$build/win32.ctest.log" || status=1
+      uvd_wine_down
+      record win32 "$build/win32.ctest.log"
+      ;;
+    fuzz)
+      CC=clang CXX=clang++ configure "$build/fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DUVD_FUZZ=ON
+      cmake --build "$build/fuzz" -j"$jobs"
+      fuzz_ok=0
+      fuzz_bad=0
+      for target in "$build"/fuzz/fuzz/*/fuzz_*; do
+        [ -x "$target" ] || continue
+        name=$(basename "$target")
+        corpus="$root/fuzz/${name#fuzz_}/corpus"
+        work="$build/fuzz/corpus-$name"
+        mkdir -p "$work"
+        echo "--- $name for ${fuzz_seconds}s"
+        if "$target" -max_total_time="$fuzz_seconds" -print_final_stats=1 -artifact_prefix="$build/fuzz/$name-" \
+             "$work" "$corpus" >"$build/fuzz/$name.log" 2>&1; then
+          grep -E '^stat::number_of_executed_units' "$build/fuzz/$name.log" || true
+          fuzz_ok=$((fuzz_ok + 1))
+        else
+          tail -n 40 "$build/fuzz/$name.log"
+          fuzz_bad=$((fuzz_bad + 1))
+          status=1
+        fi
+      done
+      passed=$((passed + fuzz_ok))
+      failed=$((failed + fuzz_bad))
+      summary+=("fuzz: $fuzz_ok targets clean, $fuzz_bad failed")
+      ;;
+    *)
+      echo "unknown tree $tree" >&2
+      exit 2
+      ;;
+  esac
+done
+
+echo "=== summary"
+printf '%s\n' "${summary[@]}"
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ] && [ "$status" -eq 0 ]
