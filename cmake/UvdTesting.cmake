@@ -17,3 +17,14 @@ function(uvd_add_gtest name)
   endif()
   set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${T_LABELS}")
 endfunction()
+
+if(WIN32)
+  # uvd_use_plugin_dll(<test>): the test loads the real DLL from the build tree. Each such test runs
+  # from a folder of its own, so the Plugins folder beside it (its settings file) is its own too.
+  function(uvd_use_plugin_dll name)
+    add_dependencies(${name} RPX_UVDenoise)
+    target_link_libraries(${name} PRIVATE uvd_host_harness)
+    set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/${name}.d)
+    target_compile_definitions(${name} PRIVATE "UVD_DLL_UNIX_PATH=\"$<TARGET_FILE:RPX_UVDenoise>\"")
+  endfunction()
+endif()
