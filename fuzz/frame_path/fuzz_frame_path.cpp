@@ -52,8 +52,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     settings.SetLiveWndSize(count);
     dispatcher.StartStream(width, height, format, CpuFeatures());
 
-    const bool plausible = width > 0 && height > 0 && width <= 200 && height <= 120;
-    const size_t frameBytes = plausible ? static_cast<size_t>(width) * height * (format == 1 ? 3 : 2) : 64;
+    // The host's frame always holds the stream's bytes; past a few megabytes only a refused stream is
+    // played, with a small buffer that must not be touched.
+    const int64_t streamBytes =
+        width > 0 && height > 0 ? int64_t{width} * height * (format == 1 ? 3 : 2) : 0;
+    const bool fits = streamBytes > 0 && streamBytes <= (8 << 20);
+    if (!fits && dispatcher.CanFilter())
+        return 0;
+    const size_t frameBytes = fits ? static_cast<size_t>(streamBytes) : 64;
     std::vector<uint8_t> frame(frameBytes);
     for (size_t i = 0; i < frameBytes; ++i)
         frame[i] = size ? data[i % size] : static_cast<uint8_t>(i);
