@@ -3,6 +3,7 @@
 //
 //   kestrova_host --format yuy2|rgb24 --size WxH --in FILE --out FILE
 //                 [--dll PATH] [--channels ID:NAME,ID:NAME...] [--switch-every N] [--aligned]
+//   kestrova_host --no-frames [--dll PATH]      (Init and Shutdown only: the settings file's round trip)
 //
 // Channels are given to the frames in turn, switching every N frames (default: every frame keeps the first).
 
@@ -32,6 +33,7 @@ struct Options {
     std::vector<Channel> channels{{1, "Channel 1"}};
     long switchEvery = 0;
     bool aligned = false;
+    bool noFrames = false;
 };
 
 int UVD_CDECL KnowsEveryChannel(int64_t) { return 1; }
@@ -68,8 +70,8 @@ bool ParseArgs(int argc, char** argv, Options& o)
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-        if (arg == "--aligned") {
-            o.aligned = true;
+        if (arg == "--aligned" || arg == "--no-frames") {
+            (arg == "--aligned" ? o.aligned : o.noFrames) = true;
             continue;
         }
         if (!value)
@@ -94,6 +96,8 @@ bool ParseArgs(int argc, char** argv, Options& o)
         else
             return false;
     }
+    if (o.noFrames)
+        return true;
     return o.format >= 0 && o.width > 0 && o.height > 0 && !o.in.empty() && !o.out.empty();
 }
 
@@ -116,6 +120,11 @@ int main(int argc, char** argv)
     if (!host.Load(options.dll)) {
         std::fprintf(stderr, "kestrova_host: cannot load %s\n", options.dll.c_str());
         return 3;
+    }
+    if (options.noFrames) {
+        host.Init(KnowsEveryChannel);
+        host.Shutdown();
+        return 0;
     }
     FILE* in = std::fopen(options.in.c_str(), "rb");
     FILE* out = std::fopen(options.out.c_str(), "wb");
