@@ -1,0 +1,14 @@
+#pragma once
+
+#include <cstdint>
+
+#include "filter/frame_size.h"
+
+// Every implementation of the two conversions, with the signatures of RgbToYuy2 and Yuy2ToRgb.
+// ChooseRgbConversionKernels picks one pair; tests and benchmarks call them directly.
+void RgbToYuy2_C(const uint8_t* rgb, uint8_t* yuy2, const FrameSize* size);
+void Yuy2ToRgb_C(const uint8_t* yuy2, uint8_t* rgb, const FrameSize* size);
+
+// Need SSE2; their translation unit is the only one compiled with it.
+void RgbToYuy2_SSE2(const uint8_t* rgb, uint8_t* yuy2, const FrameSize* size);
+void Yuy2ToRgb_SSE2(const uint8_t* yuy2, uint8_t* rgb, const FrameSize* size);
