@@ -1,0 +1,125 @@
+// What the plug-in does when its settings file misbehaves: it never crashes, falls back to defaults or keeps
+// using what it read, and never leaves the old file shortened or mixed.
+
+#include <gtest/gtest.h>
+
+#include "tests/common/definition_reference.h"
+#include "tests/win32/plugin_fixture.h"
+
+namespace {
+
+constexpr int kWidth = 16, kHeight = 12;
+const std::string kSettings = "[DIALOG]\r\nDlgWndPosX=-100\r\nDlgWndPosY=-100\r\n[SETTINGS]\r\nCommon=1\r\n"
+                              "[COMMON]\r\nMedianWndSize=3\r\nProcEnable=1\r\n";
+
+std::vector<std::string> FilesIn(const std::string& folder)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            names.push_back(found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return names;
+}
+
+class SettingsFileFaults : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        SetFileAttributesA(fixture::SettingsPath().c_str(), FILE_ATTRIBUTE_NORMAL);
+        fixture::RemoveSettings();
+        for (const std::string& name : FilesIn(fixture::ExeFolder() + "Plugins\\"))
+            DeleteFileA((fixture::ExeFolder() + "Plugins\\" + name).c_str());
+    }
+    void TearDown() override { SetFileAttributesA(fixture::SettingsPath().c_str(), FILE_ATTRIBUTE_NORMAL); }
+
+    // Init, one frame of a new channel (so the save has something new to write), Shutdown.
+    int RunOnce()
+    {
+        if (!host.Load(fixture::PluginDllPath()))
+            return -1;
+        host.Init(fixture::KnowsEveryChannel);
+        host.StartStream(kWidth, kHeight, 0);
+        std::vector<uint8_t> frame = fixture::RandomBytes(kWidth * kHeight * 2, 4);
+        const std::vector<uint8_t> input = frame;
+        host.ProcessFrame(frame.data(), 4242, "New");
+        host.StopStream();
+        host.Shutdown();
+        host.Unload();
+        if (frame == input)
+            return 0;
+        return frame == reference::ChromaMedian(input, kWidth, kHeight, 3) ? 3 : -2;
+    }
+
+    KestrovaHost host;
+};
+
+TEST_F(SettingsFileFaults, ReadOnlyFileIsReadAndLeftAsItWas)
+{
+    fixture::WriteSettings(kSettings);
+    SetFileAttributesA(fixture::SettingsPath().c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(RunOnce(), 3);
+    EXPECT_EQ(fixture::ReadSettings(), kSettings);
+    EXPECT_EQ(FilesIn(fixture::ExeFolder() + "Plugins\\"), std::vector<std::string>{"RPX_UVDenoise.ini"})
+        << "no temporary file left behind";
+}
+
+TEST_F(SettingsFileFaults, FileHeldOpenWithoutSharingKeepsTheOldFileWhole)
+{
+    fixture::WriteSettings(kSettings);
+    ASSERT_TRUE(host.Load(fixture::PluginDllPath()));
+    host.Init(fixture::KnowsEveryChannel);
+    std::vector<uint8_t> frame(kWidth * kHeight * 2, 100);
+    host.StartStream(kWidth, kHeight, 0);
+    host.ProcessFrame(frame.data(), 99, "Ninety-nine");
+    host.StopStream();
+
+    HANDLE held = CreateFileA(fixture::SettingsPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    host.Shutdown();
+    CloseHandle(held);
+    host.Unload();
+
+    EXPECT_EQ(fixture::ReadSettings(), kSettings);
+    EXPECT_EQ(FilesIn(fixture::ExeFolder() + "Plugins\\"), std::vector<std::string>{"RPX_UVDenoise.ini"});
+}
+
+TEST_F(SettingsFileFaults, PluginsFolderThatCannotBeMadeGivesDefaults)
+{
+    const std::string blocker = fixture::ExeFolder() + "Plugins";
+    RemoveDirectoryA(blocker.c_str());
+    std::ofstream(blocker) << "a file where the folder should be";
+    EXPECT_EQ(RunOnce(), 0) << "defaults: filtering off";
+    EXPECT_FALSE(GetFileAttributesA(blocker.c_str()) & FILE_ATTRIBUTE_DIRECTORY);
+    DeleteFileA(blocker.c_str());
+}
+
+TEST_F(SettingsFileFaults, SeveralMegabytesAreReadAndSavedInTheStoresOwnForm)
+{
+    std::string text = kSettings + "[900]\r\nNote=" + std::string(3 << 20, 'n') + "\r\nMedianWndSize=5\r\nProcEnable=1\r\n";
+    for (int id = 1000; id < 1400; ++id)
+        text += "[" + std::to_string(id) + "]\r\nMedianWndSize=7\r\nProcEnable=0\r\n";
+    fixture::WriteSettings(text);
+    EXPECT_EQ(RunOnce(), 3);
+    const std::string saved = fixture::ReadSettings();
+    EXPECT_EQ(saved.find("Note="), std::string::npos);
+    EXPECT_NE(saved.find("[900]\r\nMedianWndSize=5\r\nProcEnable=1\r\n"), std::string::npos);
+    EXPECT_NE(saved.find("[1399]\r\nMedianWndSize=7\r\nProcEnable=0\r\n[4242]\r\n"), std::string::npos);
+}
+
+TEST_F(SettingsFileFaults, RandomBytesGiveDefaultsAndAFreshFile)
+{
+    const std::vector<uint8_t> noise = fixture::RandomBytes(64 << 10, 77);
+    fixture::WriteSettings(std::string(noise.begin(), noise.end()));
+    EXPECT_GE(RunOnce(), 0);
+    const std::string saved = fixture::ReadSettings();
+    EXPECT_EQ(saved.rfind("[DIALOG]\r\nDlgWndPosX=", 0), 0u) << saved.substr(0, 80);
+    EXPECT_NE(saved.find("[4242]\r\n"), std::string::npos);
+}
+
+}  // namespace
