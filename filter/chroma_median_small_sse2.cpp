@@ -1,0 +1,110 @@
+// Selection networks for the small windows: the count rows of each window stay in registers as the walk
+// moves down, and the rank-h value is a handful of unsigned byte min/max operations.
+
+#include "filter/chroma_median_sse2_columns.h"
+#include "filter/chroma_median_variants.h"
+
+namespace {
+
+using chroma_sse2::ClampedRows;
+using chroma_sse2::ForEachColumn;
+using chroma_sse2::kColumnBytes;
+
+inline __m128i Min(__m128i x, __m128i y) { return _mm_min_epu8(x, y); }
+inline __m128i Max(__m128i x, __m128i y) { return _mm_max_epu8(x, y); }
+
+// Middle of three: the larger of the pair's minimum and the smaller of its maximum and the third.
+inline __m128i Median3(__m128i x, __m128i y, __m128i z) { return Max(Min(x, y), Min(Max(x, y), z)); }
+
+// Each network gets the window's rows top to bottom, w[0] being row r - a.
+struct Rank1Of2 {
+    static constexpr int kCount = 2;
+    static __m128i Select(const __m128i* w) { return Max(w[0], w[1]); }
+};
+
+struct Rank1Of3 {
+    static constexpr int kCount = 3;
+    static __m128i Select(const __m128i* w) { return Median3(w[0], w[1], w[2]); }
+};
+
+// Rank 2 of 4 is the second largest: the larger of the two pairs' smaller maximum and larger minimum.
+struct Rank2Of4 {
+    static constexpr int kCount = 4;
+    static __m128i Select(const __m128i* w)
+    {
+        return Max(Min(Max(w[0], w[1]), Max(w[2], w[3])), Max(Min(w[0], w[1]), Min(w[2], w[3])));
+    }
+};
+
+// The median of five is the median of the middle row and the two values that bound it from the outer
+// pairs: the larger of their minima and the smaller of their maxima.
+struct Rank2Of5 {
+    static constexpr int kCount = 5;
+    static __m128i Select(const __m128i* w)
+    {
+        const __m128i low = Max(Min(w[0], w[1]), Min(w[3], w[4]));
+        const __m128i high = Min(Max(w[0], w[1]), Max(w[3], w[4]));
+        return Median3(w[2], low, high);
+    }
+};
+
+// Columns walked down together; two keep a 5-row window of each in the eight registers of a 32-bit build
+// with few spills.
+constexpr int kColumnsPerWalk = 2;
+
+template <class Network>
+class NetworkWalker {
+public:
+    NetworkWalker(uint8_t* frame, const FrameSize& size)
+        : m_rows{frame, 2 * static_cast<size_t>(size.width), size.height}
+    {
+    }
+
+    template <int G, bool EndsHalf>
+    void Run(size_t offset) const
+    {
+        constexpr int n = Network::kCount;
+        constexpr int above = n - 1 - n / 2;
+        __m128i window[G][n];
+        // Position q holds row q - above; the window ending at position q belongs to row q - (n - 1).
+        auto load = [&](int32_t q, int g) {
+            const uint8_t* in = m_rows.Row(q - above) + offset + kColumnBytes * g;
+            return chroma_sse2::LoadChroma(in, EndsHalf && g == G - 1);
+        };
+        ForEachColumn<G>([&](int g) {
+            for (int j = 0; j + 1 < n; ++j)
+                window[g][j + 1] = load(j, g);
+        });
+        for (int32_t r = 0; r < m_rows.height; ++r) {
+            ForEachColumn<G>([&](int g) {
+                for (int j = 0; j + 1 < n; ++j)
+                    window[g][j] = window[g][j + 1];
+                window[g][n - 1] = load(r + n - 1, g);
+            });
+            uint8_t* out = m_rows.frame + m_rows.rowBytes * static_cast<size_t>(r) + offset;
+            ForEachColumn<G>([&](int g) {
+                chroma_sse2::StoreChroma(out + kColumnBytes * g, Network::Select(window[g]), EndsHalf && g == G - 1);
+            });
+        }
+    }
+
+private:
+    ClampedRows m_rows;
+};
+
+template <class Network>
+void RunNetwork(uint8_t* frame, const FrameSize* size)
+{
+    const NetworkWalker<Network> walker(frame, *size);
+    chroma_sse2::ForEachColumnGroup<kColumnsPerWalk>(size->width, walker);
+}
+
+}  // namespace
+
+void ChromaMedian2_SSE2(uint8_t* frame, const FrameSize* size, uint8_t*, int32_t) { RunNetwork<Rank1Of2>(frame, size); }
+
+void ChromaMedian3_SSE2(uint8_t* frame, const FrameSize* size, uint8_t*, int32_t) { RunNetwork<Rank1Of3>(frame, size); }
+
+void ChromaMedian4_SSE2(uint8_t* frame, const FrameSize* size, uint8_t*, int32_t) { RunNetwork<Rank2Of4>(frame, size); }
+
+void ChromaMedian5_SSE2(uint8_t* frame, const FrameSize* size, uint8_t*, int32_t) { RunNetwork<Rank2Of5>(frame, size); }

@@ -1,0 +1,94 @@
+#pragma once
+
+// Column access shared by the SSE2 chroma median kernels; include only from translation units built with
+// SSE2 enabled.
+
+#include <emmintrin.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <utility>
+
+#include "filter/frame_size.h"
+
+namespace chroma_sse2 {
+
+// Two 16-byte strips side by side make a column: their 16 chroma bytes share one register, the left
+// strip's 8 lanes first. A frame with an odd strip count ends in a half column of one strip, whose upper
+// 8 lanes are zero and never stored.
+constexpr size_t kColumnBytes = 32;
+
+inline __m128i LoadChroma(const uint8_t* p, bool half)
+{
+    const __m128i left = _mm_srli_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), 8);
+    const __m128i right =
+        half ? _mm_setzero_si128() : _mm_srli_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16)), 8);
+    return _mm_packus_epi16(left, right);
+}
+
+// Puts 16 chroma bytes back between the column's luma bytes.
+inline void StoreChroma(uint8_t* p, __m128i chroma, bool half)
+{
+    const __m128i lumaMask = _mm_set1_epi16(0x00FF);
+    const __m128i zero = _mm_setzero_si128();
+    __m128i* left = reinterpret_cast<__m128i*>(p);
+    _mm_storeu_si128(left, _mm_or_si128(_mm_and_si128(_mm_loadu_si128(left), lumaMask),
+                                        _mm_unpacklo_epi8(zero, chroma)));
+    if (!half) {
+        __m128i* right = left + 1;
+        _mm_storeu_si128(right, _mm_or_si128(_mm_and_si128(_mm_loadu_si128(right), lumaMask),
+                                             _mm_unpackhi_epi8(zero, chroma)));
+    }
+}
+
+// Calls f(0) ... f(G - 1) with each index a constant, so per-column arrays stay in registers.
+template <int G, class F>
+inline void ForEachColumn(F&& f)
+{
+    [&]<int... g>(std::integer_sequence<int, g...>) { (f(g), ...); }(std::make_integer_sequence<int, G>{});
+}
+
+// Rows of the frame as a window sees them: row numbers outside the frame are clamped to its first or
+// last row.
+struct ClampedRows {
+    uint8_t* frame;
+    size_t rowBytes;
+    int32_t height;
+
+    uint8_t* Row(int32_t r) const
+    {
+        r = r < 0 ? 0 : r;
+        r = r >= height ? height - 1 : r;
+        return frame + rowBytes * static_cast<size_t>(r);
+    }
+};
+
+template <int Columns, class Walker>
+void RunLastGroup(int fullColumns, bool endsHalf, size_t offset, const Walker& walker)
+{
+    if constexpr (Columns > 0) {
+        if (fullColumns + (endsHalf ? 1 : 0) == Columns) {
+            if (endsHalf)
+                walker.template Run<Columns, true>(offset);
+            else
+                walker.template Run<Columns, false>(offset);
+            return;
+        }
+        RunLastGroup<Columns - 1>(fullColumns, endsHalf, offset, walker);
+    }
+}
+
+// Walks the frame's columns in groups of Group, left to right: walker.Run<Columns, EndsHalf>(byte offset of
+// the group in every row). The last group may be narrower and may end in a half column.
+template <int Group, class Walker>
+void ForEachColumnGroup(int32_t width, const Walker& walker)
+{
+    const int strips = width / 8;
+    const int fullColumns = strips / 2;
+    int column = 0;
+    for (; column + Group <= fullColumns; column += Group)
+        walker.template Run<Group, false>(kColumnBytes * column);
+    RunLastGroup<Group>(fullColumns - column, strips % 2 != 0, kColumnBytes * column, walker);
+}
+
+}  // namespace chroma_sse2

@@ -1,0 +1,114 @@
+#include "chroma_median_test_support.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "filter/chroma_median_variants.h"
+#include "filter/cpu_features.h"
+
+void DefinitionChromaMedian(const uint8_t* in, uint8_t* out, FrameSize size, int32_t count)
+{
+    std::memcpy(out, in, FrameBytes(size));
+    const int32_t h = count / 2;
+    const int32_t a = count - 1 - h;
+    const size_t rowBytes = 2 * static_cast<size_t>(size.width);
+    const size_t stripBytes = 16 * static_cast<size_t>(size.width / 8);
+    std::vector<uint8_t> window(count);
+    for (size_t column = 1; column < stripBytes; column += 2) {
+        for (int32_t r = 0; r < size.height; ++r) {
+            for (int32_t i = 0; i < count; ++i) {
+                const int32_t row = std::clamp(r - a + i, 0, size.height - 1);
+                window[i] = in[row * rowBytes + column];
+            }
+            std::sort(window.begin(), window.end());
+            out[r * rowBytes + column] = window[h];
+        }
+    }
+}
+
+std::vector<ChromaVariant> AllChromaVariants()
+{
+    return {
+        {"C", ChromaMedianFilter_C, 1, kMaxMedianWindow, 0},
+        {"Identity", ChromaMedianIdentity, 1, 1, 0},
+        {"SSE2", ChromaMedianFilter_SSE2, 1, kMaxMedianWindow, kCpuSSE2},
+        {"Median2_SSE2", ChromaMedian2_SSE2, 2, 2, kCpuSSE2},
+        {"Median3_SSE2", ChromaMedian3_SSE2, 3, 3, kCpuSSE2},
+        {"Median4_SSE2", ChromaMedian4_SSE2, 4, 4, kCpuSSE2},
+        {"Median5_SSE2", ChromaMedian5_SSE2, 5, 5, kCpuSSE2},
+    };
+}
+
+bool CanRun(const ChromaVariant& variant)
+{
+    return (DetectCpuFeatures() & variant.neededFeatures) == variant.neededFeatures;
+}
+
+GuardedBytes::GuardedBytes(size_t bytes, size_t misalign)
+    : m_bytes(bytes), m_storage(bytes + 2 * kGuardBytes + 16, kMarker)
+{
+    const auto base = reinterpret_cast<uintptr_t>(m_storage.data()) + kGuardBytes;
+    m_start = kGuardBytes + (16 - base % 16) % 16 + misalign % 16;
+}
+
+bool GuardedBytes::GuardsIntact() const
+{
+    const auto marked = [](uint8_t byte) { return byte == kMarker; };
+    const auto begin = m_storage.begin();
+    return std::all_of(begin, begin + m_start, marked) &&
+           std::all_of(begin + m_start + m_bytes, m_storage.end(), marked);
+}
+
+const char* PatternName(Pattern pattern)
+{
+    switch (pattern) {
+    case Pattern::Random: return "random";
+    case Pattern::FewValues: return "few values";
+    case Pattern::AllZero: return "all 0";
+    case Pattern::AllMax: return "all 255";
+    case Pattern::Spikes: return "spikes";
+    }
+    return "?";
+}
+
+void FillFrame(uint8_t* frame, FrameSize size, Pattern pattern, std::mt19937& random)
+{
+    const size_t bytes = FrameBytes(size);
+    const size_t rowBytes = 2 * static_cast<size_t>(size.width);
+    std::uniform_int_distribution<int> anyByte(0, 255);
+    for (size_t i = 0; i < bytes; i += 2)
+        frame[i] = static_cast<uint8_t>(anyByte(random));
+
+    // Three values, two of them neighbours, so that ties and near-ties are everywhere.
+    static constexpr uint8_t kFew[] = {0x40, 0x41, 0x80};
+    std::uniform_int_distribution<int> fewIndex(0, 2);
+    for (size_t i = 1; i < bytes; i += 2) {
+        switch (pattern) {
+        case Pattern::Random: frame[i] = static_cast<uint8_t>(anyByte(random)); break;
+        case Pattern::FewValues: frame[i] = kFew[fewIndex(random)]; break;
+        case Pattern::AllZero: frame[i] = 0; break;
+        case Pattern::AllMax: frame[i] = 255; break;
+        case Pattern::Spikes: frame[i] = 100; break;
+        }
+    }
+    if (pattern != Pattern::Spikes)
+        return;
+    // Spikes of one and two rows, to 0 and to 255, at random chroma bytes, some at the frame's edges.
+    std::uniform_int_distribution<size_t> column(0, rowBytes / 2 - 1);
+    std::uniform_int_distribution<int32_t> row(0, size.height - 1);
+    const size_t spikes = std::max<size_t>(4, bytes / 64);
+    for (size_t k = 0; k < spikes; ++k) {
+        const size_t at = 2 * column(random) + 1;
+        const int32_t r = k % 4 == 0 ? 0 : k % 4 == 1 ? size.height - 1 : row(random);
+        const uint8_t value = k % 2 ? 255 : 0;
+        frame[r * rowBytes + at] = value;
+        if (k % 3 == 0 && r + 1 < size.height)
+            frame[(r + 1) * rowBytes + at] = value;
+    }
+}
+
+long FirstDifference(const uint8_t* actual, const uint8_t* expected, size_t bytes)
+{
+    const auto mismatch = std::mismatch(actual, actual + bytes, expected);
+    return mismatch.first == actual + bytes ? -1 : static_cast<long>(mismatch.first - actual);
+}
