@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -63,6 +64,10 @@ public:
     int32_t LoadedLength() const { return m_nTextLen; }
     const char* OutputText() const { return m_pOut; }
     int32_t OutputLength() const { return m_nOutLen; }
+
+    // Every (re)allocation of the two buffers goes through this; tests make it fail to prove that a
+    // store that ran out of memory stays empty or writes nothing.
+    static void* (*s_pfnRealloc)(void* block, size_t size);
 
 private:
     char* m_pText = nullptr;

@@ -1,0 +1,212 @@
+// Loading and saving real files: created when missing, untouched when nothing changed, and never left
+// shortened or mixed when a save fails.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/atomic_file.h"
+#include "settings/ini_file.h"
+#include "tests/settings_ini/ini_test_support.h"
+
+namespace {
+
+const std::string kSaved = "[COMMON]\r\nMedianWndSize=15\r\nProcEnable=0\r\n";
+
+void WriteCommon(CIniFile& ini, int32_t wndSize)
+{
+    ini.BeginWrite();
+    ini.WriteSection("COMMON");
+    ini.WriteInt("MedianWndSize", wndSize);
+    ini.WriteUInt("ProcEnable", 0);
+}
+
+TEST(IniDisk, MissingFileGivesDefaultsAndIsCreatedEmpty)
+{
+    TempFolder folder;
+    std::string file = folder.File("RPX_UVDenoise.ini");
+    CIniFile ini;
+    ini.Load(file);
+    int32_t wndSize = 0;
+    ini.ReadInt("COMMON", "MedianWndSize", &wndSize, 15);
+    EXPECT_EQ(wndSize, 15);
+    EXPECT_EQ(ini.LoadedLength(), 0);
+    ASSERT_TRUE(fs::exists(file));
+    EXPECT_EQ(fs::file_size(file), 0u);
+}
+
+TEST(IniDisk, LoadNeverChangesAnExistingFile)
+{
+    TempFolder folder;
+    std::string file = folder.File("t.ini");
+    WriteBytes(file, kSaved);
+    fs::file_time_type stamp = AgeFile(file);
+    CIniFile ini;
+    ini.Load(file);
+    EXPECT_EQ(std::string(ini.LoadedText(), ini.LoadedLength()), kSaved);
+    EXPECT_EQ(ReadBytes(file), kSaved);
+    EXPECT_EQ(fs::last_write_time(file), stamp);
+}
+
+TEST(IniDisk, UnloadablePathsLeaveTheStoreEmpty)
+{
+    TempFolder folder;
+    CIniFile ini;
+    ini.Load(folder.File("no such folder") + "/t.ini");
+    EXPECT_EQ(ini.LoadedLength(), 0);
+    fs::create_directory(folder.File("folder.ini"));
+    ini.Load(folder.File("folder.ini"));
+    EXPECT_EQ(ini.LoadedLength(), 0);
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"folder.ini"});
+}
+
+TEST(IniDisk, FailedAllocationLeavesTheStoreEmpty)
+{
+    TempFolder folder;
+    std::string file = folder.File("t.ini");
+    WriteBytes(file, kSaved);
+    CIniFile ini;
+    ini.Load(file);
+    {
+        FailingAllocations failing(false);
+        ini.Load(file);
+    }
+    EXPECT_EQ(ini.LoadedLength(), 0);
+    EXPECT_EQ(ini.LoadedText(), nullptr);
+    int32_t wndSize = 0;
+    ini.ReadInt("COMMON", "MedianWndSize", &wndSize, 3);
+    EXPECT_EQ(wndSize, 3);
+}
+
+TEST(IniDisk, FileBeyondTwoGibibytesLeavesTheStoreEmpty)
+{
+#if defined(_WIN32)
+    GTEST_SKIP() << "a sparse file of that size is a native-tree check";
+#endif
+    TempFolder folder;
+    std::string file = folder.File("t.ini");
+    WriteBytes(file, kSaved);
+    fs::resize_file(file, uint64_t{1} << 31);
+    CIniFile ini;
+    ini.Load(file);
+    EXPECT_EQ(ini.LoadedLength(), 0);
+}
+
+TEST(IniDisk, SameBytesLeaveTheFileUntouched)
+{
+    TempFolder folder;
+    std::string file = folder.File("t.ini");
+    WriteBytes(file, kSaved);
+    fs::file_time_type stamp = AgeFile(file);
+    CIniFile ini;
+    ini.Load(file);
+    WriteCommon(ini, 15);
+    ini.Commit(file);
+    EXPECT_EQ(fs::last_write_time(file), stamp);
+    EXPECT_EQ(ReadBytes(file), kSaved);
+}
+
+TEST(IniDisk, AnyDifferenceRewritesTheWholeFileInTheStoresForm)
+{
+    const char* variants[] = {
+        "[COMMON]\r\nMedianWndSize=15\r\nProcEnable=0\r\n; mine\r\n",  // a hand-added comment
+        "[COMMON]\r\nMedianWndSize=15\r\n\r\nProcEnable=0\r\n",        // a blank line
+        "[COMMON]\r\nProcEnable=0\r\nMedianWndSize=15\r\n",            // keys reordered
+        "[COMMON]\nMedianWndSize=15\nProcEnable=0\n",                  // LF-only line ends
+    };
+    for (const char* loaded : variants) {
+        SCOPED_TRACE(testing::PrintToString(std::string(loaded)));
+        TempFolder folder;
+        std::string file = folder.File("t.ini");
+        WriteBytes(file, loaded);
+        fs::file_time_type stamp = AgeFile(file);
+        CIniFile ini;
+        ini.Load(file);
+        int32_t wndSize = 0;
+        ini.ReadInt("COMMON", "MedianWndSize", &wndSize, 1);
+        WriteCommon(ini, wndSize);
+        ini.Commit(file);
+        EXPECT_EQ(ReadBytes(file), kSaved);
+        EXPECT_NE(fs::last_write_time(file), stamp);
+        EXPECT_EQ(std::string(ini.LoadedText(), ini.LoadedLength()), loaded);  // Commit changes neither text
+        EXPECT_EQ(OutputOf(ini), kSaved);
+        EXPECT_EQ(folder.Names(), std::vector<std::string>{"t.ini"});
+    }
+}
+
+TEST(IniDisk, ReloadAfterSaveReadsTheSavedValues)
+{
+    TempFolder folder;
+    std::string file = folder.File("t.ini");
+    CIniFile ini;
+    ini.Load(file);
+    WriteCommon(ini, 9);
+    ini.WriteSectionId(-4);
+    ini.WriteInt64("Id", -4);
+    ini.Commit(file);
+    ini.Load(file);
+    int32_t wndSize = 0;
+    int64_t id = 0;
+    ini.ReadInt("COMMON", "MedianWndSize", &wndSize, 15);
+    ini.ReadInt64("-4", "Id", &id, 0);
+    EXPECT_EQ(wndSize, 9);
+    EXPECT_EQ(id, -4);
+}
+
+TEST(IniDisk, ReadOnlyFileIsKept)
+{
+    TempFolder folder;
+    std::string file = folder.File("t.ini");
+    WriteBytes(file, "[OLD]\r\n");
+    fs::permissions(file, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    CIniFile ini;
+    ini.Load(file);
+    WriteCommon(ini, 15);
+    ini.Commit(file);
+    EXPECT_EQ(ReadBytes(file), "[OLD]\r\n");
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"t.ini"});
+}
+
+TEST(IniDisk, SaveIntoAMissingFolderWritesNothing)
+{
+    TempFolder folder;
+    CIniFile ini;
+    WriteCommon(ini, 15);
+    ini.Commit(folder.File("gone") + "/t.ini");
+    EXPECT_TRUE(folder.Names().empty());
+}
+
+// The save is stopped after the new text was written and flushed, right before the replace.
+std::string g_oldText;
+std::string g_seenTempText;
+std::string g_seenFileText;
+std::string g_fileBeingSaved;
+
+bool InterruptBeforeReplace(const std::string& tempPath)
+{
+    g_seenTempText = ReadBytes(tempPath);
+    g_seenFileText = ReadBytes(g_fileBeingSaved);
+    return false;
+}
+
+TEST(IniDisk, SaveInterruptedBeforeTheReplaceKeepsTheOldFileWhole)
+{
+    TempFolder folder;
+    g_fileBeingSaved = folder.File("t.ini");
+    g_oldText = "[COMMON]\r\nMedianWndSize=4\r\nProcEnable=1\r\n[77]\r\nMedianWndSize=8\r\nProcEnable=1\r\n";
+    WriteBytes(g_fileBeingSaved, g_oldText);
+    CIniFile ini;
+    ini.Load(g_fileBeingSaved);
+    WriteCommon(ini, 15);
+    SetBeforeReplaceHook(InterruptBeforeReplace);
+    ini.Commit(g_fileBeingSaved);
+    SetBeforeReplaceHook(nullptr);
+
+    EXPECT_EQ(g_seenTempText, kSaved);  // the new text was complete on the disk...
+    EXPECT_EQ(g_seenFileText, g_oldText);  // ...while the file was still the old one
+    EXPECT_EQ(ReadBytes(g_fileBeingSaved), g_oldText);
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"t.ini"});
+}
+
+}  // namespace
