@@ -1,0 +1,130 @@
+#!/usr/bin/env bash
+# The main job: the plug-in removing chroma sparkles from a real clip, played through the real DLL by the
+# test host under Wine, with figures and before/after pictures in out/main-job/.
+#
+#   scripts/main-job.sh                      the built-in clip: photographs with seeded chroma sparkles,
+#                                            played as a YUY2 and as an RGB24 stream, measured against
+#                                            the clean clip
+#   scripts/main-job.sh --input CLIP.y4m     a clip of your own from ffmpeg (8-bit C420jpeg, C420paldv,
+#                                            C420mpeg2, C420, C422, C444 or Cmono), played as YUY2
+#   scripts/main-job.sh --input CLIP.raw --format yuyv422|bgr24 --size WxH
+#
+#   --windows "5 7 15"   the window sizes (MedianWndSize) to run, one run per size and stream format
+#   --frames N           at most N frames of your own clip (default 100)
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+windows="5 7 15"
+input=""
+raw_format=""
+size=""
+max_frames=100
+
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --input) input=$(realpath "$2"); shift 2 ;;
+    --format) raw_format="$2"; shift 2 ;;
+    --size) size="$2"; shift 2 ;;
+    --windows) windows="$2"; shift 2 ;;
+    --frames) max_frames="$2"; shift 2 ;;
+    -h|--help) sed -n '2,15p' "$0"; exit 0 ;;
+    *) echo "main-job: unknown argument $1 (see --help)" >&2; exit 2 ;;
+  esac
+done
+for w in $windows; do
+  if ! [[ "$w" =~ ^[0-9]+$ ]] || [ "$w" -lt 1 ] || [ "$w" -gt 30 ]; then
+    echo "main-job: window sizes are 1 to 30, not '$w'" >&2
+    exit 2
+  fi
+done
+
+started=$SECONDS
+bash "$root/scripts/setup.sh"
+# Debian's python3 is the one that sees python3-skimage and python3-numpy.
+py=/usr/bin/python3
+[ -x "$py" ] || py=python3
+
+echo "=== building the plug-in and the test host (build/win32)"
+build="$root/build/win32"
+if [ ! -f "$build/build.ninja" ]; then
+  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/i686-mingw.cmake" >/dev/null
+fi
+cmake --build "$build" -j2 --target kestrova_host RPX_UVDenoise | tail -n 1
+
+out="$root/out/main-job"
+rm -rf "$out"
+mkdir -p "$out/clip" "$out/runs" "$out/pictures" "$out/kestrova/Plugins"
+# A host installation of its own: the executable, the plug-in beside it, its settings in Plugins\.
+cp "$build/host/kestrova_host.exe" "$build/host/RPX_UVDenoise.dll" "$out/kestrova/"
+
+echo "=== the clip"
+if [ -z "$input" ]; then
+  "$py" "$root/tools/make_clip.py" --out "$out/clip"
+  formats="yuy2 rgb24"
+else
+  import_args=(--input "$input" --out "$out/clip" --frames "$max_frames")
+  [ -n "$raw_format" ] && import_args+=(--format "$raw_format" --size "$size")
+  "$py" "$root/tools/import_clip.py" "${import_args[@]}"
+  formats=$("$py" -c 'import json,sys; print(json.load(open(sys.argv[1]))["format"])' "$out/clip/clip.json")
+fi
+read -r width height frames < <("$py" -c \
+  'import json,sys; c=json.load(open(sys.argv[1])); print(c["width"], c["height"], c["frames"])' "$out/clip/clip.json")
+
+stream_in() {  # stream_in <format>: the file the host plays
+  if [ -z "$input" ]; then echo "clip/noisy.$1"; else echo "clip/input.$1"; fi
+}
+
+echo "=== runs through the DLL in the test host under Wine"
+# shellcheck source=wine-env.sh
+source "$root/scripts/wine-env.sh"
+uvd_wine_up "$root/build/main-job-wineprefix"
+trap uvd_wine_down EXIT
+settings="$out/kestrova/Plugins/RPX_UVDenoise.ini"
+cd "$out"
+for w in $windows; do
+  for f in $formats; do
+    # Filtering turned on as a user does it: all channels share the COMMON record.
+    printf '[SETTINGS]\r\nCommon=1\r\n[COMMON]\r\nMedianWndSize=%s\r\nProcEnable=1\r\n' "$w" >"$settings"
+    run="runs/$f-w$w"
+    wine kestrova/kestrova_host.exe --format "$f" --size "${width}x${height}" \
+      --in "$(stream_in "$f")" --out "$run.$f" >"$run.log" 2>&1 </dev/null || {
+      echo "main-job: the test host failed:" >&2; cat "$run.log" >&2; exit 1; }
+    cp "$settings" "$run.ini"
+    # The plug-in rewrites its settings file at shutdown; the user's choice must survive it.
+    common=$(tr -d '\r' <"$settings" | sed -n '/^\[COMMON\]$/,/^\[/p' | grep -E '^(MedianWndSize|ProcEnable)=' | tr '\n' ' ')
+    kept="kept"
+    [ "$common" = "MedianWndSize=$w ProcEnable=1 " ] || kept="NOT KEPT: ${common:-no COMMON section}"
+    echo "$f, window $w: $(tr -d '\r' <"$run.log" | tail -n 1); settings file after shutdown: $kept"
+  done
+done
+uvd_wine_down
+trap - EXIT
+
+echo "=== figures"
+for w in $windows; do
+  for f in $formats; do
+    run="runs/$f-w$w"
+    reference=()
+    [ -z "$input" ] && reference=(--clean "clip/clean.$f" --impulses clip/impulses.npz)
+    "$py" "$root/tools/measure.py" --format "$f" --size "${width}x${height}" --window "$w" \
+      --input "$(stream_in "$f")" --output "$run.$f" --host-log "$run.log" "${reference[@]}" \
+      --figures figures.jsonl
+  done
+done
+"$py" "$root/tools/measure.py" --summary figures.jsonl | tee summary.txt
+
+echo "=== pictures (input left, plug-in output right)"
+if [ -z "$input" ]; then
+  shown=$("$py" -c 'import json,sys; print(",".join(str((s["first"]+s["last"])//2) for s in json.load(open(sys.argv[1]))["shots"]))' clip/clip.json)
+else
+  shown="$((frames / 4)),$((frames / 2)),$((frames * 3 / 4))"
+fi
+for w in $windows; do
+  for f in $formats; do
+    "$py" "$root/tools/pictures.py" --format "$f" --size "${width}x${height}" --input "$(stream_in "$f")" \
+      --output "runs/$f-w$w.$f" --frames "$shown" --out-dir pictures --prefix "$f-w$w"
+  done
+done
+
+echo "=== done in $((SECONDS - started)) s: out/main-job/ (summary.txt, pictures/, runs/)"
