@@ -46,11 +46,17 @@ py=/usr/bin/python3
 
 echo "=== building the plug-in and the test host (build/win32)"
 build="$root/build/win32"
-if [ ! -f "$build/build.ninja" ]; then
-  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/i686-mingw.cmake" >/dev/null
+log="$root/build/main-job-build.log"
+mkdir -p "$root/build"
+if [ ! -f "$build/build.ninja" ] && ! cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/i686-mingw.cmake" >"$log" 2>&1; then
+  tail -n 40 "$log" >&2
+  exit 1
 fi
-cmake --build "$build" -j2 --target kestrova_host RPX_UVDenoise | tail -n 1
+if ! cmake --build "$build" -j2 --target kestrova_host RPX_UVDenoise >"$log" 2>&1; then
+  tail -n 40 "$log" >&2
+  exit 1
+fi
 
 out="$root/out/main-job"
 rm -rf "$out"

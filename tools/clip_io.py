@@ -136,5 +136,5 @@ def write_png(path, rgb):
     with open(path, "wb") as f:
         f.write(b"\x89PNG\r\n\x1a\n")
         f.write(chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)))
-        f.write(chunk(b"IDAT", zlib.compress(scanlines, 9)))
+        f.write(chunk(b"IDAT", zlib.compress(scanlines, 6)))
         f.write(chunk(b"IEND", b""))
