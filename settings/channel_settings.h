@@ -62,6 +62,18 @@ private:
     void StoreLive();
     void FetchLive();
     ChannelRecord* RecordInForce();
+    ChannelRecord CopyOfLive() const;
+    void SetLive(const ChannelRecord& record);
+
+    void ResetTables();
+    void ReadSettingsText();
+    void ReadChannelSections();
+    void ReadChannel(const std::string& sectionName);
+    void ReadRecordValues(const char* section);
+    bool AppendRecord(const ChannelRecord& record);
+    void WriteSettingsText();
+    void WriteRecordValues(const ChannelRecord& record);
+    bool IsKept(int64_t channelId) const;
 
     CCriticalSection& m_Lock;
     ChannelRecord m_Live{0, 15, 0};

@@ -30,6 +30,8 @@ public:
     bool FindSection(const std::string& name);
     bool FindValue(const std::string& section, std::string& key, std::string& value);
     bool NextSection(std::string& name);
+    // Back to the positions Load leaves: the next search or walk starts at the top of the text.
+    void Rewind() { m_nPos = 0; m_nSectionPos = 0; }
 
     // Typed readers: always store, the parsed value or the default.
     void ReadByte(const char* section, const char* key, uint8_t* value, uint8_t def);

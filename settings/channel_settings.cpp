@@ -1,0 +1,328 @@
+#include "settings/channel_settings.h"
+
+#include <algorithm>
+#include <array>
+#include <new>
+#include <string_view>
+
+namespace {
+
+constexpr int32_t kDefaultWndSize = 15;
+constexpr uint32_t kDefaultEnable = 0;
+constexpr int32_t kMinWndSize = 1;
+constexpr int32_t kMaxWndSize = 30;
+constexpr DlgPoint kNoDlgPos{-100, -100};
+constexpr ChannelRecord kDefaultRecord{0, kDefaultWndSize, kDefaultEnable};
+
+// The two keys of every record section, in file order. Both point into the live record, through which
+// every record travels to and from the file; the blank after ProcEnable is trimmed by the store.
+std::array<IniParam, 2> ChannelParams(ChannelRecord& live)
+{
+    return {{
+        {6, "MedianWndSize", &live.MedianWndSize, nullptr, static_cast<uintptr_t>(kDefaultWndSize), 0},
+        {4, "ProcEnable ", &live.ProcEnable, nullptr, kDefaultEnable, 0},
+    }};
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; }
+
+bool HasBlankAtAnEnd(std::string_view text) { return !text.empty() && (IsBlank(text.front()) || IsBlank(text.back())); }
+
+// The store's header rule: trimmed, at least "[]", brackets at both ends; the name is what lies between.
+bool HeaderName(std::string_view line, std::string& name)
+{
+    while (!line.empty() && IsBlank(line.front()))
+        line.remove_prefix(1);
+    while (!line.empty() && IsBlank(line.back()))
+        line.remove_suffix(1);
+    if (line.size() < 2 || line.front() != '[' || line.back() != ']')
+        return false;
+    name.assign(line.substr(1, line.size() - 2));
+    return true;
+}
+
+// A section's channel id, by the store's 64-bit decimal parse: white space, a sign, digits up to the
+// first other byte (wrapping like the reader does); a name without leading digits gives 0.
+int64_t ChannelIdOf(std::string_view name)
+{
+    size_t i = 0;
+    while (i < name.size() && (IsBlank(name[i]) || name[i] == '\r' || name[i] == '\n'))
+        ++i;
+    bool negative = false;
+    if (i < name.size() && (name[i] == '+' || name[i] == '-')) {
+        negative = name[i] == '-';
+        ++i;
+    }
+    uint64_t total = 0;
+    for (; i < name.size() && name[i] >= '0' && name[i] <= '9'; ++i)
+        total = total * 10u + static_cast<uint64_t>(name[i] - '0');
+    return static_cast<int64_t>(negative ? 0u - total : total);
+}
+
+// The class library's growth step for a full array: an eighth of the size, clamped to 4..1024.
+size_t GrownCapacity(size_t size, size_t capacity)
+{
+    const size_t step = std::clamp<size_t>(size / 8, 4, 1024);
+    return std::max(size + 1, capacity + step);
+}
+
+void ReserveForOneMore(std::vector<ChannelRecord>& records)
+{
+    if (records.size() == records.capacity())
+        records.reserve(GrownCapacity(records.size(), records.capacity()));
+}
+
+}  // namespace
+
+CChannelSettings::CChannelSettings(CCriticalSection& lock) : m_Lock(lock) {}
+
+int32_t CChannelSettings::LiveWndSize() const { return __atomic_load_n(&m_Live.MedianWndSize, __ATOMIC_RELAXED); }
+uint32_t CChannelSettings::LiveEnable() const { return __atomic_load_n(&m_Live.ProcEnable, __ATOMIC_RELAXED); }
+void CChannelSettings::SetLiveWndSize(int32_t size) { __atomic_store_n(&m_Live.MedianWndSize, size, __ATOMIC_RELAXED); }
+void CChannelSettings::SetLiveEnable(uint32_t enable) { __atomic_store_n(&m_Live.ProcEnable, enable, __ATOMIC_RELAXED); }
+
+ChannelRecord CChannelSettings::CopyOfLive() const { return {m_Live.ChannelId, LiveWndSize(), LiveEnable()}; }
+
+void CChannelSettings::SetLive(const ChannelRecord& record)
+{
+    m_Live.ChannelId = record.ChannelId;
+    SetLiveWndSize(record.MedianWndSize);
+    SetLiveEnable(record.ProcEnable);
+}
+
+ChannelRecord* CChannelSettings::RecordInForce()
+{
+    if (m_Records.empty())
+        return nullptr;
+    if (m_bCommon)
+        return &m_Records[0];
+    return m_nCurrent >= 0 ? &m_Records[static_cast<size_t>(m_nCurrent)] : nullptr;
+}
+
+void CChannelSettings::StoreLive()
+{
+    if (ChannelRecord* record = RecordInForce())
+        *record = CopyOfLive();
+}
+
+void CChannelSettings::FetchLive()
+{
+    if (const ChannelRecord* record = RecordInForce())
+        SetLive(*record);
+}
+
+void CChannelSettings::ResetTables()
+{
+    m_Live = kDefaultRecord;
+    m_ptDlgPos = kNoDlgPos;
+    m_bCommon = 1;
+    m_Default = kDefaultRecord;
+    m_Records.clear();
+    m_Snapshot.clear();
+    m_nCurrent = -1;
+    m_bHadDefaultSection = false;
+}
+
+void CChannelSettings::LoadSettings(const SettingsLocation& location, ChannelCheckProc check)
+{
+    m_pfnChannelCheck = check;
+    ResetTables();
+    try {
+        m_Location = location;
+        m_Ini.Load(m_Location.m_strPath);
+        ReadSettingsText();
+    } catch (const std::exception&) {
+        // Out of memory while reading: the file's values are dropped and the save leaves the file alone.
+        m_Location = SettingsLocation{};
+        ResetTables();
+        AppendRecord(kDefaultRecord);
+    }
+    FetchLive();
+}
+
+// Reads the file in the order of the original text layout; each record passes through m_Live.
+void CChannelSettings::ReadSettingsText()
+{
+    m_Ini.ReadLong("DIALOG", "DlgWndPosX", &m_ptDlgPos.x, kNoDlgPos.x);
+    m_Ini.ReadLong("DIALOG", "DlgWndPosY", &m_ptDlgPos.y, kNoDlgPos.y);
+
+    m_bHadDefaultSection = m_Ini.FindSection("DEFAULT");
+    ReadRecordValues("DEFAULT");
+    m_Default = {0, m_Live.MedianWndSize, m_Live.ProcEnable};
+
+    m_Ini.ReadInt("SETTINGS", "Common", &m_bCommon, 1);
+
+    ReadRecordValues("COMMON");
+    if (!AppendRecord({0, m_Live.MedianWndSize, m_Live.ProcEnable}))
+        throw std::bad_alloc();
+
+    ReadChannelSections();
+}
+
+// Every channel section in file order, wherever it stands: also above COMMON and on the first line,
+// so that a hand-edited file loses no channel at the next save.
+void CChannelSettings::ReadChannelSections()
+{
+    m_Ini.Rewind();
+    std::string line;
+    std::string name;
+    if (m_Ini.ReadLine(line) && HeaderName(line, name))
+        ReadChannel(name);
+    while (m_Ini.NextSection(name))
+        ReadChannel(name);
+}
+
+void CChannelSettings::ReadChannel(const std::string& sectionName)
+{
+    const int64_t channelId = ChannelIdOf(sectionName);
+    if (channelId == 0)
+        return;
+    // A name that cannot be found again as it stands (blanks at its ends, a NUL inside) would lead a
+    // lookup to another section and send the walk back; such a section holds the table defaults.
+    if (HasBlankAtAnEnd(sectionName) || sectionName.find('\0') != std::string::npos) {
+        m_Live.MedianWndSize = kDefaultWndSize;
+        m_Live.ProcEnable = kDefaultEnable;
+    } else {
+        ReadRecordValues(sectionName.c_str());
+    }
+    if (!AppendRecord({channelId, m_Live.MedianWndSize, m_Live.ProcEnable}))
+        throw std::bad_alloc();
+}
+
+// The filter takes window sizes 1..30 only; a hand-edited value outside is brought to the nearest.
+void CChannelSettings::ReadRecordValues(const char* section)
+{
+    const std::array<IniParam, 2> params = ChannelParams(m_Live);
+    m_Ini.ReadTable(section, params.data(), static_cast<int32_t>(params.size()));
+    m_Live.MedianWndSize = std::clamp(m_Live.MedianWndSize, kMinWndSize, kMaxWndSize);
+}
+
+// Appends to both arrays or to neither: room is made in both before either grows. The two stay of one
+// length, so a revert never drops a record that m_nCurrent names.
+bool CChannelSettings::AppendRecord(const ChannelRecord& record)
+{
+    try {
+        ReserveForOneMore(m_Records);
+        ReserveForOneMore(m_Snapshot);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    m_Records.push_back(record);
+    m_Snapshot.push_back(record);
+    return true;
+}
+
+int CChannelSettings::SwitchChannel(int64_t channelId)
+{
+    if (m_nCurrent != -1 && m_Records[static_cast<size_t>(m_nCurrent)].ChannelId == channelId)
+        return 0;
+    if (m_Records.empty())
+        return 0;
+
+    StoreLive();
+    const auto found = std::find_if(m_Records.begin(), m_Records.end(),
+                                    [channelId](const ChannelRecord& record) { return record.ChannelId == channelId; });
+    if (found != m_Records.end()) {
+        m_nCurrent = static_cast<int32_t>(found - m_Records.begin());
+    } else {
+        const ChannelRecord fresh{channelId, m_Default.MedianWndSize, m_Default.ProcEnable};
+        // Out of memory: the old channel stays current and the next frame tries again.
+        if (!AppendRecord(fresh))
+            return 0;
+        m_Default.ChannelId = channelId;
+        m_nCurrent = static_cast<int32_t>(m_Records.size() - 1);
+    }
+    FetchLive();
+    return 1;
+}
+
+void CChannelSettings::BeginEdit()
+{
+    CSingleLock hold(m_Lock);
+    StoreLive();
+    m_Snapshot = m_Records;
+}
+
+void CChannelSettings::RevertEdit()
+{
+    CSingleLock hold(m_Lock);
+    m_Records = m_Snapshot;
+    FetchLive();
+}
+
+void CChannelSettings::SetIndividual(int bIndividual)
+{
+    CSingleLock hold(m_Lock);
+    StoreLive();
+    m_bCommon = bIndividual == 0 ? 1 : 0;
+    FetchLive();
+}
+
+int CChannelSettings::IsIndividual() const { return m_bCommon == 0 ? 1 : 0; }
+
+void CChannelSettings::GetDlgPos(DlgPoint* point) const
+{
+    if (point)
+        *point = m_ptDlgPos;
+}
+
+void CChannelSettings::SetDlgPos(const DlgPoint* point)
+{
+    if (point)
+        m_ptDlgPos = *point;
+}
+
+bool CChannelSettings::IsKept(int64_t channelId) const
+{
+    // Without the host's check nothing can be judged gone, so every channel stays.
+    const bool known = m_pfnChannelCheck == nullptr || m_pfnChannelCheck(channelId) != 0;
+    return known || (channelId >= 1 && channelId <= 4);
+}
+
+void CChannelSettings::SaveSettings()
+{
+    if (m_Records.empty())
+        return;
+    StoreLive();
+    const ChannelRecord live = CopyOfLive();
+    try {
+        WriteSettingsText();
+        if (!m_Location.m_strPath.empty())
+            m_Ini.Commit(m_Location.m_strPath);
+    } catch (const std::exception&) {
+        // A text that could not be built completely is never written.
+    }
+    // The live values stay those of the record in force, should any frame still come.
+    SetLive(live);
+}
+
+void CChannelSettings::WriteSettingsText()
+{
+    m_Ini.BeginWrite();
+    m_Ini.WriteSection("DIALOG");
+    m_Ini.WriteInt("DlgWndPosX", m_ptDlgPos.x);
+    m_Ini.WriteInt("DlgWndPosY", m_ptDlgPos.y);
+    m_Ini.WriteSection("SETTINGS");
+    m_Ini.WriteInt("Common", m_bCommon);
+    // A user's template survives a save; a file that never had one is written without it.
+    if (m_bHadDefaultSection) {
+        m_Ini.WriteSection("DEFAULT");
+        WriteRecordValues(m_Default);
+    }
+    m_Ini.WriteSection("COMMON");
+    WriteRecordValues(m_Records[0]);
+    for (size_t i = 1; i < m_Records.size(); ++i) {
+        const ChannelRecord& record = m_Records[i];
+        if (!IsKept(record.ChannelId))
+            continue;
+        m_Ini.WriteSectionId(record.ChannelId);
+        WriteRecordValues(record);
+    }
+}
+
+void CChannelSettings::WriteRecordValues(const ChannelRecord& record)
+{
+    SetLive(record);
+    const std::array<IniParam, 2> params = ChannelParams(m_Live);
+    m_Ini.WriteTable(params.data(), static_cast<int32_t>(params.size()));
+}

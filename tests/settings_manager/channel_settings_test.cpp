@@ -1,0 +1,294 @@
+#include <chrono>
+
+#include "manager_fixture.h"
+
+namespace {
+
+const char kExampleFile[] =
+    "[DIALOG]\r\nDlgWndPosX=-100\r\nDlgWndPosY=-100\r\n"
+    "[SETTINGS]\r\nCommon=1\r\n"
+    "[COMMON]\r\nMedianWndSize=15\r\nProcEnable=0\r\n"
+    "[777]\r\nMedianWndSize=7\r\nProcEnable=1\r\n";
+
+std::string Section(const std::string& name, int wndSize, unsigned enable)
+{
+    return "[" + name + "]\r\nMedianWndSize=" + std::to_string(wndSize) + "\r\nProcEnable=" + std::to_string(enable) +
+           "\r\n";
+}
+
+std::string Header(int x, int y, int common)
+{
+    return "[DIALOG]\r\nDlgWndPosX=" + std::to_string(x) + "\r\nDlgWndPosY=" + std::to_string(y) +
+           "\r\n[SETTINGS]\r\nCommon=" + std::to_string(common) + "\r\n";
+}
+
+TEST_F(ManagerTest, FirstRunWithoutAFileGivesDefaultsAndSavesTheExampleFile)
+{
+    Load(KnowsEveryChannel);
+    EXPECT_TRUE(std::filesystem::exists(Path()));
+    EXPECT_EQ(ReadFile(), "");
+    EXPECT_EQ(m_settings.LiveWndSize(), 15);
+    EXPECT_EQ(m_settings.LiveEnable(), 0u);
+    EXPECT_EQ(m_settings.IsIndividual(), 0);
+    DlgPoint pos{};
+    m_settings.GetDlgPos(&pos);
+    EXPECT_EQ(pos.x, -100);
+    EXPECT_EQ(pos.y, -100);
+    EXPECT_EQ(m_settings.Records(), (Records{{0, 15, 0}}));
+
+    // The user sets channel 777 individually to 7 and on, then goes back to common mode.
+    EXPECT_EQ(Frame(777), 1);
+    m_settings.SetIndividual(1);
+    SetLive(7, 1);
+    m_settings.SetIndividual(0);
+    m_settings.SaveSettings();
+    EXPECT_EQ(ReadFile(), kExampleFile);
+}
+
+TEST_F(ManagerTest, RunThatChangesNothingLeavesTheFileUntouched)
+{
+    WriteFile(kExampleFile);
+    const auto stamp = std::filesystem::last_write_time(Path()) - std::chrono::hours(24);
+    std::filesystem::last_write_time(Path(), stamp);
+
+    Load(KnowsEveryChannel);
+    EXPECT_EQ(Frame(777), 1);
+    EXPECT_EQ(Frame(777), 0);
+    m_settings.BeginEdit();
+    m_settings.RevertEdit();
+    m_settings.SaveSettings();
+    EXPECT_EQ(ReadFile(), kExampleFile);
+    EXPECT_EQ(std::filesystem::last_write_time(Path()), stamp);
+}
+
+TEST_F(ManagerTest, CommonModeKeepsTheLiveValuesAcrossChannels)
+{
+    WriteFile(Header(-100, -100, 1) + Section("COMMON", 5, 1) + Section("DEFAULT", 9, 0));
+    Load(KnowsEveryChannel);
+    EXPECT_EQ(Frame(10), 1);
+    EXPECT_EQ(Frame(10), 0);
+    EXPECT_EQ(Frame(20), 1);
+    EXPECT_EQ(Frame(10), 1);
+    EXPECT_EQ(m_settings.LiveWndSize(), 5);
+    EXPECT_EQ(m_settings.LiveEnable(), 1u);
+    EXPECT_EQ(m_settings.Records(), (Records{{0, 5, 1}, {10, 9, 0}, {20, 9, 0}}));
+    EXPECT_EQ(m_settings.Snapshot(), m_settings.Records());
+}
+
+TEST_F(ManagerTest, IndividualModeBringsEachChannelsValuesBack)
+{
+    WriteFile(Header(-100, -100, 0) + Section("COMMON", 15, 0));
+    Load(KnowsEveryChannel);
+    Frame(1001);
+    SetLive(7, 1);
+    EXPECT_EQ(Frame(1002), 1);
+    EXPECT_EQ(m_settings.LiveWndSize(), 15);
+    EXPECT_EQ(m_settings.LiveEnable(), 0u);
+    EXPECT_EQ(Frame(1001), 1);
+    EXPECT_EQ(m_settings.LiveWndSize(), 7);
+    EXPECT_EQ(m_settings.LiveEnable(), 1u);
+    EXPECT_EQ(m_settings.Records(), (Records{{0, 15, 0}, {1001, 7, 1}, {1002, 15, 0}}));
+}
+
+TEST_F(ManagerTest, ChannelZeroUsesTheCommonRecordInBothModes)
+{
+    WriteFile(Header(-100, -100, 0) + Section("COMMON", 4, 1) + Section("5", 8, 0));
+    Load(KnowsEveryChannel);
+    Frame(5);
+    EXPECT_EQ(Frame(0), 1);
+    EXPECT_EQ(m_settings.CurrentIndex(), 0);
+    EXPECT_EQ(m_settings.LiveWndSize(), 4);
+    EXPECT_EQ(m_settings.Records().size(), 2u);
+}
+
+TEST_F(ManagerTest, DefaultSectionIsTheTemplateAndIsWrittenBack)
+{
+    const std::string file = Header(-100, -100, 0) + Section("DEFAULT", 9, 1) + Section("COMMON", 15, 0) +
+                             "[30]\r\nMedianWndSize=3\r\n";
+    WriteFile(file);
+    Load(KnowsEveryChannel);
+    Frame(31);
+    EXPECT_EQ(m_settings.LiveWndSize(), 9);
+    EXPECT_EQ(m_settings.LiveEnable(), 1u);
+    Frame(30);
+    // A channel section without ProcEnable takes the table default, not the template's.
+    EXPECT_EQ(m_settings.LiveEnable(), 0u);
+    m_settings.SaveSettings();
+    EXPECT_EQ(ReadFile(), Header(-100, -100, 0) + Section("DEFAULT", 9, 1) + Section("COMMON", 15, 0) +
+                              Section("30", 3, 0) + Section("31", 9, 1));
+}
+
+TEST_F(ManagerTest, SectionNamesAreParsedAsSignedNumbers)
+{
+    WriteFile(Header(-100, -100, 1) + Section("COMMON", 15, 0) + Section("0", 2, 1) + Section("abc", 3, 1) +
+              Section("-", 4, 1) + Section("12abc", 5, 1) + Section("-5", 6, 1) + Section(" 13", 7, 1) +
+              Section("+14", 8, 1));
+    Load(KnowsEveryChannel);
+    EXPECT_EQ(m_settings.Records(), (Records{{0, 15, 0}, {12, 5, 1}, {-5, 6, 1}, {13, 15, 0}, {14, 8, 1}}));
+    m_settings.SaveSettings();
+    EXPECT_EQ(ReadFile(), Header(-100, -100, 1) + Section("COMMON", 15, 0) + Section("12", 5, 1) +
+                              Section("-5", 6, 1) + Section("13", 15, 0) + Section("14", 8, 1));
+}
+
+TEST_F(ManagerTest, ChannelSectionsLoadWhereverTheyStand)
+{
+    WriteFile(Section("40", 2, 1) + Section("COMMON", 15, 0) + Section("41", 3, 1) + Header(-100, -100, 1) +
+              Section("42", 4, 1));
+    Load(KnowsEveryChannel);
+    EXPECT_EQ(m_settings.Records(), (Records{{0, 15, 0}, {40, 2, 1}, {41, 3, 1}, {42, 4, 1}}));
+
+    WriteFile(Section("50", 2, 1) + Section("51", 3, 0));
+    Load(KnowsEveryChannel);
+    EXPECT_EQ(m_settings.Records(), (Records{{0, 15, 0}, {50, 2, 1}, {51, 3, 0}}));
+}
+
+TEST_F(ManagerTest, DuplicateSectionsGiveTwoRecordsAndTheFirstIsUsed)
+{
+    WriteFile(Header(-100, -100, 0) + Section("COMMON", 15, 0) + Section("60", 2, 1) + Section("60", 3, 0));
+    Load(KnowsEveryChannel);
+    EXPECT_EQ(m_settings.Records(), (Records{{0, 15, 0}, {60, 2, 1}, {60, 3, 0}}));
+    Frame(60);
+    EXPECT_EQ(m_settings.CurrentIndex(), 1);
+}
+
+TEST_F(ManagerTest, BlankNamedDuplicateDoesNotSendTheWalkBack)
+{
+    // A lookup by the name " 70" finds "[70]" above it; the walk must still end and read "[71]".
+    WriteFile(Section("COMMON", 15, 0) + Section("70", 2, 1) + Section(" 70", 3, 1) + Section("71", 4, 1));
+    Load(KnowsEveryChannel);
+    EXPECT_EQ(m_settings.Records(), (Records{{0, 15, 0}, {70, 2, 1}, {70, 15, 0}, {71, 4, 1}}));
+}
+
+TEST_F(ManagerTest, WindowSizesFromTheFileAreClampedToTheFiltersRange)
+{
+    WriteFile(Header(-100, -100, 0) + Section("DEFAULT", 100, 1) + Section("COMMON", 0, 0) + Section("1", -7, 1) +
+              Section("2", 31, 1) + Section("3", 30, 1) + Section("4", 1, 1));
+    Load(KnowsEveryChannel);
+    EXPECT_EQ(m_settings.DefaultRecord().MedianWndSize, 30);
+    EXPECT_EQ(m_settings.Records(), (Records{{0, 1, 0}, {1, 1, 1}, {2, 30, 1}, {3, 30, 1}, {4, 1, 1}}));
+}
+
+std::vector<int64_t> checkedIds;
+int UVD_CDECL RecordingNoChannel(int64_t id)
+{
+    checkedIds.push_back(id);
+    return 0;
+}
+
+TEST_F(ManagerTest, HostCheckDropsUnknownChannelsButKeepsOneToFour)
+{
+    WriteFile(Header(-100, -100, 1) + Section("COMMON", 15, 0) + Section("7", 2, 1) + Section("3", 3, 1) +
+              Section("-1", 4, 1) + Section("1", 5, 1) + Section("5", 6, 1));
+    checkedIds.clear();
+    Load(RecordingNoChannel);
+    m_settings.SaveSettings();
+    EXPECT_EQ(checkedIds, (std::vector<int64_t>{7, 3, -1, 1, 5}));
+    EXPECT_EQ(ReadFile(), Header(-100, -100, 1) + Section("COMMON", 15, 0) + Section("3", 3, 1) + Section("1", 5, 1));
+}
+
+int UVD_CDECL KnowsOddChannels(int64_t id) { return static_cast<int>(id & 1); }
+
+TEST_F(ManagerTest, HostCheckDecidesPerChannelAndNullKeepsAll)
+{
+    const std::string file = Header(-100, -100, 1) + Section("COMMON", 15, 0) + Section("8", 2, 1) +
+                             Section("9", 3, 1) + Section("10", 4, 1);
+    WriteFile(file);
+    Load(KnowsOddChannels);
+    m_settings.SaveSettings();
+    EXPECT_EQ(ReadFile(), Header(-100, -100, 1) + Section("COMMON", 15, 0) + Section("9", 3, 1));
+
+    WriteFile(file);
+    Load(nullptr);
+    m_settings.SaveSettings();
+    EXPECT_EQ(ReadFile(), file);
+}
+
+TEST_F(ManagerTest, CancelRestoresTheRecordsAndKeepsChannelsMetMeanwhile)
+{
+    WriteFile(Header(-100, -100, 1) + Section("COMMON", 6, 1) + Section("DEFAULT", 11, 0) + Section("80", 2, 1));
+    Load(KnowsEveryChannel);
+    Frame(80);
+    m_settings.BeginEdit();
+    const Records opened = m_settings.Records();
+    SetLive(20, 0);
+    Frame(81);
+    SetLive(21, 1);
+    m_settings.RevertEdit();
+    EXPECT_EQ(m_settings.Records(), (Records{{0, 6, 1}, {80, 2, 1}, {81, 11, 0}}));
+    EXPECT_EQ(Records(m_settings.Records().begin(), m_settings.Records().begin() + 2), opened);
+    EXPECT_EQ(m_settings.LiveWndSize(), 6);
+    EXPECT_EQ(m_settings.LiveEnable(), 1u);
+    EXPECT_EQ(m_settings.CurrentIndex(), 2);
+}
+
+TEST_F(ManagerTest, CancelKeepsAModeChangedWhileTheDialogWasOpen)
+{
+    WriteFile(Header(-100, -100, 1) + Section("COMMON", 6, 1) + Section("90", 2, 0));
+    Load(KnowsEveryChannel);
+    Frame(90);
+    m_settings.BeginEdit();
+    m_settings.SetIndividual(1);
+    EXPECT_EQ(m_settings.LiveWndSize(), 2);
+    SetLive(25, 1);
+    m_settings.RevertEdit();
+    EXPECT_EQ(m_settings.IsIndividual(), 1);
+    EXPECT_EQ(m_settings.Records(), (Records{{0, 6, 1}, {90, 2, 0}}));
+    EXPECT_EQ(m_settings.LiveWndSize(), 2);
+    EXPECT_EQ(m_settings.LiveEnable(), 0u);
+}
+
+TEST_F(ManagerTest, ShutdownWithTheDialogOpenSavesItsChangesAndPosition)
+{
+    Load(KnowsEveryChannel);
+    Frame(3);
+    m_settings.BeginEdit();
+    SetLive(12, 1);
+    const DlgPoint moved{240, -8};
+    m_settings.SetDlgPos(&moved);
+    m_settings.SaveSettings();
+    EXPECT_EQ(ReadFile(), Header(240, -8, 1) + Section("COMMON", 12, 1) + Section("3", 15, 0));
+    // Should a frame still come, the live values are those of the record in force.
+    EXPECT_EQ(m_settings.LiveWndSize(), 12);
+    EXPECT_EQ(Frame(3), 0);
+    EXPECT_EQ(m_settings.Records()[0], (ChannelRecord{0, 12, 1}));
+}
+
+TEST_F(ManagerTest, IndividualLiveValuesBeforeTheFirstFrameAreTheLastSectionRead)
+{
+    WriteFile(Header(-100, -100, 0) + Section("COMMON", 6, 1) + Section("100", 2, 0) + Section("101", 3, 1));
+    Load(KnowsEveryChannel);
+    EXPECT_EQ(m_settings.CurrentIndex(), -1);
+    EXPECT_EQ(m_settings.LiveWndSize(), 3);
+    EXPECT_EQ(m_settings.LiveEnable(), 1u);
+}
+
+TEST_F(ManagerTest, SecondLoadStartsFromEmptyTables)
+{
+    WriteFile(Header(5, 6, 0) + Section("DEFAULT", 9, 1) + Section("COMMON", 6, 1) + Section("110", 2, 0));
+    Load(KnowsEveryChannel);
+    Frame(111);
+    WriteFile(Section("COMMON", 8, 0) + Section("120", 4, 1));
+    Load(KnowsEveryChannel);
+    EXPECT_EQ(m_settings.Records(), (Records{{0, 8, 0}, {120, 4, 1}}));
+    EXPECT_EQ(m_settings.Snapshot(), m_settings.Records());
+    EXPECT_EQ(m_settings.CurrentIndex(), -1);
+    EXPECT_EQ(m_settings.IsIndividual(), 0);
+    EXPECT_EQ(m_settings.DefaultRecord(), (ChannelRecord{0, 15, 0}));
+    DlgPoint pos{};
+    m_settings.GetDlgPos(&pos);
+    EXPECT_EQ(pos.x, -100);
+    m_settings.SaveSettings();
+    EXPECT_EQ(ReadFile(), Header(-100, -100, 1) + Section("COMMON", 8, 0) + Section("120", 4, 1));
+}
+
+TEST_F(ManagerTest, NoLocationMeansDefaultsAndNoFile)
+{
+    WriteFile(Section("COMMON", 8, 1));
+    m_settings.LoadSettings(SettingsLocation{}, KnowsEveryChannel);
+    EXPECT_EQ(m_settings.Records(), (Records{{0, 15, 0}}));
+    Frame(5);
+    m_settings.SaveSettings();
+    EXPECT_EQ(ReadFile(), Section("COMMON", 8, 1));
+}
+
+}  // namespace
