@@ -50,7 +50,7 @@ TEST(GatherLocationFacts, ReportsTheRunningSystem)
     EXPECT_EQ(facts.baseName, "RPX_UVDenoise");
     EXPECT_EQ(facts.storeInUsersFolder, 0u);
     EXPECT_EQ(facts.hostExePath, ModulePath());
-    EXPECT_NE(facts.commandLine.find("settings_location_win32_test"), std::string::npos);
+    EXPECT_NE(facts.commandLine.find("settings_location_queries_test"), std::string::npos);
     const char* appData = std::getenv("APPDATA");
     ASSERT_NE(appData, nullptr);
     EXPECT_EQ(facts.appDataFolder, appData);
