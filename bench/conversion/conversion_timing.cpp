@@ -1,0 +1,102 @@
+// Microseconds per frame for each conversion variant, hot and cold, with ratios to the memory floor and
+// to the portable version measured in the same run. Plain C++ so that the 32-bit build runs it under Wine.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <vector>
+
+#include "conversion_bench_support.h"
+#include "filter/cpu_features.h"
+
+namespace {
+
+constexpr int kRounds = 7;
+constexpr double kBatchSeconds = 0.03;
+
+using Clock = std::chrono::steady_clock;
+
+struct Measurement {
+    ConversionOp op;
+    const TimedVariant* variant;
+    std::vector<double> microseconds;
+};
+
+double SecondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
+// Microseconds per frame over a batch long enough to swamp the clock's resolution.
+double TimeBatch(const Measurement& m, FrameRing& ring, int frames)
+{
+    const auto start = Clock::now();
+    for (int i = 0; i < frames; ++i)
+        RunOp(m.op, *m.variant, ring);
+    return SecondsSince(start) * 1e6 / frames;
+}
+
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+void PrintCpu()
+{
+    const uint32_t features = DetectCpuFeatures();
+    std::printf("conversion timing, %d-bit build; CPU:%s%s%s%s\n", static_cast<int>(sizeof(void*) * 8),
+                features & kCpuSSE2 ? " SSE2" : "", features & kCpuSSSE3 ? " SSSE3" : "",
+                features & kCpuSSE41 ? " SSE4.1" : "", features & kCpuAVX2 ? " AVX2" : "");
+}
+
+void TimeSize(const FrameSize& size, bool cold, const std::vector<TimedVariant>& variants)
+{
+    FrameRing ring(size, cold);
+    const TimedVariant floorOnly{"memory", nullptr, nullptr};
+    std::vector<Measurement> measurements{{ConversionOp::Floor, &floorOnly, {}}};
+    for (const TimedVariant& variant : variants) {
+        for (ConversionOp op : {ConversionOp::ToYuy2, ConversionOp::ToRgb, ConversionOp::RoundTrip})
+            measurements.push_back({op, &variant, {}});
+    }
+
+    // One pass over the ring warms the code and, for hot frames, the cache; it also sizes the batches.
+    std::vector<int> batchFrames;
+    for (const Measurement& m : measurements) {
+        const double once = TimeBatch(m, ring, static_cast<int>(ring.frameCount()));
+        batchFrames.push_back(std::max(3, static_cast<int>(kBatchSeconds * 1e6 / once)));
+    }
+    // Rounds interleave the measurements so that drift in the machine's speed touches all of them alike.
+    for (int round = 0; round < kRounds; ++round) {
+        for (size_t i = 0; i < measurements.size(); ++i)
+            measurements[i].microseconds.push_back(TimeBatch(measurements[i], ring, batchFrames[i]));
+    }
+
+    const double floorTime = Median(measurements[0].microseconds);
+    for (const Measurement& m : measurements) {
+        const double time = Median(m.microseconds);
+        double portable = time;
+        for (const Measurement& base : measurements) {
+            if (base.op == m.op && base.variant == &variants.front())
+                portable = Median(base.microseconds);
+        }
+        std::printf("%-10s %-5s %-7s %-10s %10.1f %9.2f %11.2f\n", Describe(size).c_str(), cold ? "cold" : "hot",
+                    m.variant->name, OpName(m.op), time, time / floorTime, time / portable);
+    }
+}
+
+}  // namespace
+
+int main()
+{
+    PrintCpu();
+    if (!(DetectCpuFeatures() & kCpuSSE2)) {
+        std::printf("the memory floor pass needs SSE2\n");
+        return 1;
+    }
+    std::printf("median of %d rounds; floor = in-place read and write of the RGB frame\n", kRounds);
+    std::printf("%-10s %-5s %-7s %-10s %10s %9s %11s\n", "size", "cache", "variant", "operation", "us/frame",
+                "x floor", "x portable");
+    const std::vector<TimedVariant> variants = RunnableVariants();
+    for (const FrameSize size : {FrameSize{720, 576}, FrameSize{1920, 1080}}) {
+        for (bool cold : {false, true})
+            TimeSize(size, cold, variants);
+    }
+    return 0;
+}
