@@ -46,7 +46,7 @@ bool HeaderName(std::string_view line, std::string& name)
 int64_t ChannelIdOf(std::string_view name)
 {
     size_t i = 0;
-    while (i < name.size() && (IsBlank(name[i]) || name[i] == '\r' || name[i] == '\n'))
+    while (i < name.size() && IsBlank(name[i]))
         ++i;
     bool negative = false;
     if (i < name.size() && (name[i] == '+' || name[i] == '-')) {
@@ -76,10 +76,27 @@ void ReserveForOneMore(std::vector<ChannelRecord>& records)
 
 CChannelSettings::CChannelSettings(CCriticalSection& lock) : m_Lock(lock) {}
 
-int32_t CChannelSettings::LiveWndSize() const { return __atomic_load_n(&m_Live.MedianWndSize, __ATOMIC_RELAXED); }
-uint32_t CChannelSettings::LiveEnable() const { return __atomic_load_n(&m_Live.ProcEnable, __ATOMIC_RELAXED); }
-void CChannelSettings::SetLiveWndSize(int32_t size) { __atomic_store_n(&m_Live.MedianWndSize, size, __ATOMIC_RELAXED); }
-void CChannelSettings::SetLiveEnable(uint32_t enable) { __atomic_store_n(&m_Live.ProcEnable, enable, __ATOMIC_RELAXED); }
+// The dialog stores single live values without the lock; each value only has to arrive whole, since the
+// lock orders everything else, so relaxed atomics suffice.
+int32_t CChannelSettings::LiveWndSize() const
+{
+    return __atomic_load_n(&m_Live.MedianWndSize, __ATOMIC_RELAXED);
+}
+
+uint32_t CChannelSettings::LiveEnable() const
+{
+    return __atomic_load_n(&m_Live.ProcEnable, __ATOMIC_RELAXED);
+}
+
+void CChannelSettings::SetLiveWndSize(int32_t size)
+{
+    __atomic_store_n(&m_Live.MedianWndSize, size, __ATOMIC_RELAXED);
+}
+
+void CChannelSettings::SetLiveEnable(uint32_t enable)
+{
+    __atomic_store_n(&m_Live.ProcEnable, enable, __ATOMIC_RELAXED);
+}
 
 ChannelRecord CChannelSettings::CopyOfLive() const { return {m_Live.ChannelId, LiveWndSize(), LiveEnable()}; }
 
@@ -140,7 +157,8 @@ void CChannelSettings::LoadSettings(const SettingsLocation& location, ChannelChe
     FetchLive();
 }
 
-// Reads the file in the order of the original text layout; each record passes through m_Live.
+// The fixed sections in this order: each search starts at the section found before it, which decides
+// among duplicate headers. Every record passes through m_Live on its way in.
 void CChannelSettings::ReadSettingsText()
 {
     m_Ini.ReadLong("DIALOG", "DlgWndPosX", &m_ptDlgPos.x, kNoDlgPos.x);
@@ -216,6 +234,7 @@ int CChannelSettings::SwitchChannel(int64_t channelId)
 {
     if (m_nCurrent != -1 && m_Records[static_cast<size_t>(m_nCurrent)].ChannelId == channelId)
         return 0;
+    // Never loaded, or loading ran out of memory: there is no COMMON record to work with.
     if (m_Records.empty())
         return 0;
 
