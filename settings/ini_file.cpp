@@ -188,6 +188,8 @@ public:
             return;
         }
         for (std::string_view piece : pieces) {
+            if (piece.empty())
+                continue;  // an absent text has no data pointer to copy from
             std::memcpy(m_text + m_length, piece.data(), piece.size());
             m_length += static_cast<int32_t>(piece.size());
         }
