@@ -30,7 +30,8 @@ class CChannelSettings {
 public:
     CChannelSettings(CCriticalSection& lock);
 
-    // Init: the location texts are filled from the given location (LocateSettingsFile on Windows).
+    // Init: reads the file at location.m_strPath into fresh tables; an empty path gives the defaults and
+    // a save that writes nothing. A null check keeps every channel at the save. Neither call throws.
     void LoadSettings(const SettingsLocation& location, ChannelCheckProc check);
     void SaveSettings();
 
