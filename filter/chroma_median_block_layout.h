@@ -7,10 +7,13 @@
 
 // Scratch layout of the sorted-block kernel. The clamped column is cut into blocks of `count` rows; every
 // window is the tail of one block plus the head of the next, and its rank-h value is selected from the two
-// sorted parts. Per column of 16 lanes the scratch holds, in 16-byte entries:
+// sorted parts. Of a sorted tail of t rows a window only ever reads the values of rank TailLow(t) ...
+// TailHigh(t); only those are kept, between a guard entry below (0, less than or equal to anything) and one
+// above (255, greater than or equal to anything) so that loops need no end cases. Per column of 16 lanes
+// the scratch holds, in 16-byte entries:
 //   rows  - the current block's rows as they arrived (count entries),
-//   heads - the sorted head of the current block, only its h + 1 smallest (larger ones never reach rank h),
-//   tails - for every tail length t of the previous block, its sorted a + 1 largest (smaller ones never do).
+//   heads - the sorted head of the current block, ranks -1 (guard) ... h,
+//   tails - the sorted tails of the previous block, t = 0 ... count, each with its two guards.
 struct ChromaBlockLayout {
     int32_t count;
     int32_t h;  // rank selected, rows below the output row
@@ -21,28 +24,28 @@ struct ChromaBlockLayout {
     {
     }
 
-    constexpr int32_t HeadCapacity() const { return h + 1; }
-    constexpr int32_t TailKept(int32_t t) const { return t < a + 1 ? t : a + 1; }
+    constexpr int32_t TailLow(int32_t t) const { return t - a - 1 > 0 ? t - a - 1 : 0; }
+    constexpr int32_t TailHigh(int32_t t) const { return t - 1 < h ? t - 1 : h; }
+    constexpr int32_t TailEntries(int32_t t) const { return TailHigh(t) - TailLow(t) + 3; }
 
-    // Entry index, within the tails, of the list for tail length t (1 ... count).
-    constexpr int32_t TailStart(int32_t t) const
+    // Entry, within the tails, of rank j of the tail of t rows (TailLow(t) - 1 <= j <= TailHigh(t) + 1).
+    constexpr int32_t TailEntry(int32_t t, int32_t j) const
     {
-        const int32_t full = a + 1;
-        const int32_t shorter = t - 1;
-        if (shorter <= full)
-            return shorter * (shorter + 1) / 2;
-        return full * (full + 1) / 2 + (shorter - full) * full;
+        int32_t start = 0;
+        for (int32_t shorter = 0; shorter < t; ++shorter)
+            start += TailEntries(shorter);
+        return start + j - (TailLow(t) - 1);
     }
 
     constexpr int32_t RowsStart() const { return 0; }
-    constexpr int32_t HeadsStart() const { return count; }
-    constexpr int32_t TailsStart() const { return count + HeadCapacity(); }
-    constexpr int32_t Entries() const { return TailsStart() + TailStart(count + 1); }
+    constexpr int32_t HeadsStart() const { return count; }  // the guard of rank -1
+    constexpr int32_t TailsStart() const { return HeadsStart() + h + 2; }
+    constexpr int32_t Entries() const { return TailsStart() + TailEntry(count + 1, TailLow(count + 1) - 1); }
 };
 
 // Columns walked down the frame together: 64 frame bytes, a cache line's width, so each line of a cold
 // frame is fetched once.
-constexpr int32_t kChromaBlockColumnsPerWalk = 2;
+constexpr int32_t kChromaBlockColumnsPerWalk = 4;
 
 constexpr int32_t MaxChromaBlockEntries()
 {
