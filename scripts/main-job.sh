@@ -84,8 +84,10 @@ stream_in() {  # stream_in <format>: the file the host plays
 echo "=== runs through the DLL in the test host under Wine"
 # shellcheck source=wine-env.sh
 source "$root/scripts/wine-env.sh"
-uvd_wine_up "$root/build/main-job-wineprefix"
 trap uvd_wine_down EXIT
+# Run every step of the start-up: its wineserver -p30 fails while the server that created a new prefix
+# is still up, which is harmless; a real failure shows in the host's log below.
+uvd_wine_up "$root/build/main-job-wineprefix" || true
 settings="$out/kestrova/Plugins/RPX_UVDenoise.ini"
 cd "$out"
 for w in $windows; do

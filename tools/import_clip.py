@@ -68,7 +68,7 @@ def main():
     with open(os.path.join(args.out, "clip.json"), "w") as f:
         json.dump({"format": stream_format, "width": width, "height": height, "frames": kept}, f)
     print(f"clip: {args.input} ({source}), {width}x{height}, {kept} of {total} frames, "
-          f"played as a {stream_format.upper()} stream")
+          f"played as {'a YUY2' if stream_format == 'yuy2' else 'an RGB24'} stream")
 
 
 if __name__ == "__main__":

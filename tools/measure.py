@@ -139,7 +139,7 @@ def report(f):
                   f"    chroma PSNR: noisy {f['chroma_psnr_noisy']:.2f} dB -> filtered {f['chroma_psnr_filtered']:.2f} dB",
                   f"    collateral: clean chroma samples changed by more than {VISIBLE_CHANGE}: {f['collateral_pct']:.3f} %"]
     else:
-        lines.append(f"  chroma samples changed: {f['chroma_changed_pct']:.3f} %, "
+        lines.append(f"  chroma samples changed{where}: {f['chroma_changed_pct']:.3f} %, "
                      f"by more than {VISIBLE_CHANGE}: {f['chroma_changed_visibly_pct']:.3f} %")
     if "rgb_psnr_noisy" in f:
         lines.append(f"  RGB PSNR: noisy {f['rgb_psnr_noisy']:.2f} dB -> filtered {f['rgb_psnr_filtered']:.2f} dB "
