@@ -1,5 +1,6 @@
 #include "conversion_bench_support.h"
 
+#include "bench/filter/memory_floor.h"
 #include "filter/cpu_features.h"
 #include "filter/rgb_yuy2_variants.h"
 

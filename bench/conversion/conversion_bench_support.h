@@ -19,9 +19,6 @@ std::vector<TimedVariant> RunnableVariants();
 enum class ConversionOp { ToYuy2, ToRgb, RoundTrip, Floor };
 const char* OpName(ConversionOp op);
 
-// The memory floor: every byte of the frame read and written back once, 16 bytes at a time.
-void InPlaceReadWritePass(uint8_t* frame, size_t bytes);
-
 // RGB frames as the host hands them and the stream's one YUY2 work buffer. Hot: one frame, reused, so
 // it stays in cache. Cold: a ring of frames four times the size of the largest cache this code expects
 // (32 MiB), each used in turn, so every frame comes from memory as it does from the decoder.
