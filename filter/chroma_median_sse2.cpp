@@ -66,6 +66,8 @@ public:
         const uint8_t* in = m_frame + offset;
         int32_t nextRow = -layout.a;
         auto loadNext = [&](int32_t inBlock) {
+            const int32_t ahead = std::min(nextRow + chroma_sse2::kPrefetchRows, height - 1);
+            chroma_sse2::PrefetchColumns<G>(m_frame + rowBytes * static_cast<size_t>(std::max(ahead, 0)) + offset);
             ForEachColumn<G>([&](int g) {
                 rows[G * inBlock + g] = chroma_sse2::LoadChroma(in + kColumnBytes * g, EndsHalf && g == G - 1);
             });
