@@ -16,6 +16,7 @@ noisy U and V through the plug-in's inverse conversion; every other pixel keeps 
 """
 
 import argparse
+import contextlib
 import json
 import os
 
@@ -23,7 +24,6 @@ import numpy as np
 import skimage.data
 import skimage.transform
 
-from clip_io import write_png
 from yuy2_reference import chroma_planes, rgb24_to_yuy2, yuy2_to_rgb24
 
 # Photograph, where the pan starts (fraction of the spare room, x and y) and its step per frame in pixels.
@@ -110,35 +110,32 @@ def main():
     parser.add_argument("--frames", type=int, default=48)
     parser.add_argument("--density", type=float, default=0.003, help="share of chroma samples hit")
     parser.add_argument("--seed", type=int, default=20240)
-    parser.add_argument("--preview", action="store_true", help="also write the first frame of each shot as PNG")
     args = parser.parse_args()
     width, height = map(int, args.size.split("x"))
     if width % 2 or width < 8:
         parser.error("the width must be even and at least 8")
+    if args.frames < len(SHOTS):
+        parser.error(f"at least {len(SHOTS)} frames, one per shot")
 
     os.makedirs(args.out, exist_ok=True)
     rng = np.random.default_rng(args.seed)
     masks, shots = [], []
-    files = {name: open(os.path.join(args.out, name), "wb")
-             for name in ("clean.rgb24", "clean.yuy2", "noisy.yuy2", "noisy.rgb24")}
     per_shot = [args.frames // len(SHOTS) + (i < args.frames % len(SHOTS)) for i in range(len(SHOTS))]
-    index = 0
-    for (name, start, step), frames in zip(SHOTS, per_shot):
-        shots.append({"photo": name, "first": index, "last": index + frames - 1, "pan": list(step)})
-        for rgb in shot_frames(name, start, step, frames, width, height):
-            if args.preview and index == shots[-1]["first"]:
-                write_png(os.path.join(args.out, f"shot-{len(shots)}.png"), rgb)
-            clean_bgr = np.ascontiguousarray(rgb[..., ::-1])
-            clean_yuy2 = rgb24_to_yuy2(clean_bgr)
-            noisy_yuy2, mask = add_sparkles(clean_yuy2, rng, args.density)
-            files["clean.rgb24"].write(clean_bgr.tobytes())
-            files["clean.yuy2"].write(clean_yuy2.tobytes())
-            files["noisy.yuy2"].write(noisy_yuy2.tobytes())
-            files["noisy.rgb24"].write(sparkle_rgb(clean_bgr, noisy_yuy2, mask).tobytes())
-            masks.append(mask)
-            index += 1
-    for f in files.values():
-        f.close()
+    with contextlib.ExitStack() as stack:
+        files = {name: stack.enter_context(open(os.path.join(args.out, name), "wb"))
+                 for name in ("clean.rgb24", "clean.yuy2", "noisy.yuy2", "noisy.rgb24")}
+        for (name, start, step), frames in zip(SHOTS, per_shot):
+            first = len(masks)
+            shots.append({"photo": name, "first": first, "last": first + frames - 1, "pan": list(step)})
+            for rgb in shot_frames(name, start, step, frames, width, height):
+                clean_bgr = np.ascontiguousarray(rgb[..., ::-1])
+                clean_yuy2 = rgb24_to_yuy2(clean_bgr)
+                noisy_yuy2, mask = add_sparkles(clean_yuy2, rng, args.density)
+                files["clean.rgb24"].write(clean_bgr.tobytes())
+                files["clean.yuy2"].write(clean_yuy2.tobytes())
+                files["noisy.yuy2"].write(noisy_yuy2.tobytes())
+                files["noisy.rgb24"].write(sparkle_rgb(clean_bgr, noisy_yuy2, mask).tobytes())
+                masks.append(mask)
     masks = np.stack(masks)
     np.savez_compressed(os.path.join(args.out, "impulses.npz"), mask=masks)
     info = {"width": width, "height": height, "frames": args.frames, "seed": args.seed,

@@ -13,6 +13,7 @@ the run's figures as one JSON line; --summary prints those lines as a table.
 """
 
 import argparse
+import itertools
 import json
 import math
 import re
@@ -32,13 +33,14 @@ def psnr(squared_error, samples):
 
 
 class Totals:
+    FIELDS = ("frames", "bytes", "differ_from_definition", "luma_samples", "luma_changed", "luma_max_change",
+              "luma_changed_by_round_trip", "chroma_samples", "chroma_changed", "chroma_changed_visibly",
+              "impulses", "repaired", "clean_samples", "collateral", "noisy_sq", "filtered_sq",
+              "rgb_samples", "rgb_noisy_sq", "rgb_filtered_sq", "rgb_round_trip_sq")
+
     def __init__(self):
-        self.__dict__.update(dict.fromkeys(
-            ["frames", "bytes", "differ_from_definition", "luma_samples", "luma_changed", "luma_max_change",
-             "luma_changed_by_round_trip",
-             "chroma_samples", "chroma_changed", "chroma_changed_visibly", "impulses", "repaired",
-             "clean_samples", "collateral", "noisy_sq", "filtered_sq", "rgb_samples", "rgb_noisy_sq",
-             "rgb_filtered_sq", "rgb_round_trip_sq"], 0))
+        for name in self.FIELDS:
+            setattr(self, name, 0)
 
 
 def squared_error(a, b):
@@ -47,27 +49,41 @@ def squared_error(a, b):
 
 
 def measure_frame(t, stream_format, window, noisy, filtered, clean, impulses):
+    """Adds one frame's figures. RGB frames are checked as RGB and measured as the plug-in sees them."""
     if stream_format == "rgb24":
         expected = yuy2_to_rgb24(chroma_median(rgb24_to_yuy2(noisy), window))
-        rgb = (noisy, filtered, clean)
-        noisy, filtered = rgb24_to_yuy2(noisy), rgb24_to_yuy2(filtered)
-        clean = None if clean is None else rgb24_to_yuy2(clean)
     else:
         expected = chroma_median(noisy, window)
-        rgb = None
     t.frames += 1
     t.bytes += expected.size
-    t.differ_from_definition += int((expected != (rgb[1] if rgb else filtered)).sum())
-
-    luma_change = np.abs(luma_plane(filtered).astype(np.int16) - luma_plane(noisy))
-    t.luma_samples += luma_change.size
-    t.luma_changed += int(np.count_nonzero(luma_change))
-    t.luma_max_change = max(t.luma_max_change, int(luma_change.max()))
-    if rgb:
+    t.differ_from_definition += int(np.count_nonzero(expected != filtered))
+    if stream_format == "rgb24":
+        if clean is not None:
+            add_rgb_errors(t, noisy, filtered, clean)
+        noisy, filtered = rgb24_to_yuy2(noisy), rgb24_to_yuy2(filtered)
+        clean = None if clean is None else rgb24_to_yuy2(clean)
         # RGB carries luma only implicitly: the conversion's rounding moves it even where nothing is filtered.
         round_trip = rgb24_to_yuy2(yuy2_to_rgb24(noisy))
         t.luma_changed_by_round_trip += int(np.count_nonzero(luma_plane(round_trip) != luma_plane(noisy)))
+    add_luma_change(t, noisy, filtered)
+    add_chroma_figures(t, noisy, filtered, clean, impulses)
 
+
+def add_rgb_errors(t, noisy, filtered, clean):
+    t.rgb_samples += clean.size
+    t.rgb_noisy_sq += squared_error(noisy, clean)
+    t.rgb_filtered_sq += squared_error(filtered, clean)
+    t.rgb_round_trip_sq += squared_error(yuy2_to_rgb24(rgb24_to_yuy2(clean)), clean)
+
+
+def add_luma_change(t, noisy, filtered):
+    change = np.abs(luma_plane(filtered).astype(np.int16) - luma_plane(noisy))
+    t.luma_samples += change.size
+    t.luma_changed += int(np.count_nonzero(change))
+    t.luma_max_change = max(t.luma_max_change, int(change.max()))
+
+
+def add_chroma_figures(t, noisy, filtered, clean, impulses):
     noisy_uv, filtered_uv = chroma_planes(noisy).astype(np.int16), chroma_planes(filtered).astype(np.int16)
     change = np.abs(filtered_uv - noisy_uv)
     t.chroma_samples += change.size
@@ -83,12 +99,6 @@ def measure_frame(t, stream_format, window, noisy, filtered, clean, impulses):
     t.collateral += int((error[~impulses] > VISIBLE_CHANGE).sum())
     t.noisy_sq += squared_error(noisy_uv, clean_uv)
     t.filtered_sq += squared_error(filtered_uv, clean_uv)
-    if rgb:
-        noisy_rgb, filtered_rgb, clean_rgb = rgb
-        t.rgb_samples += clean_rgb.size
-        t.rgb_noisy_sq += squared_error(noisy_rgb, clean_rgb)
-        t.rgb_filtered_sq += squared_error(filtered_rgb, clean_rgb)
-        t.rgb_round_trip_sq += squared_error(yuy2_to_rgb24(clean), clean_rgb)
 
 
 def host_timing(path):
@@ -197,12 +207,12 @@ def main():
     masks = np.load(args.impulses)["mask"] if args.impulses else None
 
     t = Totals()
+    cleans = (frame for _, frame in read_frames(args.clean, args.format, width, height)) if args.clean \
+        else itertools.repeat(None)
     frames = zip(read_frames(args.input, args.format, width, height),
-                 read_frames(args.output, args.format, width, height),
-                 read_frames(args.clean, args.format, width, height) if args.clean else iter(lambda: None, 0))
+                 read_frames(args.output, args.format, width, height), cleans)
     for (index, noisy), (_, filtered), clean in frames:
-        measure_frame(t, args.format, args.window, noisy, filtered, None if clean is None else clean[1],
-                      None if masks is None else masks[index])
+        measure_frame(t, args.format, args.window, noisy, filtered, clean, None if masks is None else masks[index])
     f = figures_of(t, args)
     print(report(f))
     if args.figures:
