@@ -69,6 +69,9 @@ bool ParseArgs(int argc, char** argv, Options& o)
 {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
+        // Switches of the host itself (such as /inst:q) are the plug-in's to read, not ours.
+        if (arg.rfind("--", 0) != 0)
+            continue;
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
         if (arg == "--aligned" || arg == "--no-frames") {
             (arg == "--aligned" ? o.aligned : o.noFrames) = true;
