@@ -16,17 +16,25 @@ namespace {
 namespace fs = std::filesystem;
 
 // Saves flush to the disk; a memory-backed folder keeps that from dominating the run.
-const fs::path& WorkFolder()
-{
-    static const fs::path folder = [] {
+class WorkFolder {
+public:
+    WorkFolder()
+    {
         fs::path base = fs::exists("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
-        fs::path own = base / ("fuzz_settings_ini_" + std::to_string(static_cast<long>(std::rand())) + "_" +
-                               std::to_string(fs::file_time_type::clock::now().time_since_epoch().count()));
-        fs::create_directories(own);
-        return own;
-    }();
-    return folder;
-}
+        auto stamp = fs::file_time_type::clock::now().time_since_epoch().count();
+        m_path = base / ("fuzz_settings_ini_" + std::to_string(stamp));
+        fs::create_directories(m_path);
+    }
+    ~WorkFolder()
+    {
+        std::error_code ignored;
+        fs::remove_all(m_path, ignored);
+    }
+    std::string File(const char* name) const { return (m_path / name).string(); }
+
+private:
+    fs::path m_path;
+};
 
 void Check(bool condition)
 {
@@ -140,8 +148,9 @@ void WalkSections(CIniFile& ini, size_t textLength)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const std::string input(reinterpret_cast<const char*>(data), size);
-    const std::string loadedPath = (WorkFolder() / "loaded.ini").string();
-    const std::string savedPath = (WorkFolder() / "saved.ini").string();
+    static const WorkFolder folder;
+    const std::string loadedPath = folder.File("loaded.ini");
+    const std::string savedPath = folder.File("saved.ini");
     if (FILE* file = std::fopen(loadedPath.c_str(), "wb")) {
         std::fwrite(input.data(), 1, input.size(), file);
         std::fclose(file);
