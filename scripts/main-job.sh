@@ -98,22 +98,58 @@ trap uvd_wine_down EXIT
 uvd_wine_up "$root/build/main-job-wineprefix" || true
 settings="$out/kestrova/Plugins/RPX_UVDenoise.ini"
 cd "$out"
+
+play() {  # play <format> <run name> [host options...]: one run, its log and the settings file it left
+  local f="$1" run="runs/$2"
+  shift 2
+  wine kestrova/kestrova_host.exe --format "$f" --size "${width}x${height}" \
+    --in "$(stream_in "$f")" --out "$run.$f" "$@" >"$run.log" 2>&1 </dev/null || {
+    echo "main-job: the test host failed:" >&2; cat "$run.log" >&2; exit 1; }
+  cp "$settings" "$run.ini"
+}
+
+section_values() {  # section_values <name>: the two values of a section of the settings file, one line
+  tr -d '\r' <"$settings" | sed -n "/^\[$1\]\$/,/^\[/p" | grep -E '^(MedianWndSize|ProcEnable)=' | tr '\n' ' '
+}
+
+kept_or_not() {  # kept_or_not <expected> <actual>
+  if [ "$1" = "$2" ]; then echo kept; else echo "NOT KEPT: ${2:-section missing}"; fi
+}
+
 for w in $windows; do
   for f in $formats; do
     # Filtering turned on as a user does it: all channels share the COMMON record.
     printf '[SETTINGS]\r\nCommon=1\r\n[COMMON]\r\nMedianWndSize=%s\r\nProcEnable=1\r\n' "$w" >"$settings"
-    run="runs/$f-w$w"
-    wine kestrova/kestrova_host.exe --format "$f" --size "${width}x${height}" \
-      --in "$(stream_in "$f")" --out "$run.$f" >"$run.log" 2>&1 </dev/null || {
-      echo "main-job: the test host failed:" >&2; cat "$run.log" >&2; exit 1; }
-    cp "$settings" "$run.ini"
+    play "$f" "$f-w$w"
     # The plug-in rewrites its settings file at shutdown; the user's choice must survive it.
-    common=$(tr -d '\r' <"$settings" | sed -n '/^\[COMMON\]$/,/^\[/p' | grep -E '^(MedianWndSize|ProcEnable)=' | tr '\n' ' ')
-    kept="kept"
-    [ "$common" = "MedianWndSize=$w ProcEnable=1 " ] || kept="NOT KEPT: ${common:-no COMMON section}"
-    echo "$f, window $w: $(tr -d '\r' <"$run.log" | tail -n 1); settings file after shutdown: $kept"
+    kept=$(kept_or_not "MedianWndSize=$w ProcEnable=1 " "$(section_values COMMON)")
+    echo "$f, window $w: $(tr -d '\r' <"runs/$f-w$w.log" | tail -n 1); settings file after shutdown: $kept"
   done
 done
+
+# Individual settings per channel: each shot of the built-in clip is a channel of its own.
+channel_windows="7 15 0 5"
+if [ -z "$input" ]; then
+  {
+    printf '[SETTINGS]\r\nCommon=0\r\n[COMMON]\r\nMedianWndSize=15\r\nProcEnable=0\r\n'
+    id=1
+    for w in $channel_windows; do
+      printf '[%s]\r\nMedianWndSize=%s\r\nProcEnable=%s\r\n' "$id" "$((w > 0 ? w : 7))" "$((w > 0))"
+      id=$((id + 1))
+    done
+  } >"$settings"
+  shot=$("$py" -c 'import json,sys; s=json.load(open(sys.argv[1]))["shots"][0]; print(s["last"]-s["first"]+1)' clip/clip.json)
+  play yuy2 yuy2-channels --channels "1:Astronaut,2:Coffee,3:Chelsea,4:Motorcycle" --switch-every "$shot"
+  kept=kept
+  id=1
+  for w in $channel_windows; do
+    result=$(kept_or_not "MedianWndSize=$((w > 0 ? w : 7)) ProcEnable=$((w > 0)) " "$(section_values "$id")")
+    [ "$result" = kept ] || kept="channel $id $result"
+    id=$((id + 1))
+  done
+  echo "yuy2, four channels (windows $channel_windows, 0 = off): $(tr -d '\r' <runs/yuy2-channels.log | tail -n 1);" \
+    "settings file after shutdown: $kept"
+fi
 uvd_wine_down
 trap - EXIT
 
@@ -128,6 +164,11 @@ for w in $windows; do
       --figures figures.jsonl
   done
 done
+if [ -z "$input" ]; then
+  "$py" "$root/tools/measure.py" --format yuy2 --size "${width}x${height}" --window "${channel_windows// /,}" \
+    --switch-every "$shot" --input clip/noisy.yuy2 --output runs/yuy2-channels.yuy2 --host-log runs/yuy2-channels.log \
+    --clean clip/clean.yuy2 --impulses clip/impulses.npz --label "YUY2 4 ch" --figures figures.jsonl
+fi
 "$py" "$root/tools/measure.py" --summary figures.jsonl | tee summary.txt
 
 echo "=== pictures (input left, plug-in output right)"

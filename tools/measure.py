@@ -2,14 +2,15 @@
 """Measures one run of a clip through the plug-in: what the filter repaired and what it harmed, and
 whether the DLL's output equals the filter's definition byte for byte.
 
-  measure.py --format yuy2|rgb24 --size WxH --window N --input IN --output OUT [--host-log LOG]
-             [--clean CLEAN --impulses impulses.npz] [--label TEXT] [--figures FILE]
+  measure.py --format yuy2|rgb24 --size WxH --window N[,N...] [--switch-every K] --input IN --output OUT
+             [--host-log LOG] [--clean CLEAN --impulses impulses.npz] [--label TEXT] [--figures FILE]
   measure.py --summary FILE
 
 With a clean reference it reports the share of impulses repaired, chroma PSNR before and after and
 the collateral damage; without one, the share of chroma samples the filter changed. RGB streams are
-measured in YUY2 terms through the plug-in's forward conversion, and as RGB by PSNR. --figures appends
-the run's figures as one JSON line; --summary prints those lines as a table.
+measured in YUY2 terms through the plug-in's forward conversion, and as RGB by PSNR. Several windows
+are the channels' settings when the host switched channel every K frames; 0 is filtering off.
+--figures appends the run's figures as one JSON line; --summary prints those lines as a table.
 """
 
 import argparse
@@ -50,7 +51,9 @@ def squared_error(a, b):
 
 def measure_frame(t, stream_format, window, noisy, filtered, clean, impulses):
     """Adds one frame's figures. RGB frames are checked as RGB and measured as the plug-in sees them."""
-    if stream_format == "rgb24":
+    if window == 0:
+        expected = noisy
+    elif stream_format == "rgb24":
         expected = yuy2_to_rgb24(chroma_median(rgb24_to_yuy2(noisy), window))
     else:
         expected = chroma_median(noisy, window)
@@ -108,7 +111,8 @@ def host_timing(path):
 
 
 def figures_of(t, args):
-    f = {"label": args.label, "format": args.format, "window": args.window, "frames": t.frames,
+    f = {"label": args.label, "format": args.format, "window": args.window, "switch_every": args.switch_every,
+         "frames": t.frames,
          "differ_from_definition": t.differ_from_definition, "bytes": t.bytes,
          "luma_changed": t.luma_changed, "luma_samples": t.luma_samples, "luma_max_change": t.luma_max_change,
          "luma_changed_by_round_trip": t.luma_changed_by_round_trip if args.format == "rgb24" else None,
@@ -130,7 +134,12 @@ def figures_of(t, args):
 
 def report(f):
     stream = "YUY2" if f["format"] == "yuy2" else "RGB24"
-    lines = [f"{f['label'] or stream + ' stream'}, window {f['window']}: {f['frames']} frames"]
+    windows = ", ".join(w if w != "0" else "off" for w in f["window"].split(","))
+    if "," in f["window"]:
+        windows = f"channels' windows {windows}, switching every {f['switch_every']} frames"
+    else:
+        windows = "window " + windows
+    lines = [f"{f['label'] or stream + ' stream'}, {windows}: {f['frames']} frames"]
     if f.get("ms_per_frame") is not None:
         lines.append(f"  {f['ms_per_frame']:.3f} ms per frame in ProcessFrame (host's figure)")
         if f["host_frames"] != f["frames"]:
@@ -174,7 +183,7 @@ ROWS = [("ms per frame in ProcessFrame", "ms_per_frame", "{:.3f}"),
 def summary(path):
     with open(path) as f:
         runs = [json.loads(line) for line in f if line.strip()]
-    heads = [f"{'YUY2' if r['format'] == 'yuy2' else 'RGB24'} w{r['window']}" for r in runs]
+    heads = [r.get("label") or f"{'YUY2' if r['format'] == 'yuy2' else 'RGB24'} w{r['window']}" for r in runs]
     width = max(len(name) for name, _, _ in ROWS)
     out = [" " * width + "".join(f"{h:>12}" for h in heads)]
     for name, key, fmt in ROWS:
@@ -189,7 +198,8 @@ def main():
     parser.add_argument("--summary")
     parser.add_argument("--format", choices=["yuy2", "rgb24"])
     parser.add_argument("--size")
-    parser.add_argument("--window", type=int)
+    parser.add_argument("--window")
+    parser.add_argument("--switch-every", type=int, default=0)
     parser.add_argument("--input")
     parser.add_argument("--output")
     parser.add_argument("--clean")
@@ -206,13 +216,15 @@ def main():
     width, height = map(int, args.size.split("x"))
     masks = np.load(args.impulses)["mask"] if args.impulses else None
 
+    windows = [int(w) for w in args.window.split(",")]
     t = Totals()
     cleans = (frame for _, frame in read_frames(args.clean, args.format, width, height)) if args.clean \
         else itertools.repeat(None)
     frames = zip(read_frames(args.input, args.format, width, height),
                  read_frames(args.output, args.format, width, height), cleans)
     for (index, noisy), (_, filtered), clean in frames:
-        measure_frame(t, args.format, args.window, noisy, filtered, clean, None if masks is None else masks[index])
+        window = windows[(index // args.switch_every) % len(windows)] if args.switch_every else windows[0]
+        measure_frame(t, args.format, window, noisy, filtered, clean, None if masks is None else masks[index])
     f = figures_of(t, args)
     print(report(f))
     if args.figures:

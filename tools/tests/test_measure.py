@@ -19,7 +19,7 @@ def grey_yuy2(height=6, width=8, luma=90, chroma=128):
 
 
 def args(stream_format="yuy2", window=3):
-    return argparse.Namespace(label="", format=stream_format, window=window, host_log=None)
+    return argparse.Namespace(label="", format=stream_format, window=str(window), switch_every=0, host_log=None)
 
 
 class YuyvFigures(unittest.TestCase):
@@ -53,6 +53,11 @@ class YuyvFigures(unittest.TestCase):
         self.assertEqual((f["differ_from_definition"], f["luma_changed"], f["luma_max_change"]), (3, 1, 1))
         self.assertEqual(f["repaired_pct"], 0.0)
         self.assertAlmostEqual(f["collateral_pct"], 100 / 47)
+
+    def test_filtering_off_expects_the_input_back(self):
+        f = self.figures(self.noisy.copy(), window=0)
+        self.assertEqual((f["differ_from_definition"], f["repaired_pct"], f["chroma_changed_pct"]), (0, 0.0, 0.0))
+        self.assertEqual(self.figures(self.clean.copy(), window=0)["differ_from_definition"], 1)
 
     def test_a_window_that_cannot_remove_the_spike(self):
         f = self.figures(self.noisy.copy(), window=1)
