@@ -71,13 +71,13 @@ void TimeSize(const FrameSize& size, bool cold, const std::vector<TimedVariant>&
     const double floorTime = Median(measurements[0].microseconds);
     for (const Measurement& m : measurements) {
         const double time = Median(m.microseconds);
-        double portable = time;
+        std::printf("%-10s %-5s %-7s %-10s %10.1f %9.2f", Describe(size).c_str(), cold ? "cold" : "hot",
+                    m.variant->name, OpName(m.op), time, time / floorTime);
         for (const Measurement& base : measurements) {
-            if (base.op == m.op && base.variant == &variants.front())
-                portable = Median(base.microseconds);
+            if (m.op != ConversionOp::Floor && base.op == m.op && base.variant == &variants.front())
+                std::printf(" %11.2f", time / Median(base.microseconds));
         }
-        std::printf("%-10s %-5s %-7s %-10s %10.1f %9.2f %11.2f\n", Describe(size).c_str(), cold ? "cold" : "hot",
-                    m.variant->name, OpName(m.op), time, time / floorTime, time / portable);
+        std::printf("\n");
     }
 }
 
