@@ -3,14 +3,15 @@
 # test host under Wine, with figures and before/after pictures in out/main-job/.
 #
 #   scripts/main-job.sh                      the built-in clip: photographs with seeded chroma sparkles,
-#                                            played as a YUY2 and as an RGB24 stream, measured against
-#                                            the clean clip
+#                                            played as a YUY2 and as an RGB24 stream, then as four
+#                                            channels of their own settings, measured against the clean clip
 #   scripts/main-job.sh --input CLIP.y4m     a clip of your own from ffmpeg (8-bit C420jpeg, C420paldv,
 #                                            C420mpeg2, C420, C422, C444 or Cmono), played as YUY2
 #   scripts/main-job.sh --input CLIP.raw --format yuyv422|bgr24 --size WxH
 #
 #   --windows "5 7 15"   the window sizes (MedianWndSize) to run, one run per size and stream format
 #   --frames N           at most N frames of your own clip (default 100)
+# Every run starts afresh: out/main-job/ is emptied first.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -27,10 +28,14 @@ while [ $# -gt 0 ]; do
     --size) size="$2"; shift 2 ;;
     --windows) windows="$2"; shift 2 ;;
     --frames) max_frames="$2"; shift 2 ;;
-    -h|--help) sed -n '2,15p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,/^set /{/^#/p}' "$0"; exit 0 ;;
     *) echo "main-job: unknown argument $1 (see --help)" >&2; exit 2 ;;
   esac
 done
+if [ -n "$input" ] && [ ! -f "$input" ]; then
+  echo "main-job: no clip at $input" >&2
+  exit 2
+fi
 for w in $windows; do
   if ! [[ "$w" =~ ^[0-9]+$ ]] || [ "$w" -lt 1 ] || [ "$w" -gt 30 ]; then
     echo "main-job: window sizes are 1 to 30, not '$w'" >&2
