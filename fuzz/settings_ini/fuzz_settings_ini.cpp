@@ -98,31 +98,40 @@ void CollectNames(std::string_view text, std::vector<std::string>& keys, std::ve
     sections.emplace_back("COMMON");
 }
 
+// Every reader of one key agrees with the others: the same text, cut to each width. Repeating a
+// lookup finds the same section again, so they all see the same line.
 void ReadEverything(CIniFile& ini, const std::vector<std::string>& keys, const std::vector<std::string>& sections)
 {
-    for (const std::string& section : sections) {
-        for (const std::string& key : keys) {
+    for (const std::string& sectionText : sections) {
+        for (const std::string& keyText : keys) {
+            const char* section = sectionText.c_str();
+            const char* key = keyText.c_str();
             std::string trimmedKey = key;
             std::string value;
-            if (ini.FindValue(section, trimmedKey, value))
-                Check(!value.empty());
+            bool found = ini.FindValue(section, trimmedKey, value);
+            Check(!found || !value.empty());
             uint8_t u8;
             int16_t s16;
             uint16_t u16;
             int32_t s32;
+            int32_t asLong;
             uint32_t u32;
             int64_t s64;
             uint64_t u64;
             std::string text;
-            ini.ReadByte(section.c_str(), key.c_str(), &u8, 1);
-            ini.ReadShort(section.c_str(), key.c_str(), &s16, 1);
-            ini.ReadWord(section.c_str(), key.c_str(), &u16, 1);
-            ini.ReadInt(section.c_str(), key.c_str(), &s32, 1);
-            ini.ReadUInt(section.c_str(), key.c_str(), &u32, 1);
-            ini.ReadLong(section.c_str(), key.c_str(), &s32, 1);
-            ini.ReadInt64(section.c_str(), key.c_str(), &s64, 1);
-            ini.ReadUInt64(section.c_str(), key.c_str(), &u64, 1);
-            ini.ReadString(section.c_str(), key.c_str(), &text, "d");
+            ini.ReadByte(section, key, &u8, 1);
+            ini.ReadShort(section, key, &s16, 1);
+            ini.ReadWord(section, key, &u16, 1);
+            ini.ReadInt(section, key, &s32, 1);
+            ini.ReadUInt(section, key, &u32, 1);
+            ini.ReadLong(section, key, &asLong, 1);
+            ini.ReadInt64(section, key, &s64, 1);
+            ini.ReadUInt64(section, key, &u64, 1);
+            ini.ReadString(section, key, &text, "d");
+            Check(asLong == s32 && u32 == static_cast<uint32_t>(s32) && u16 == static_cast<uint16_t>(s32) &&
+                  static_cast<uint16_t>(s16) == u16 && u8 == static_cast<uint8_t>(s32) &&
+                  static_cast<uint64_t>(s64) == u64 && static_cast<uint32_t>(u64) == u32);
+            Check(found ? text == value : text == "d");
         }
     }
 }
