@@ -3,7 +3,9 @@
 # uvd_wine_up <prefix-dir>; uvd_wine_down
 
 uvd_wine_up() {
-  local prefix="$1"
+  local prefix
+  mkdir -p "$1"
+  prefix=$(cd "$1" && pwd)
   export WINEARCH=win32
   export WINEPREFIX="$prefix"
   export UVD_WINEPREFIX="$prefix"
