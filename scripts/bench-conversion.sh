@@ -27,8 +27,8 @@ echo "=== 32-bit build under Wine"
 # shellcheck source=scripts/wine-env.sh
 source "$root/scripts/wine-env.sh"
 # The environment's helpers expect to run without errexit (wineserver answers 2 when one is running).
+trap uvd_wine_down EXIT
 set +e
 uvd_wine_up "$win32/wineprefix"
 set -e
-trap uvd_wine_down EXIT
 "$root/cmake/wine-run.sh" "$win32/bench/conversion/conversion_timing.exe"
