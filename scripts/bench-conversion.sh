@@ -26,8 +26,8 @@ echo
 echo "=== 32-bit build under Wine"
 # shellcheck source=scripts/wine-env.sh
 source "$root/scripts/wine-env.sh"
-# The environment's helpers expect to run without errexit (wineserver answers 2 when one is running).
 trap uvd_wine_down EXIT
+# The environment's helpers expect to run without errexit (wineserver answers 2 when one is running).
 set +e
 uvd_wine_up "$win32/wineprefix"
 set -e
