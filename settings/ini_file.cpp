@@ -291,6 +291,7 @@ void CIniFile::Load(const std::string& path)
     m_nTextLen = 0;
     m_nPos = 0;
     m_nSectionPos = 0;
+    m_bLoadFailed = false;
 
     FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) {
@@ -298,10 +299,13 @@ void CIniFile::Load(const std::string& path)
         if (errno == ENOENT) {
             if (FILE* created = std::fopen(path.c_str(), "ab"))
                 std::fclose(created);
+        } else {
+            m_bLoadFailed = true;
         }
         return;
     }
     int64_t length = FileLength(file);
+    m_bLoadFailed = length < 0;
     if (length > 0) {
         char* text = static_cast<char*>(s_pfnRealloc(nullptr, static_cast<size_t>(length)));
         if (text != nullptr && std::fread(text, 1, static_cast<size_t>(length), file) == static_cast<size_t>(length)) {
@@ -309,6 +313,7 @@ void CIniFile::Load(const std::string& path)
             m_nTextLen = static_cast<int32_t>(length);
         } else {
             std::free(text);
+            m_bLoadFailed = true;
         }
     }
     std::fclose(file);
@@ -580,7 +585,7 @@ void CIniFile::WriteTable(const IniParam* params, int32_t count)
 
 void CIniFile::Commit(const std::string& path)
 {
-    if (m_pOut == nullptr || m_nOutLen == 0 || m_bOutFailed)
+    if (m_pOut == nullptr || m_nOutLen == 0 || m_bOutFailed || m_bLoadFailed)
         return;
     if (m_nOutLen == m_nTextLen && std::memcmp(m_pOut, m_pText, static_cast<size_t>(m_nOutLen)) == 0)
         return;

@@ -80,5 +80,6 @@ private:
     int32_t m_nOutLen = 0;
     int32_t m_nOutCap = 0;
     bool m_bOutFailed = false;  // an append was dropped: the built text is incomplete and is not written
+    bool m_bLoadFailed = false;  // the file is there but could not be read: a save would overwrite it blind
     std::string m_strValue;
 };

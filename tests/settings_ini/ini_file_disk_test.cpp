@@ -61,11 +61,12 @@ TEST(IniDisk, UnloadablePathsLeaveTheStoreEmpty)
     EXPECT_EQ(folder.Names(), std::vector<std::string>{"folder.ini"});
 }
 
-TEST(IniDisk, FailedAllocationLeavesTheStoreEmpty)
+// Defaults stand in for a file that is there but cannot be read, and a save never overwrites it blind.
+TEST(IniDisk, UnreadableFileGivesDefaultsAndIsKept)
 {
     TempFolder folder;
     std::string file = folder.File("t.ini");
-    WriteBytes(file, kSaved);
+    WriteBytes(file, "[COMMON]\r\nMedianWndSize=4\r\n");
     CIniFile ini;
     ini.Load(file);
     {
@@ -75,11 +76,18 @@ TEST(IniDisk, FailedAllocationLeavesTheStoreEmpty)
     EXPECT_EQ(ini.LoadedLength(), 0);
     EXPECT_EQ(ini.LoadedText(), nullptr);
     int32_t wndSize = 0;
-    ini.ReadInt("COMMON", "MedianWndSize", &wndSize, 3);
-    EXPECT_EQ(wndSize, 3);
+    ini.ReadInt("COMMON", "MedianWndSize", &wndSize, 15);
+    EXPECT_EQ(wndSize, 15);
+    WriteCommon(ini, wndSize);
+    ini.Commit(file);
+    EXPECT_EQ(ReadBytes(file), "[COMMON]\r\nMedianWndSize=4\r\n");
+
+    ini.Load(file);  // readable again: saves go through again
+    ini.Commit(file);
+    EXPECT_EQ(ReadBytes(file), kSaved);
 }
 
-TEST(IniDisk, FileBeyondTwoGibibytesLeavesTheStoreEmpty)
+TEST(IniDisk, FileBeyondTwoGibibytesIsNeitherLoadedNorOverwritten)
 {
     TempFolder folder;
     std::string file = folder.File("t.ini");
@@ -88,6 +96,9 @@ TEST(IniDisk, FileBeyondTwoGibibytesLeavesTheStoreEmpty)
     CIniFile ini;
     ini.Load(file);
     EXPECT_EQ(ini.LoadedLength(), 0);
+    WriteCommon(ini, 15);
+    ini.Commit(file);
+    EXPECT_EQ(fs::file_size(file), uint64_t{1} << 31);
 }
 
 TEST(IniDisk, SameBytesLeaveTheFileUntouched)
