@@ -10,6 +10,10 @@
 #include "settings/ini_file.h"
 #include "tests/settings_ini/ini_test_support.h"
 
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
 namespace {
 
 const std::string kSaved = "[COMMON]\r\nMedianWndSize=15\r\nProcEnable=0\r\n";
@@ -86,6 +90,24 @@ TEST(IniDisk, UnreadableFileGivesDefaultsAndIsKept)
     ini.Commit(file);
     EXPECT_EQ(ReadBytes(file), kSaved);
 }
+
+#if defined(_WIN32)
+TEST(IniDisk, FileHeldOpenWithoutSharingAtLoadIsKept)
+{
+    TempFolder folder;
+    std::string file = folder.File("t.ini");
+    WriteBytes(file, "[COMMON]\r\nMedianWndSize=4\r\n");
+    HANDLE held = CreateFileA(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    CIniFile ini;
+    ini.Load(file);
+    CloseHandle(held);
+    EXPECT_EQ(ini.LoadedLength(), 0);
+    WriteCommon(ini, 15);
+    ini.Commit(file);
+    EXPECT_EQ(ReadBytes(file), "[COMMON]\r\nMedianWndSize=4\r\n");
+}
+#endif
 
 TEST(IniDisk, FileBeyondTwoGibibytesIsNeitherLoadedNorOverwritten)
 {
