@@ -11,6 +11,7 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "chroma_bench_frames.h"
@@ -35,27 +36,63 @@ struct Options {
 
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
-// Median over runs of the time per frame; each run lasts about 50 ms or one frame, whichever is longer.
-double MicrosecondsPerFrame(const FrameWork& work, FrameRing& ring, bool cold, int runs)
+// One implementation timed in rounds. Every round times each contender once, so ratios compare figures
+// taken moments apart: other work on the machine then moves both sides of a ratio alike.
+struct Contender {
+    FrameWork work;
+    int rounds = 0;
+    size_t calls = 1;        // per round, so that a round lasts about 20 ms or one frame
+    std::vector<double> us;  // per round: microseconds per frame
+};
+
+Contender Timed(FrameWork work, int rounds)
 {
-    auto nextFrame = [&] { return cold ? ring.NextCold() : ring.Frame(0); };
+    Contender contender;
+    contender.work = std::move(work);
+    contender.rounds = rounds;
+    return contender;
+}
+
+void Calibrate(Contender& contender, FrameRing& ring, bool cold)
+{
     const Clock::time_point start = Clock::now();
-    work(nextFrame());
+    contender.work(cold ? ring.NextCold() : ring.Frame(0));
     const double once = std::max(Seconds(Clock::now() - start), 1e-7);
     const size_t callLimit = cold ? ring.Frames() - 1 : 100000;
-    const size_t calls = std::clamp<size_t>(static_cast<size_t>(0.05 / once), 1, callLimit);
-    if (once > 0.05)
-        runs = std::min(runs, 3);
+    contender.calls = std::clamp<size_t>(static_cast<size_t>(0.02 / once), 1, callLimit);
+}
 
-    std::vector<double> perFrame;
-    for (int run = 0; run < runs; ++run) {
-        const Clock::time_point t0 = Clock::now();
-        for (size_t c = 0; c < calls; ++c)
-            work(nextFrame());
-        perFrame.push_back(Seconds(Clock::now() - t0) / static_cast<double>(calls) * 1e6);
+void TimeInRounds(std::vector<Contender*>& contenders, FrameRing& ring, bool cold, int rounds)
+{
+    for (Contender* contender : contenders)
+        Calibrate(*contender, ring, cold);
+    for (int round = 0; round < rounds; ++round) {
+        for (Contender* contender : contenders) {
+            if (round >= contender->rounds)
+                continue;
+            const Clock::time_point t0 = Clock::now();
+            for (size_t c = 0; c < contender->calls; ++c)
+                contender->work(cold ? ring.NextCold() : ring.Frame(0));
+            contender->us.push_back(Seconds(Clock::now() - t0) / static_cast<double>(contender->calls) * 1e6);
+        }
     }
-    std::sort(perFrame.begin(), perFrame.end());
-    return perFrame[perFrame.size() / 2];
+}
+
+double Median(std::vector<double> values)
+{
+    if (values.empty())
+        return -1;
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// Median over the rounds both took part in of a's time over b's.
+double MedianRatio(const Contender& a, const Contender& b)
+{
+    std::vector<double> ratios;
+    for (size_t i = 0; i < a.us.size() && i < b.us.size(); ++i)
+        ratios.push_back(a.us[i] / b.us[i]);
+    return Median(ratios);
 }
 
 struct Candidate {
@@ -86,10 +123,6 @@ std::string Cell(double value, int decimals)
     return text;
 }
 
-struct Row {
-    double floorUs, tableUs, blockUs = -1, networkUs = -1, portableUs = -1, u64Us = -1, sortUs = -1;
-};
-
 void PrintHeader()
 {
     std::printf("| frame | count | temp | floor us | table us | table/floor | SSE2 block us | block/floor | "
@@ -97,16 +130,21 @@ void PrintHeader()
     std::printf("|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
 }
 
+struct Row {
+    Contender floor, table, block, network, portable, u64, sort;
+};
+
 void PrintRow(FrameSize size, int32_t count, const char* temperature, const Row& row)
 {
-    auto ratio = [](double us, double base) { return us < 0 ? -1.0 : us / base; };
+    auto us = [](const Contender& c, int decimals) { return Cell(Median(c.us), decimals); };
+    auto ratio = [](const Contender& a, const Contender& b, int decimals) { return Cell(MedianRatio(a, b), decimals); };
     std::printf("| %dx%d | %d | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s |\n", size.width,
-                size.height, count, temperature, Cell(row.floorUs, 1).c_str(), Cell(row.tableUs, 1).c_str(),
-                Cell(row.tableUs / row.floorUs, 2).c_str(), Cell(row.blockUs, 1).c_str(),
-                Cell(ratio(row.blockUs, row.floorUs), 2).c_str(), Cell(row.networkUs, 1).c_str(),
-                Cell(ratio(row.networkUs, row.floorUs), 2).c_str(), Cell(row.portableUs, 0).c_str(),
-                Cell(ratio(row.portableUs, row.tableUs), 1).c_str(), Cell(row.u64Us, 0).c_str(),
-                Cell(ratio(row.u64Us, row.tableUs), 1).c_str(), Cell(row.sortUs, 0).c_str());
+                size.height, count, temperature, us(row.floor, 1).c_str(), us(row.table, 1).c_str(),
+                ratio(row.table, row.floor, 2).c_str(), us(row.block, 1).c_str(),
+                ratio(row.block, row.floor, 2).c_str(),
+                us(row.network, 1).c_str(), ratio(row.network, row.floor, 2).c_str(), us(row.portable, 0).c_str(),
+                ratio(row.portable, row.table, 1).c_str(), us(row.u64, 0).c_str(), ratio(row.u64, row.table, 1).c_str(),
+                us(row.sort, 0).c_str());
     std::fflush(stdout);
 }
 
@@ -160,7 +198,8 @@ int main(int argc, char** argv)
     const uint32_t features = CpuFeatures();
     const ChromaMedianKernels table = ChooseChromaMedianKernels(features);
     const bool sse2 = (features & kCpuSSE2) != 0;
-    std::printf("chroma median, %d-bit build, CPU features 0x%x%s, ring %zu MB, median of %d runs\n",
+    std::printf("chroma median, %d-bit build, CPU features 0x%x%s, ring %zu MB, median of %d rounds "
+                "(ratios: median of the rounds' ratios)\n",
                 static_cast<int>(8 * sizeof(void*)), features, sse2 ? " (SSE2)" : "", options.ringBytes >> 20,
                 options.runs);
 
@@ -181,37 +220,43 @@ int main(int argc, char** argv)
         return 1;
 
     PrintHeader();
+    const int slowRounds = std::min(options.runs, 3);
     for (const FrameSize& size : options.sizes) {
         FrameRing ring(size, options.ringBytes);
         std::vector<uint8_t> sortOutput(ring.FrameBytes());
-        auto filterWith = [&](ChromaMedianFn fn, int32_t count) {
-            return [&, fn, count](uint8_t* frame) { fn(frame, &size, scratch.data(), count); };
-        };
-        const FrameWork floor = [&](uint8_t* frame) { InPlaceReadWritePass(frame, ring.FrameBytes()); };
-        const double floorHot = MicrosecondsPerFrame(floor, ring, false, options.runs);
-        const double floorCold = MicrosecondsPerFrame(floor, ring, true, options.runs);
-
         for (int32_t count : options.counts) {
             for (const bool cold : {false, true}) {
-                auto time = [&](ChromaMedianFn fn) {
-                    return MicrosecondsPerFrame(filterWith(fn, count), ring, cold, options.runs);
+                auto filterWith = [&, count](ChromaMedianFn fn, int rounds) {
+                    return Timed([&, fn, count](uint8_t* frame) { fn(frame, &size, scratch.data(), count); }, rounds);
                 };
                 Row row;
-                row.floorUs = cold ? floorCold : floorHot;
-                row.tableUs = time(table.byCount[count]);
-                if (sse2)
-                    row.blockUs = time(ChromaMedianFilter_SSE2);
-                if (sse2 && NetworkFor(count))
-                    row.networkUs = time(NetworkFor(count));
-                // The slow references are bound by arithmetic, not memory: timed hot only.
-                if (!cold) {
-                    row.portableUs = time(ChromaMedianFilter_C);
-                    row.u64Us = time(ChromaMedianRankTableU64);
-                    if (size.width * size.height <= 720 * 576)
-                        row.sortUs = MicrosecondsPerFrame(
-                            [&](uint8_t* frame) { DefinitionChromaMedian(frame, sortOutput.data(), size, count); },
-                            ring, false, 1);
+                const FrameWork floor = [&](uint8_t* frame) { InPlaceReadWritePass(frame, ring.FrameBytes()); };
+                row.floor = Timed(floor, options.runs);
+                row.table = filterWith(table.byCount[count], options.runs);
+                std::vector<Contender*> timed{&row.floor, &row.table};
+                if (sse2) {
+                    row.block = filterWith(ChromaMedianFilter_SSE2, options.runs);
+                    timed.push_back(&row.block);
                 }
+                if (sse2 && NetworkFor(count)) {
+                    row.network = filterWith(NetworkFor(count), options.runs);
+                    timed.push_back(&row.network);
+                }
+                // The slow references are bound by arithmetic, not memory: timed hot only, in fewer rounds.
+                if (!cold) {
+                    row.portable = filterWith(ChromaMedianFilter_C, slowRounds);
+                    row.u64 = filterWith(ChromaMedianRankTableU64, slowRounds);
+                    timed.push_back(&row.portable);
+                    timed.push_back(&row.u64);
+                    if (size.width * size.height <= 720 * 576) {
+                        const FrameWork sortDefinition = [&, count](uint8_t* frame) {
+                            DefinitionChromaMedian(frame, sortOutput.data(), size, count);
+                        };
+                        row.sort = Timed(sortDefinition, 1);
+                        timed.push_back(&row.sort);
+                    }
+                }
+                TimeInRounds(timed, ring, cold, options.runs);
                 PrintRow(size, count, cold ? "cold" : "hot", row);
             }
         }

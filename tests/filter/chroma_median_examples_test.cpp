@@ -13,9 +13,11 @@ namespace {
 
 constexpr size_t kLaneUnderTest = 5;  // byte of the U sample of pair 1, lane 2 of the first strip
 
+using LaneByVariant = std::vector<std::pair<std::string, std::vector<uint8_t>>>;
+
 // Runs every variant serving `count` on an 8-pixel-wide frame whose lane under test holds `column` row by
 // row (everything else random) and returns each variant's lane, with the name.
-std::vector<std::pair<std::string, std::vector<uint8_t>>> FilterColumn(int32_t count, const std::vector<uint8_t>& column)
+LaneByVariant FilterColumn(int32_t count, const std::vector<uint8_t>& column)
 {
     const FrameSize size{8, static_cast<int32_t>(column.size())};
     std::mt19937 random(count);
@@ -24,7 +26,7 @@ std::vector<std::pair<std::string, std::vector<uint8_t>>> FilterColumn(int32_t c
     for (size_t r = 0; r < column.size(); ++r)
         input[16 * r + kLaneUnderTest] = column[r];
 
-    std::vector<std::pair<std::string, std::vector<uint8_t>>> results;
+    LaneByVariant results;
     for (const ChromaVariant& variant : AllChromaVariants()) {
         if (!CanRun(variant) || !variant.Serves(count))
             continue;
