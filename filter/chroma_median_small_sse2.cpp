@@ -76,7 +76,8 @@ public:
                 window[g][j + 1] = load(j, g);
         });
         for (int32_t r = 0; r < m_rows.height; ++r) {
-            chroma_sse2::PrefetchColumns<G>(m_rows.Row(r + n - 1 - above + chroma_sse2::kPrefetchRows) + offset);
+            const uint8_t* ahead = m_rows.Row(r + n - 1 - above + chroma_sse2::kPrefetchRows);
+            chroma_sse2::PrefetchColumns<G, EndsHalf>(ahead + offset);
             ForEachColumn<G>([&](int g) {
                 for (int j = 0; j + 1 < n; ++j)
                     window[g][j] = window[g][j + 1];

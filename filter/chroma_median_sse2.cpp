@@ -66,8 +66,8 @@ public:
         const uint8_t* in = m_frame + offset;
         int32_t nextRow = -layout.a;
         auto loadNext = [&](int32_t inBlock) {
-            const int32_t ahead = std::min(nextRow + chroma_sse2::kPrefetchRows, height - 1);
-            chroma_sse2::PrefetchColumns<G>(m_frame + rowBytes * static_cast<size_t>(std::max(ahead, 0)) + offset);
+            const int32_t ahead = std::clamp(nextRow + chroma_sse2::kPrefetchRows, 0, height - 1);
+            chroma_sse2::PrefetchColumns<G, EndsHalf>(m_frame + rowBytes * static_cast<size_t>(ahead) + offset);
             ForEachColumn<G>([&](int g) {
                 rows[G * inBlock + g] = chroma_sse2::LoadChroma(in + kColumnBytes * g, EndsHalf && g == G - 1);
             });
@@ -112,7 +112,7 @@ private:
     struct HeadStep {
         int32_t top;
         int32_t ranks;
-        bool topIsNew;       // rank top is the head's new last: above it is the empty 255
+        bool topIsNew;       // rank top is new to the head: its old value counts as 255
         int32_t firstTail;   // tail entry paired with rank top: rank h - 1 - top
         int32_t lowestTail;  // tail entry of rank h when the tail alone may hold the value, else -1
     };

@@ -52,14 +52,15 @@ inline void ForEachColumn(F&& f)
 // prefetchers follow too late for a frame fresh from memory: ask for the row this many rows ahead.
 constexpr int32_t kPrefetchRows = 16;
 
-// Asks for every cache line of G columns of the row at p.
-template <int G>
+// Asks for every cache line of G columns of the row at p, the last one half when EndsHalf.
+template <int G, bool EndsHalf>
 inline void PrefetchColumns(const uint8_t* p)
 {
+    constexpr size_t bytes = kColumnBytes * G - (EndsHalf ? kColumnBytes / 2 : 0);
     const char* first = reinterpret_cast<const char*>(p);
-    for (size_t k = 0; k < kColumnBytes * G; k += 64)
+    for (size_t k = 0; k < bytes; k += 64)
         _mm_prefetch(first + k, _MM_HINT_T0);
-    _mm_prefetch(first + kColumnBytes * G - 1, _MM_HINT_T0);
+    _mm_prefetch(first + bytes - 1, _MM_HINT_T0);
 }
 
 // Rows of the frame as a window sees them: row numbers outside the frame are clamped to its first or
