@@ -30,15 +30,15 @@ uvd_wine_up() {
 
   if [ ! -f "$prefix/system.reg" ]; then
     mkdir -p "$prefix"
-    wineboot -i </dev/null >/dev/null 2>&1
+    wineboot -i </dev/null >/dev/null 2>&1 || true
     # Without a window manager Wine waits on every window close unless windows are unmanaged.
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1  || true
     if [ -d /usr/share/wine/fonts ]; then
       mkdir -p "$prefix/drive_c/windows/Fonts"
       cp -n /usr/share/wine/fonts/* "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
     fi
   fi
-  wineserver -p30 </dev/null >/dev/null 2>&1
+  wineserver -p30 </dev/null >/dev/null 2>&1 || true
   wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 }
 

@@ -101,7 +101,8 @@ TEST_F(SettingsFileFaults, PluginsFolderThatCannotBeMadeGivesDefaults)
 
 TEST_F(SettingsFileFaults, SeveralMegabytesAreReadAndSavedInTheStoresOwnForm)
 {
-    std::string text = kSettings + "[900]\r\nNote=" + std::string(3 << 20, 'n') + "\r\nMedianWndSize=5\r\nProcEnable=1\r\n";
+    std::string text = kSettings;
+    text.append("[900]\r\nNote=").append(3 << 20, 'n').append("\r\nMedianWndSize=5\r\nProcEnable=1\r\n");
     for (int id = 1000; id < 1400; ++id)
         text += "[" + std::to_string(id) + "]\r\nMedianWndSize=7\r\nProcEnable=0\r\n";
     fixture::WriteSettings(text);
