@@ -27,5 +27,8 @@ if(WIN32)
     target_link_libraries(${name} PRIVATE uvd_host_harness)
     set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/${name}.d)
     target_compile_definitions(${name} PRIVATE "UVD_DLL_UNIX_PATH=\"$<TARGET_FILE:RPX_UVDenoise>\"")
+    # The plug-in reads HKLM\SOFTWARE\Kestrova to find its settings; tests that change it must not run
+    # beside tests that load the plug-in.
+    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK kestrova_registry)
   endfunction()
 endif()
