@@ -29,6 +29,6 @@ if(WIN32)
     target_compile_definitions(${name} PRIVATE "UVD_DLL_UNIX_PATH=\"$<TARGET_FILE:RPX_UVDenoise>\"")
     # The plug-in reads HKLM\SOFTWARE\Kestrova to find its settings; tests that change it must not run
     # beside tests that load the plug-in.
-    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK kestrova_registry)
+    set_property(TEST ${name} APPEND PROPERTY RESOURCE_LOCK kestrova_registry)
   endfunction()
 endif()
