@@ -63,17 +63,15 @@ public:
 
         // Position q holds row q - a, clamped: the column as the windows see it. The window ending at
         // position q belongs to output row q - (count - 1).
-        const uint8_t* in = m_frame + offset;
-        int32_t nextRow = -layout.a;
+        chroma_sse2::RowCursor in(m_frame + offset, rowBytes, height, -layout.a);
+        chroma_sse2::RowCursor ahead(m_frame + offset, rowBytes, height, chroma_sse2::kPrefetchRows - layout.a);
         auto loadNext = [&](int32_t inBlock) {
-            const int32_t ahead = std::clamp(nextRow + chroma_sse2::kPrefetchRows, 0, height - 1);
-            chroma_sse2::PrefetchColumns<G, EndsHalf>(m_frame + rowBytes * static_cast<size_t>(ahead) + offset);
+            chroma_sse2::PrefetchColumns<G, EndsHalf>(ahead.Row());
             ForEachColumn<G>([&](int g) {
-                rows[G * inBlock + g] = chroma_sse2::LoadChroma(in + kColumnBytes * g, EndsHalf && g == G - 1);
+                rows[G * inBlock + g] = chroma_sse2::LoadChroma(in.Row() + kColumnBytes * g, EndsHalf && g == G - 1);
             });
-            ++nextRow;
-            if (nextRow > 0 && nextRow < height)
-                in += rowBytes;
+            in.Advance();
+            ahead.Advance();
         };
         uint8_t* out = m_frame + offset;
         auto storeNext = [&](const __m128i* selected) {

@@ -63,19 +63,29 @@ inline void PrefetchColumns(const uint8_t* p)
     _mm_prefetch(first + bytes - 1, _MM_HINT_T0);
 }
 
-// Rows of the frame as a window sees them: row numbers outside the frame are clamped to its first or
-// last row.
-struct ClampedRows {
-    uint8_t* frame;
-    size_t rowBytes;
-    int32_t height;
-
-    uint8_t* Row(int32_t r) const
+// Walks a column down the rows as a window sees them, row by row from `row` (which may lie above the frame),
+// clamped to the frame; cheaper than clamping every row number.
+class RowCursor {
+public:
+    RowCursor(const uint8_t* first, size_t rowBytes, int32_t height, int32_t row)
+        : m_rowBytes(rowBytes), m_height(height), m_next(row)
     {
-        r = r < 0 ? 0 : r;
-        r = r >= height ? height - 1 : r;
-        return frame + rowBytes * static_cast<size_t>(r);
+        const int32_t clamped = row < 0 ? 0 : row >= height ? height - 1 : row;
+        m_row = first + rowBytes * static_cast<size_t>(clamped);
     }
+    const uint8_t* Row() const { return m_row; }
+    void Advance()
+    {
+        ++m_next;
+        if (m_next > 0 && m_next < m_height)
+            m_row += m_rowBytes;
+    }
+
+private:
+    const uint8_t* m_row;
+    size_t m_rowBytes;
+    int32_t m_height;
+    int32_t m_next;
 };
 
 template <int Columns, class Walker>
