@@ -111,6 +111,17 @@ TEST(ChromaMedianDefinition, EveryCountOnWideFrames)
     }
 }
 
+// The vector kernels walk the frame in groups of several 16-byte strips: every strip count left over at the
+// right edge, with and without a final single strip.
+TEST(ChromaMedianDefinition, EveryStripCountAtTheRightEdge)
+{
+    std::mt19937 random(6);
+    for (int32_t count = 1; count <= kMaxMedianWindow; ++count) {
+        for (int32_t strips = 1; strips <= 17; ++strips)
+            ASSERT_TRUE(AllMatchDefinition({{8 * strips + 2, count / 2 + 2}, count, Pattern::Random, 0}, random));
+    }
+}
+
 TEST(ChromaMedianDefinition, ExtremeContents)
 {
     std::mt19937 random(3);

@@ -84,7 +84,7 @@ TEST(ChromaMedianPageGuard, NothingOutsideTheFrameOrTheScratchIsTouched)
 {
     std::mt19937 random(5);
     for (int32_t count : {1, 2, 3, 4, 5, 6, 7, 15, 16, 29, 30}) {
-        for (int32_t width : {8, 10, 18, 24, 40, 56, 722}) {
+        for (int32_t width : {8, 10, 18, 24, 40, 56, 66, 122, 722}) {
             for (int32_t height : {count / 2 + 1, count + 2}) {
                 const FrameSize size{width, height};
                 const size_t bytes = FrameBytes(size);
