@@ -1,13 +1,16 @@
 #pragma once
 
-// Stand-in until the settings dialog lands: the interface the plug-in's boundary uses.
-
 #include <string>
 
+#include "platform/controls.h"
 #include "platform/critical_section.h"
+#include "platform/dialog.h"
 #include "settings/channel_settings.h"
+#include "ui/about_dlg.h"
 
-struct HWND__;
+// Always posted to the settings dialog, never sent: the video thread posts it while holding SettingsLock,
+// and the dialog takes that lock to refresh. wParam says what to refresh; lParam is 0.
+constexpr UINT WM_PLUGIN_UPDATE = WM_USER + 400;
 
 enum PluginUpdate : unsigned {
     UPD_ALL = 0,
@@ -16,10 +19,51 @@ enum PluginUpdate : unsigned {
     UPD_ENABLE_STATE = 3,
 };
 
-class CSettingsDlg {
+// The modeless settings dialog. Its controls write the live values directly, so the next frame uses them;
+// "ОК" keeps the changes, "Отмена" and the close box put back the channel table as it was at opening.
+class CSettingsDlg : public CDialog {
 public:
-    CSettingsDlg(CChannelSettings&, CCriticalSection&, const std::string&) {}
-    void Open(HWND__*) {}
-    void CloseForShutdown() {}
-    void PostPluginUpdate(unsigned) {}
+    CSettingsDlg(CChannelSettings& settings, CCriticalSection& lock, const std::string& channelName);
+
+    // ShowSettings: focuses and flashes an open window, else creates one owned by the host's window.
+    void Open(HWND parent);
+    // Shutdown: the window goes without restoring the snapshot, so its changes are saved.
+    void CloseForShutdown();
+    // Any thread: posts the refresh when the window exists, and never waits.
+    void PostPluginUpdate(unsigned what) const;
+
+    void FlashCaption(int count);
+
+protected:
+    BOOL OnInitDialog() override;
+    // Enter and Escape leave the dialog open.
+    void OnOK() override {}
+    void OnCancel() override {}
+    void PostNcDestroy() override;
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
+private:
+    void BindControls();
+    void OnPluginUpdate(WPARAM what);
+    void OnClose();
+    void OnCancelButton();
+    void OnOkButton();
+    void OnAboutButton();
+    void OnDestroy();
+    void OnHScroll(HWND control);
+    void OnEnableCheck();
+    void OnIndividualCheck();
+    void ShowChannelName();
+
+    CChannelSettings& m_settings;
+    CCriticalSection& m_lock;
+    const std::string& m_channelName;  // code page bytes as the host sent them
+
+    CWindow m_wndParent;
+    CAboutDlg m_dlgAbout;
+    CStatic m_txtValue;
+    CSliderCtrl m_sliderWndSize;
+    CButton m_chkEnable;
+    CButton m_chkIndividual;
+    CStatic m_txtChannel;
 };
