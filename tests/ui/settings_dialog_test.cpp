@@ -1,0 +1,523 @@
+// The settings dialog in the real DLL, driven on the test's user-interface thread while frames play on its
+// video thread: controls, live values, channel switches, closing every way, the remembered position.
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+
+#include "tests/ui/dialog_fixture.h"
+#include "tests/ui/dialog_tables.h"
+#include "tests/win32/plugin_fixture.h"
+
+namespace ui_test {
+namespace {
+
+// --- the live window ------------------------------------------------------------------------------------
+
+class LiveWindowTest : public DialogTest {
+protected:
+    std::string InitialSettings() override { return SettingsText(-100, -100, true, 15, 1); }
+
+    // The dialog manager converts the place and the size each on its own, so the size is mapped as one.
+    RECT DialogUnits(const tables::ControlSpec& control) const
+    {
+        RECT rect{control.x, control.y, control.cx, control.cy};
+        MapDialogRect(Dialog(), &rect);
+        return RECT{rect.left, rect.top, rect.left + rect.right, rect.top + rect.bottom};
+    }
+
+    RECT ClientRectOf(HWND child) const
+    {
+        RECT rect{};
+        GetWindowRect(child, &rect);
+        MapWindowPoints(nullptr, Dialog(), reinterpret_cast<POINT*>(&rect), 2);
+        return rect;
+    }
+};
+
+TEST_F(LiveWindowTest, ControlsAreThoseOfTheTableInTemplateOrder)
+{
+    ShowSettings();
+    HWND dialog = Dialog();
+    ASSERT_NE(dialog, nullptr);
+    const auto& spec = tables::Settings();
+    HWND child = GetWindow(dialog, GW_CHILD);
+    for (const tables::ControlSpec& control : spec.controls) {
+        SCOPED_TRACE(testing::Message() << "control id " << static_cast<int>(control.id));
+        ASSERT_NE(child, nullptr);
+        EXPECT_EQ(static_cast<DWORD>(GetDlgCtrlID(child)), control.id);
+        wchar_t className[64] = {};
+        GetClassNameW(child, className, 64);
+        EXPECT_EQ(CompareStringOrdinal(className, -1, control.className, -1, TRUE), CSTR_EQUAL) << className;
+
+        DWORD style = static_cast<DWORD>(GetWindowLongW(child, GWL_STYLE));
+        // The dialog manager may mark the focused push button as the default one while it has the focus.
+        if (control.id == kOkButton && (style & BS_TYPEMASK) == BS_DEFPUSHBUTTON)
+            style = (style & ~DWORD{BS_TYPEMASK}) | BS_PUSHBUTTON;
+        EXPECT_EQ(style, control.style);
+        // Windows adds WS_EX_NOPARENTNOTIFY to every control a dialog creates, and a static control draws
+        // SS_SUNKEN with WS_EX_STATICEDGE.
+        DWORD exStyle = static_cast<DWORD>(GetWindowLongW(child, GWL_EXSTYLE)) & ~DWORD{WS_EX_NOPARENTNOTIFY};
+        if (control.classOrdinal == tables::kStaticOrdinal && (control.style & SS_SUNKEN))
+            exStyle &= ~DWORD{WS_EX_STATICEDGE};
+        EXPECT_EQ(exStyle, control.exStyle);
+
+        const RECT expected = DialogUnits(control), actual = ClientRectOf(child);
+        EXPECT_EQ(actual.left, expected.left);
+        EXPECT_EQ(actual.top, expected.top);
+        EXPECT_EQ(actual.right, expected.right);
+        EXPECT_EQ(actual.bottom, expected.bottom);
+        child = GetWindow(child, GW_HWNDNEXT);
+    }
+    EXPECT_EQ(child, nullptr) << "no control beyond the table";
+}
+
+TEST_F(LiveWindowTest, TextsAreUnicodeAndTheFirstRefreshFillsTheLabels)
+{
+    m_host.ShowSettings(m_hostWindow);  // no message delivered yet: the template's texts
+    for (const tables::ControlSpec& control : tables::Settings().controls) {
+        if (control.id != tables::kNoId) {
+            EXPECT_EQ(ItemText(static_cast<int>(control.id)), control.text) << control.id;
+        }
+    }
+    EXPECT_EQ(Text(Dialog()), kSettingsCaption);
+
+    Pump();
+    EXPECT_EQ(ItemText(kChannelName), L"") << "before the first frame the channel label is empty";
+    EXPECT_EQ(ItemText(kSizeText), L"15");
+    EXPECT_EQ(SliderPos(), 15);
+}
+
+TEST_F(LiveWindowTest, WindowIsAnOwnedToolWindowWithCaptionAndCloseBox)
+{
+    ShowSettings();
+    HWND dialog = Dialog();
+    ASSERT_NE(dialog, nullptr);
+    const DWORD style = static_cast<DWORD>(GetWindowLongW(dialog, GWL_STYLE));
+    EXPECT_EQ(style & (WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT | WS_VISIBLE),
+              WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT | WS_VISIBLE);
+    EXPECT_EQ(style & (WS_POPUP | WS_CHILD), 0u);
+    EXPECT_NE(GetWindowLongW(dialog, GWL_EXSTYLE) & WS_EX_TOOLWINDOW, 0);
+    EXPECT_EQ(GetWindow(dialog, GW_OWNER), m_hostWindow);
+    EXPECT_EQ(GetAncestor(dialog, GA_PARENT), GetDesktopWindow());
+}
+
+TEST_F(LiveWindowTest, FocusStartsOnOkAndTabFollowsTemplateOrder)
+{
+    ShowSettings();
+    HWND dialog = Dialog();
+    EXPECT_EQ(GetFocus(), Item(kOkButton));
+    const int order[] = {kOkButton, kCancelButton, kAboutButton, kSlider, kIndividualCheck, kEnableCheck, kOkButton};
+    for (size_t i = 0; i + 1 < std::size(order); ++i)
+        EXPECT_EQ(GetNextDlgTabItem(dialog, Item(order[i]), FALSE), Item(order[i + 1])) << "after " << order[i];
+}
+
+TEST_F(LiveWindowTest, ChannelNameIsShownFromTheHostsCodePage)
+{
+    Play(3, "\xCA\xE0\xED\xE0\xEB 3");  // "Канал 3" in code page 1251
+    ShowSettings();
+    wchar_t expected[16] = {};
+    MultiByteToWideChar(CP_ACP, 0, "\xCA\xE0\xED\xE0\xEB 3", -1, expected, 16);
+    EXPECT_EQ(ItemText(kChannelName), expected);
+    if (GetACP() == 1251) {
+        EXPECT_EQ(ItemText(kChannelName), L"Канал 3");
+    }
+}
+
+// --- live values reach the next frame ---------------------------------------------------------------------
+
+class LiveValueTest : public DialogTest {
+protected:
+    std::string InitialSettings() override { return SettingsText(-100, -100, true, 15, 0); }
+};
+
+TEST_F(LiveValueTest, EnableCheckTurnsFilteringOnAndOffFromTheNextFrame)
+{
+    ASSERT_NE(Expected(true, 15), Expected(false, 15)) << "the test frame must show the filter";
+    EXPECT_EQ(Play(1, "One"), Expected(false, 15));
+    ShowSettings();
+    EXPECT_FALSE(Checked(kEnableCheck));
+    EXPECT_FALSE(Enabled(kSlider));
+    EXPECT_FALSE(Enabled(kSizeText));
+
+    Click(kEnableCheck);
+    EXPECT_TRUE(Checked(kEnableCheck));
+    EXPECT_TRUE(Enabled(kSlider));
+    EXPECT_TRUE(Enabled(kSizeText));
+    EXPECT_EQ(Play(1, "One"), Expected(true, 15));
+
+    Click(kEnableCheck);
+    EXPECT_FALSE(Enabled(kSlider)) << "the slider and the size text are disabled at once";
+    EXPECT_FALSE(Enabled(kSizeText));
+    for (int id : {kEnableCheck, kIndividualCheck, kOkButton, kCancelButton, kAboutButton})
+        EXPECT_TRUE(Enabled(id)) << id;
+    EXPECT_EQ(Play(1, "One"), Expected(false, 15));
+}
+
+TEST_F(LiveValueTest, SliderSetsTheWindowSizeOnEveryNotification)
+{
+    ShowSettings();
+    Click(kEnableCheck);
+    const WORD notifications[] = {TB_THUMBTRACK, TB_LINEDOWN, TB_PAGEUP, TB_THUMBPOSITION, TB_ENDTRACK, TB_BOTTOM};
+    const int positions[] = {5, 6, 2, 30, 1, 9};
+    for (size_t i = 0; i < std::size(positions); ++i) {
+        SCOPED_TRACE(testing::Message() << "notification " << notifications[i]);
+        MoveSlider(positions[i], notifications[i]);
+        EXPECT_EQ(ItemText(kSizeText), std::to_wstring(positions[i]));
+        EXPECT_EQ(Play(1, "One"), Expected(true, positions[i]));
+    }
+}
+
+TEST_F(LiveValueTest, RefreshTouchesOnlyWhatItsCodeNames)
+{
+    Play(1, "One");
+    ShowSettings();
+    HWND dialog = Dialog();
+    SetWindowTextW(Item(kSizeText), L"x");
+    SetWindowTextW(Item(kChannelName), L"x");
+    PostMessageW(dialog, kPluginUpdate, 7, 0);
+    Pump();
+    EXPECT_EQ(ItemText(kSizeText), L"x");
+    EXPECT_EQ(ItemText(kChannelName), L"x");
+
+    PostMessageW(dialog, kPluginUpdate, 1, 0);
+    Pump();
+    EXPECT_EQ(ItemText(kChannelName), L"One");
+    EXPECT_EQ(ItemText(kSizeText), L"x");
+
+    PostMessageW(dialog, kPluginUpdate, 2, 0);
+    Pump();
+    EXPECT_EQ(ItemText(kSizeText), L"15");
+
+    EnableWindow(Item(kSlider), TRUE);
+    PostMessageW(dialog, kPluginUpdate, 3, 0);
+    Pump();
+    EXPECT_FALSE(Enabled(kSlider));
+    EXPECT_EQ(SendMessageW(dialog, kPluginUpdate, 0, 0), 1) << "the handler answers 1";
+}
+
+// --- channel switches while the dialog is open ------------------------------------------------------------
+
+class ChannelSwitchTest : public DialogTest {
+protected:
+    std::string InitialSettings() override
+    {
+        return SettingsText(-100, -100, false, 15, 0, {{1, 7, 1}, {2, 20, 0}});
+    }
+};
+
+TEST_F(ChannelSwitchTest, EveryControlFollowsTheNewChannel)
+{
+    Play(1, "One");
+    ShowSettings();
+    EXPECT_EQ(ItemText(kChannelName), L"One");
+    EXPECT_EQ(SliderPos(), 7);
+    EXPECT_EQ(ItemText(kSizeText), L"7");
+    EXPECT_TRUE(Checked(kEnableCheck));
+    EXPECT_TRUE(Checked(kIndividualCheck));
+    EXPECT_TRUE(Enabled(kSlider));
+
+    EXPECT_EQ(Play(2, "Two"), Expected(false, 20));
+    Pump();
+    EXPECT_EQ(ItemText(kChannelName), L"Two");
+    EXPECT_EQ(SliderPos(), 20);
+    EXPECT_EQ(ItemText(kSizeText), L"20");
+    EXPECT_FALSE(Checked(kEnableCheck));
+    EXPECT_TRUE(Checked(kIndividualCheck));
+    EXPECT_FALSE(Enabled(kSlider));
+    EXPECT_FALSE(Enabled(kSizeText));
+
+    EXPECT_EQ(Play(1, "One"), Expected(true, 7));
+    Pump();
+    EXPECT_EQ(ItemText(kChannelName), L"One");
+    EXPECT_EQ(ItemText(kSizeText), L"7");
+    EXPECT_TRUE(Enabled(kSlider));
+}
+
+TEST_F(ChannelSwitchTest, NoRefreshWhileTheChannelStays)
+{
+    Play(1, "One");
+    ShowSettings();
+    SetWindowTextW(Item(kChannelName), L"x");
+    Play(1, "One");
+    Pump();
+    EXPECT_EQ(ItemText(kChannelName), L"x");
+}
+
+TEST_F(ChannelSwitchTest, CancelRestoresEveryChannelAndTheNextFrameUsesIt)
+{
+    Play(1, "One");
+    ShowSettings();
+    MoveSlider(3, TB_THUMBTRACK);
+    Click(kEnableCheck);
+    Play(2, "Two");
+    Pump();
+    Click(kEnableCheck);
+    MoveSlider(11, TB_ENDTRACK);
+    EXPECT_EQ(Play(2, "Two"), Expected(true, 11));
+    const RECT at = DialogRect();
+
+    Click(kCancelButton);
+    EXPECT_EQ(Dialog(), nullptr);
+    EXPECT_EQ(Play(2, "Two"), Expected(false, 20));
+    EXPECT_EQ(Play(1, "One"), Expected(true, 7));
+    Shutdown();
+    EXPECT_EQ(fixture::ReadSettings(), SettingsText(at.left, at.top, false, 15, 0, {{1, 7, 1}, {2, 20, 0}}));
+}
+
+TEST_F(ChannelSwitchTest, OkKeepsEveryChange)
+{
+    Play(1, "One");
+    ShowSettings();
+    MoveSlider(3, TB_THUMBTRACK);
+    Click(kEnableCheck);
+    Play(2, "Two");
+    Pump();
+    Click(kEnableCheck);
+    MoveSlider(11, TB_ENDTRACK);
+    const RECT at = DialogRect();
+
+    Click(kOkButton);
+    EXPECT_EQ(Dialog(), nullptr);
+    EXPECT_EQ(Play(2, "Two"), Expected(true, 11));
+    EXPECT_EQ(Play(1, "One"), Expected(false, 3));
+    Shutdown();
+    EXPECT_EQ(fixture::ReadSettings(), SettingsText(at.left, at.top, false, 15, 0, {{1, 3, 0}, {2, 11, 1}}));
+}
+
+class IndividualCheckTest : public DialogTest {
+protected:
+    std::string InitialSettings() override { return SettingsText(-100, -100, true, 15, 0, {{1, 7, 1}}); }
+};
+
+TEST_F(IndividualCheckTest, CheckSwitchesTheRecordInForceAndCancelKeepsTheMode)
+{
+    EXPECT_EQ(Play(1, "One"), Expected(false, 15)) << "common mode: the COMMON record";
+    ShowSettings();
+    EXPECT_FALSE(Checked(kIndividualCheck));
+
+    Click(kIndividualCheck);
+    EXPECT_TRUE(Checked(kIndividualCheck));
+    EXPECT_EQ(SliderPos(), 7);
+    EXPECT_EQ(ItemText(kSizeText), L"7");
+    EXPECT_TRUE(Checked(kEnableCheck));
+    EXPECT_EQ(Play(1, "One"), Expected(true, 7));
+
+    MoveSlider(4, TB_THUMBTRACK);
+    const RECT at = DialogRect();
+    Click(kCancelButton);
+    EXPECT_EQ(Play(1, "One"), Expected(true, 7)) << "the records are back as at opening";
+    Shutdown();
+    EXPECT_EQ(fixture::ReadSettings(), SettingsText(at.left, at.top, false, 15, 0, {{1, 7, 1}}));
+}
+
+TEST_F(IndividualCheckTest, ClearingTheCheckGoesBackToTheCommonRecord)
+{
+    Play(1, "One");
+    ShowSettings();
+    Click(kIndividualCheck);
+    Click(kIndividualCheck);
+    EXPECT_FALSE(Checked(kIndividualCheck));
+    EXPECT_EQ(SliderPos(), 15);
+    EXPECT_FALSE(Checked(kEnableCheck));
+    EXPECT_EQ(Play(1, "One"), Expected(false, 15));
+}
+
+// --- opening and closing ----------------------------------------------------------------------------------
+
+class OpenCloseTest : public DialogTest {
+protected:
+    std::string InitialSettings() override { return SettingsText(-100, -100, true, 9, 1); }
+
+    void ChangeValues()
+    {
+        MoveSlider(4, TB_THUMBTRACK);
+        Click(kEnableCheck);
+    }
+};
+
+TEST_F(OpenCloseTest, SecondShowSettingsFocusesAndFlashesTheOpenWindow)
+{
+    ShowSettings();
+    HWND dialog = Dialog();
+    ASSERT_NE(dialog, nullptr);
+    SetFocus(m_hostWindow);
+    const auto start = std::chrono::steady_clock::now();
+    ShowSettings();
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(DialogCount(), 1);
+    EXPECT_EQ(Dialog(), dialog);
+    HWND focus = GetFocus();
+    EXPECT_TRUE(focus == dialog || IsChild(dialog, focus));
+    // Four caption toggles 60 ms apart block the call for about 240 ms.
+    EXPECT_GE(std::chrono::duration_cast<std::chrono::milliseconds>(took).count(), 200);
+}
+
+TEST_F(OpenCloseTest, EnterAndEscapeLeaveTheDialogOpen)
+{
+    ShowSettings();
+    HWND dialog = Dialog();
+    ChangeValues();
+    SendMessageW(dialog, WM_COMMAND, IDOK, 0);
+    SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    Pump();
+    EXPECT_TRUE(IsWindow(dialog));
+    for (int focus : {kSlider, kEnableCheck, kIndividualCheck}) {
+        Press(VK_RETURN, focus);
+        Press(VK_ESCAPE, focus);
+        EXPECT_TRUE(IsWindow(dialog)) << "focus on " << focus;
+    }
+    EXPECT_EQ(Play(1, "One"), Expected(false, 4)) << "nothing was reverted";
+}
+
+TEST_F(OpenCloseTest, CloseBoxAndSystemCloseRevert)
+{
+    for (UINT way : {0u, 1u}) {
+        SCOPED_TRACE(way == 0 ? "WM_CLOSE" : "SC_CLOSE");
+        ShowSettings();
+        HWND dialog = Dialog();
+        ChangeValues();
+        EXPECT_EQ(Play(1, "One"), Expected(false, 4));
+        if (way == 0)
+            PostMessageW(dialog, WM_CLOSE, 0, 0);
+        else
+            PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+        Pump();
+        EXPECT_FALSE(IsWindow(dialog));
+        EXPECT_EQ(Play(1, "One"), Expected(true, 9));
+    }
+}
+
+TEST_F(OpenCloseTest, PositionIsRememberedAcrossOpeningsAndSavedAtShutdown)
+{
+    ShowSettings();
+    SetWindowPos(Dialog(), nullptr, 150, 120, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    Click(kOkButton);
+    ShowSettings();
+    EXPECT_EQ(DialogRect().left, 150);
+    EXPECT_EQ(DialogRect().top, 120);
+
+    SetWindowPos(Dialog(), nullptr, 210, 90, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    Click(kCancelButton);
+    ShowSettings();
+    EXPECT_EQ(DialogRect().left, 210) << "Cancel records the position too";
+    EXPECT_EQ(DialogRect().top, 90);
+
+    SetWindowPos(Dialog(), nullptr, 33, 44, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    PostMessageW(Dialog(), WM_CLOSE, 0, 0);
+    Pump();
+    Shutdown();
+    EXPECT_EQ(fixture::ReadSettings(), SettingsText(33, 44, true, 9, 1));
+}
+
+TEST_F(OpenCloseTest, ShutdownWithTheDialogOpenKeepsItsChanges)
+{
+    ShowSettings();
+    HWND dialog = Dialog();
+    SetWindowPos(dialog, nullptr, 70, 60, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    ChangeValues();
+    Shutdown();
+    EXPECT_FALSE(IsWindow(dialog));
+    EXPECT_EQ(fixture::ReadSettings(), SettingsText(70, 60, true, 4, 0));
+}
+
+TEST_F(OpenCloseTest, FailedCreationLeavesNoWindowAndTheNextOpenWorks)
+{
+    HWND gone = CreateHostWindow(L"gone", 0, 0, 100, 100);
+    DestroyWindow(gone);
+    ShowSettings(gone);
+    EXPECT_EQ(DialogCount(), 0);
+
+    ShowSettings();
+    EXPECT_EQ(DialogCount(), 1);
+    EXPECT_EQ(GetWindow(Dialog(), GW_OWNER), m_hostWindow);
+}
+
+// --- where it opens ---------------------------------------------------------------------------------------
+
+class PlacementTest : public DialogTest {
+protected:
+    std::string InitialSettings() override { return SettingsText(m_savedX, m_savedY, true, 15, 0); }
+
+    // Centred on the host window at (100, 100, 700, 550), by the rule's arithmetic for positive sums.
+    void ExpectCentredOnHost()
+    {
+        const RECT dialog = DialogRect();
+        EXPECT_EQ(dialog.left, (100 + 700) / 2 - (dialog.right - dialog.left) / 2);
+        EXPECT_EQ(dialog.top, (100 + 550) / 2 - (dialog.bottom - dialog.top) / 2);
+    }
+
+    int m_savedX = -100;
+    int m_savedY = -100;
+};
+
+TEST_F(PlacementTest, NothingSavedCentresOnTheHostWindow)
+{
+    ShowSettings();
+    ExpectCentredOnHost();
+}
+
+TEST_F(PlacementTest, WithoutAHostWindowItCentresOnTheScreen)
+{
+    ShowSettings(nullptr);
+    ASSERT_NE(Dialog(), nullptr);
+    const RECT dialog = DialogRect();
+    EXPECT_EQ(dialog.left, GetSystemMetrics(SM_CXSCREEN) / 2 - (dialog.right - dialog.left) / 2);
+    EXPECT_EQ(dialog.top, GetSystemMetrics(SM_CYSCREEN) / 2 - (dialog.bottom - dialog.top) / 2);
+}
+
+class SavedNegativeX : public PlacementTest {
+protected:
+    void SetUp() override
+    {
+        m_savedX = -100;
+        m_savedY = 50;
+        PlacementTest::SetUp();
+    }
+};
+
+TEST_F(SavedNegativeX, IsUsedAsSaved)
+{
+    ShowSettings();
+    EXPECT_EQ(DialogRect().left, -100);
+    EXPECT_EQ(DialogRect().top, 50);
+}
+
+class SavedAtScreenWidth : public PlacementTest {
+protected:
+    void SetUp() override
+    {
+        m_savedX = GetSystemMetrics(SM_CXSCREEN);
+        m_savedY = 10;
+        PlacementTest::SetUp();
+    }
+};
+
+TEST_F(SavedAtScreenWidth, CentresOnTheHostWindow)
+{
+    ShowSettings();
+    ExpectCentredOnHost();
+}
+
+class SavedAtScreenHeight : public PlacementTest {
+protected:
+    void SetUp() override
+    {
+        m_savedX = 10;
+        m_savedY = GetSystemMetrics(SM_CYSCREEN);
+        PlacementTest::SetUp();
+    }
+};
+
+TEST_F(SavedAtScreenHeight, CentresOnTheHostWindow)
+{
+    ShowSettings();
+    ExpectCentredOnHost();
+}
+
+}  // namespace
+}  // namespace ui_test
