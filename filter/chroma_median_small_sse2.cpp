@@ -6,7 +6,7 @@
 
 namespace {
 
-using chroma_sse2::ForEachColumn;
+using chroma_sse2::ForEachIndex;
 using chroma_sse2::kColumnBytes;
 
 inline __m128i Min(__m128i x, __m128i y) { return _mm_min_epu8(x, y); }
@@ -15,7 +15,7 @@ inline __m128i Max(__m128i x, __m128i y) { return _mm_max_epu8(x, y); }
 // Middle of three: the larger of the pair's minimum and the smaller of its maximum and the third.
 inline __m128i Median3(__m128i x, __m128i y, __m128i z) { return Max(Min(x, y), Min(Max(x, y), z)); }
 
-// Each network gets the window's rows top to bottom, w[0] being row r - a.
+// Each network gets the window's rows in any order: a rank does not depend on it.
 struct Rank1Of2 {
     static constexpr int kCount = 2;
     static __m128i Select(const __m128i* w) { return Max(w[0], w[1]); }
@@ -35,8 +35,8 @@ struct Rank2Of4 {
     }
 };
 
-// The median of five is the median of the middle row and the two values that bound it from the outer
-// pairs: the larger of their minima and the smaller of their maxima.
+// The median of five is the median of one value and the two that bound it from the other four taken as two
+// pairs: the larger of the pairs' minima and the smaller of their maxima.
 struct Rank2Of5 {
     static constexpr int kCount = 5;
     static __m128i Select(const __m128i* w)
@@ -47,8 +47,8 @@ struct Rank2Of5 {
     }
 };
 
-// Columns walked down together; two keep a 5-row window of each in the eight registers of a 32-bit build
-// with few spills.
+// Columns walked down together: two measured fastest in the 32-bit build (one and four were slower), its
+// eight registers holding the windows of both.
 constexpr int kColumnsPerWalk = 2;
 
 template <class Network>
@@ -71,7 +71,7 @@ public:
         __m128i window[G][n];
         auto loadNext = [&](int slot) {
             chroma_sse2::PrefetchColumns<G, EndsHalf>(ahead.Row());
-            ForEachColumn<G>([&](int g) {
+            ForEachIndex<G>([&](int g) {
                 window[g][slot] = chroma_sse2::LoadChroma(in.Row() + kColumnBytes * g, EndsHalf && g == G - 1);
             });
             in.Advance();
@@ -82,7 +82,7 @@ public:
         uint8_t* out = m_frame + offset;
         auto step = [&](int slot) {
             loadNext(slot);
-            ForEachColumn<G>([&](int g) {
+            ForEachIndex<G>([&](int g) {
                 chroma_sse2::StoreChroma(out + kColumnBytes * g, Network::Select(window[g]), EndsHalf && g == G - 1);
             });
             out += rowBytes;
@@ -93,12 +93,12 @@ public:
             // oldest where it lies; unrolled over a whole turn, every slot stays in place. For two or three
             // rows, moving them down a place each row measured faster than the turn's larger code.
             for (; r + n <= m_height; r += n)
-                ForEachColumn<n>(step);
+                ForEachIndex<n>(step);
             for (int slot = 0; r < m_height; ++r, ++slot)
                 step(slot);
         } else {
             for (; r < m_height; ++r) {
-                ForEachColumn<G>([&](int g) {
+                ForEachIndex<G>([&](int g) {
                     for (int j = 0; j + 1 < n; ++j)
                         window[g][j] = window[g][j + 1];
                 });

@@ -15,7 +15,7 @@
 
 namespace {
 
-using chroma_sse2::ForEachColumn;
+using chroma_sse2::ForEachIndex;
 using chroma_sse2::kColumnBytes;
 
 inline __m128i Min(__m128i x, __m128i y) { return _mm_min_epu8(x, y); }
@@ -67,7 +67,7 @@ public:
         chroma_sse2::RowCursor ahead(m_frame + offset, rowBytes, height, chroma_sse2::kPrefetchRows - layout.a);
         auto loadNext = [&](int32_t inBlock) {
             chroma_sse2::PrefetchColumns<G, EndsHalf>(ahead.Row());
-            ForEachColumn<G>([&](int g) {
+            ForEachIndex<G>([&](int g) {
                 rows[G * inBlock + g] = chroma_sse2::LoadChroma(in.Row() + kColumnBytes * g, EndsHalf && g == G - 1);
             });
             in.Advance();
@@ -75,7 +75,7 @@ public:
         };
         uint8_t* out = m_frame + offset;
         auto storeNext = [&](const __m128i* selected) {
-            ForEachColumn<G>([&](int g) {
+            ForEachIndex<G>([&](int g) {
                 chroma_sse2::StoreChroma(out + kColumnBytes * g, selected[g], EndsHalf && g == G - 1);
             });
             out += rowBytes;
@@ -128,11 +128,11 @@ private:
     {
         const __m128i zero = _mm_setzero_si128();
         const __m128i full = _mm_set1_epi8(-1);
-        ForEachColumn<G>([&](int g) { heads[g - G] = zero; });
+        ForEachIndex<G>([&](int g) { heads[g - G] = zero; });
         for (int32_t t = 0; t <= m_layout.count; ++t) {
             __m128i* low = tails + G * m_tailAtLow[t];
             __m128i* aboveHigh = low + G * (m_layout.TailHigh(t) - m_layout.TailLow(t) + 1);
-            ForEachColumn<G>([&](int g) {
+            ForEachIndex<G>([&](int g) {
                 low[g - G] = zero;
                 aboveHigh[g] = full;
             });
@@ -151,9 +151,9 @@ private:
             __m128i* longer = tails + G * step.longerAtLow;
             const __m128i* const shorterEnd = shorter + G * step.ranks;
             __m128i y[G];
-            ForEachColumn<G>([&](int g) { y[g] = rows[G * (n - t) + g]; });
+            ForEachIndex<G>([&](int g) { y[g] = rows[G * (n - t) + g]; });
             for (; shorter != shorterEnd; shorter += G, longer += G) {
-                ForEachColumn<G>([&](int g) { longer[g] = Max(shorter[g - G], Min(shorter[g], y[g])); });
+                ForEachIndex<G>([&](int g) { longer[g] = Max(shorter[g - G], Min(shorter[g], y[g])); });
             }
         }
     }
@@ -169,21 +169,21 @@ private:
         const __m128i* tail = tails + G * local.firstTail;
         const __m128i* const tailEnd = tail + G * local.ranks;
         __m128i best[G];
-        ForEachColumn<G>([&](int g) {
+        ForEachIndex<G>([&](int g) {
             if (local.topIsNew)
                 head[g] = _mm_set1_epi8(-1);
             best[g] = _mm_set1_epi8(-1);
         });
         for (; tail != tailEnd; head -= G, tail += G) {
-            ForEachColumn<G>([&](int g) {
+            ForEachIndex<G>([&](int g) {
                 const __m128i inserted = Max(head[g - G], Min(head[g], x[g]));
                 head[g] = inserted;
                 best[g] = Min(best[g], Max(tail[g], inserted));
             });
         }
         if (local.lowestTail >= 0)
-            ForEachColumn<G>([&](int g) { best[g] = Min(best[g], tails[G * local.lowestTail + g]); });
-        ForEachColumn<G>([&](int g) { selected[g] = best[g]; });
+            ForEachIndex<G>([&](int g) { best[g] = Min(best[g], tails[G * local.lowestTail + g]); });
+        ForEachIndex<G>([&](int g) { selected[g] = best[g]; });
     }
 
     uint8_t* m_frame;

@@ -41,11 +41,12 @@ inline void StoreChroma(uint8_t* p, __m128i chroma, bool half)
     }
 }
 
-// Calls f(0) ... f(G - 1) with each index a constant, so per-column arrays stay in registers.
-template <int G, class F>
-inline void ForEachColumn(F&& f)
+// Calls f(0) ... f(N - 1) with each index a constant, so arrays indexed by it (per column, per window slot)
+// stay in registers.
+template <int N, class F>
+inline void ForEachIndex(F&& f)
 {
-    [&]<int... g>(std::integer_sequence<int, g...>) { (f(g), ...); }(std::make_integer_sequence<int, G>{});
+    [&]<int... i>(std::integer_sequence<int, i...>) { (f(i), ...); }(std::make_integer_sequence<int, N>{});
 }
 
 // A walk down the columns reads one new row at a time, each a long stride from the last, which the hardware
