@@ -23,10 +23,10 @@ grep -m1 '^flags' /proc/cpuinfo || true
 source "$root/scripts/wine-env.sh"
 # The helpers' own probes return non-zero on the way (a server already running); Wine itself reports
 # real failures below.
+trap uvd_wine_down EXIT
 set +e
 uvd_wine_up "$win32/wineprefix"
 set -e
-trap uvd_wine_down EXIT
 echo
 echo "== 32-bit build under Wine"
 wine "$win32/bench/filter/chroma_median_table.exe" "$@" </dev/null
