@@ -64,7 +64,7 @@ int FrameDispatcher::ProcessFrame(uint8_t* pixels, const FrameChannel* channel)
 void FrameDispatcher::Filter(uint8_t* pixels, int32_t count)
 {
     // A window the frame cannot take (a hand-edited file, a tiny picture) leaves the frame as it came.
-    if (!m_canFilter || count < 1 || count > kMaxMedianWindow || m_size.height <= count / 2)
+    if (!m_canFilter || !ChromaMedianPreconditionsHold(m_size, count))
         return;
 
     if (m_pixelFormat == kPixelFormatYuy2) {
