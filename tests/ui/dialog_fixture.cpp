@@ -72,9 +72,11 @@ void DialogTest::SetUp()
 
 void DialogTest::TearDown()
 {
-    m_video.Run([this] { m_host.StopStream(); });
-    if (!m_shutDown)
-        Shutdown();
+    if (m_host.Descriptor()) {
+        m_video.Run([this] { m_host.StopStream(); });
+        if (!m_shutDown)
+            Shutdown();
+    }
     m_host.Unload();
     DestroyWindow(m_hostWindow);
     Pump();

@@ -437,6 +437,17 @@ TEST_F(OpenCloseTest, FailedCreationLeavesNoWindowAndTheNextOpenWorks)
     EXPECT_EQ(GetWindow(Dialog(), GW_OWNER), m_hostWindow);
 }
 
+TEST_F(OpenCloseTest, UnloadWithoutShutdownTakesTheWindowDown)
+{
+    ShowSettings();
+    HWND dialog = Dialog();
+    ASSERT_NE(dialog, nullptr);
+    m_video.Run([this] { m_host.StopStream(); });
+    m_host.Unload();
+    EXPECT_FALSE(IsWindow(dialog)) << "a window left behind would call into the unloaded module";
+    Pump();
+}
+
 // --- where it opens ---------------------------------------------------------------------------------------
 
 class PlacementTest : public DialogTest {
