@@ -213,6 +213,10 @@ TEST(PluginImage, ExportsTwoPlainNamesAndImportsOnlySystemDlls)
 
     const std::set<std::string> system = {"ADVAPI32.DLL", "COMCTL32.DLL", "GDI32.DLL", "KERNEL32.DLL",
                                           "MSVCRT.DLL",   "SHELL32.DLL",  "USER32.DLL", "OLE32.DLL"};
+    // Functions that came with Windows Vista: one such import and the DLL does not load on XP.
+    const std::set<std::string> sinceVista = {"GetTickCount64", "InitializeConditionVariable",
+                                              "SleepConditionVariableCS", "InitOnceExecuteOnce",
+                                              "AcquireSRWLockExclusive", "FlsAlloc", "GetFileInformationByHandleEx"};
     const uint32_t importRva = u32(optional + 104);
     ASSERT_NE(importRva, 0u);
     for (size_t d = fileOffset(importRva); u32(d + 12) != 0; d += 20) {
@@ -220,6 +224,12 @@ TEST(PluginImage, ExportsTwoPlainNamesAndImportsOnlySystemDlls)
         for (char& c : dll)
             c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
         EXPECT_TRUE(system.count(dll)) << "imports " << dll;
+        for (size_t thunk = fileOffset(u32(d) ? u32(d) : u32(d + 16)); u32(thunk) != 0; thunk += 4) {
+            if (u32(thunk) & 0x80000000u)
+                continue;  // by ordinal
+            const std::string function = text(u32(thunk) + 2);
+            EXPECT_FALSE(sinceVista.count(function)) << dll << " " << function;
+        }
     }
 }
 
