@@ -147,6 +147,14 @@ HWND CreateHostWindow(const wchar_t* title, int x, int y, int width, int height)
     return window;
 }
 
+std::string ExeFolder()
+{
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string folder(path);
+    return folder.substr(0, folder.find_last_of('\\') + 1);
+}
+
 std::string WinePathOf(const std::string& unixPath)
 {
     std::string path = unixPath;

@@ -53,5 +53,8 @@ int CallMisaligned0(void* entry);
 // A visible top-level window that owns the plug-in's dialog, as the host's main window does.
 HWND CreateHostWindow(const wchar_t* title, int x, int y, int width, int height);
 
+// The folder of the running program, with its trailing backslash: where a host keeps its Plugins folder.
+std::string ExeFolder();
+
 // The Windows form of a Unix path inside Wine (Z: maps the Unix root).
 std::string WinePathOf(const std::string& unixPath);

@@ -38,14 +38,6 @@ struct Options {
 
 int UVD_CDECL KnowsEveryChannel(int64_t) { return 1; }
 
-std::string ModuleFolder()
-{
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder(path);
-    return folder.substr(0, folder.find_last_of('\\') + 1);
-}
-
 bool ParseChannels(const char* text, std::vector<Channel>& channels)
 {
     channels.clear();
@@ -116,7 +108,7 @@ int main(int argc, char** argv)
         return 2;
     }
     if (options.dll.empty())
-        options.dll = ModuleFolder() + "RPX_UVDenoise.dll";
+        options.dll = ExeFolder() + "RPX_UVDenoise.dll";
 
     KestrovaHost host;
     host.misalignStack = !options.aligned;

@@ -21,14 +21,6 @@ using Clock = std::chrono::steady_clock;
 
 int UVD_CDECL KnowsEveryChannel(int64_t) { return 1; }
 
-std::string ExeFolder()
-{
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder(path);
-    return folder.substr(0, folder.find_last_of('\\') + 1);
-}
-
 void WriteSettings(int count, int enable)
 {
     CreateDirectoryA((ExeFolder() + "Plugins").c_str(), nullptr);

@@ -29,14 +29,6 @@ enum { kOk = 5002, kCancel = 5003, kAbout = 5008, kSlider = 5001, kEnable = 5050
 
 int UVD_CDECL KnowsEveryChannel(int64_t) { return 1; }
 
-std::string ExeFolder()
-{
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder(path);
-    return folder.substr(0, folder.find_last_of('\\') + 1);
-}
-
 void Pump(int milliseconds = 0)
 {
     const DWORD until = GetTickCount() + milliseconds;

@@ -17,13 +17,7 @@
 
 namespace fixture {
 
-inline std::string ExeFolder()
-{
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder(path);
-    return folder.substr(0, folder.find_last_of('\\') + 1);
-}
+using ::ExeFolder;
 
 inline std::string PluginDllPath() { return WinePathOf(UVD_DLL_UNIX_PATH); }
 
