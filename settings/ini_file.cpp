@@ -117,26 +117,25 @@ public:
         }
     }
 
-    // The first line of the section holding the key decides, even when its value is empty (then
-    // false). Any line beginning with "[" ends the section, a complete header or not.
-    bool FindValue(std::string_view section, std::string_view key, std::string_view& value)
+    // The value of the first line of the section holding the key, even when it is empty; none when the
+    // section or the key is missing. Any line beginning with "[" ends the section, a complete header or not.
+    std::optional<std::string_view> FindValue(std::string_view section, std::string_view key)
     {
         if (!FindSection(section))
-            return false;
+            return std::nullopt;
         std::string_view line;
         while (ReadLine(line)) {
             line = TrimLeft(line);
             if (line.empty())
                 continue;
             if (line.front() == '[')
-                return false;
+                return std::nullopt;
             size_t equals = line.find('=');
             if (equals == std::string_view::npos || TrimRight(line.substr(0, equals)) != key)
                 continue;
-            value = line.substr(equals + 1);
-            return !value.empty();
+            return line.substr(equals + 1);
         }
-        return false;
+        return std::nullopt;
     }
 
     // Forward only, no wrapping; the line at the header found last is stepped over, whatever it holds.
@@ -254,10 +253,10 @@ int64_t FileLength(FILE* file)
 // Finds the value text of key in section and keeps a copy in scratch; false when missing or empty.
 bool FindValueText(LineCursor cursor, std::string& scratch, const char* section, const char* key)
 {
-    std::string_view value;
-    if (!cursor.FindValue(ViewOf(section), Trim(ViewOf(key)), value))
+    std::optional<std::string_view> value = cursor.FindValue(ViewOf(section), Trim(ViewOf(key)));
+    if (!value || value->empty())
         return false;
-    scratch.assign(value);
+    scratch.assign(*value);
     return true;
 }
 
@@ -344,12 +343,13 @@ bool CIniFile::FindValue(const std::string& section, std::string& key, std::stri
     size_t length = trimmed.size();
     key.erase(first + length);
     key.erase(0, first);
-    std::string_view found;
-    if (!LineCursor(m_pText, m_nTextLen, m_nPos, m_nSectionPos).FindValue(section, key, found))
+    LineCursor cursor(m_pText, m_nTextLen, m_nPos, m_nSectionPos);
+    std::optional<std::string_view> found = cursor.FindValue(section, key);
+    if (!found)
         return false;
     try {
-        value.assign(found);
-        return true;
+        value.assign(*found);
+        return !found->empty();
     } catch (const std::exception&) {
         return false;
     }

@@ -192,6 +192,21 @@ TEST_F(IniText, KeyLinesAndValues)
     EXPECT_EQ(value, " v a l \t");
 }
 
+// The key's first line decides: an empty value is handed back empty (and the result is FALSE), while a
+// missing key leaves the caller's text alone.
+TEST_F(IniText, FindValueHandsBackAnEmptyValueButNothingForAMissingKey)
+{
+    Load("[S]\r\nEmpty=\r\nEmpty=5\r\n");
+    std::string key = "Empty";
+    std::string value = "stale";
+    EXPECT_FALSE(m_ini.FindValue("S", key, value));
+    EXPECT_EQ(value, "");
+    key = "Missing";
+    value = "kept";
+    EXPECT_FALSE(m_ini.FindValue("S", key, value));
+    EXPECT_EQ(value, "kept");
+}
+
 TEST_F(IniText, SectionBoundaries)
 {
     Load("K=1\r\n[A]\r\nL=2\r\n[\r\nM=3\r\n[B] ;c\r\nN=4\r\n[C]\r\nO=5\r\n");

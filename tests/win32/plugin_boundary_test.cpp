@@ -167,6 +167,30 @@ TEST_F(PluginBoundary, NullChannelRecordIsFilteredWithTheValuesInForce)
     host.StopStream();
 }
 
+// The order inside ProcessFrame, seen through the file Shutdown leaves: a frame without a buffer touches no
+// channel; a frame of an unknown pixel format, or with filtering off, still switches the channel.
+TEST_F(PluginBoundary, OnlyFramesWithABufferSwitchChannelsWhateverTheFormatOrSwitch)
+{
+    LoadAndInit("[SETTINGS]\r\nCommon=1\r\n[COMMON]\r\nMedianWndSize=3\r\nProcEnable=0\r\n");
+    EXPECT_EQ(host.StartStream(16, 8, 2), 1);
+    std::vector<uint8_t> frame = fixture::RandomBytes(16 * 8 * 3, 21);
+    const std::vector<uint8_t> before = frame;
+    EXPECT_EQ(host.ProcessFrame(nullptr, 91, "Ninety-one"), 0);
+    EXPECT_EQ(host.ProcessFrame(frame.data(), 92, "Ninety-two"), 1);
+    EXPECT_EQ(frame, before);
+    host.StopStream();
+    EXPECT_EQ(host.StartStream(16, 8, 0), 1);
+    EXPECT_EQ(host.ProcessFrame(nullptr, 93, "Ninety-three"), 0);
+    EXPECT_EQ(host.ProcessFrame(frame.data(), 94, "Ninety-four"), 1);
+    EXPECT_EQ(frame, before);
+    host.StopStream();
+    host.Shutdown();
+    EXPECT_EQ(fixture::ReadSettings(),
+              "[DIALOG]\r\nDlgWndPosX=-100\r\nDlgWndPosY=-100\r\n[SETTINGS]\r\nCommon=1\r\n"
+              "[COMMON]\r\nMedianWndSize=3\r\nProcEnable=0\r\n"
+              "[92]\r\nMedianWndSize=15\r\nProcEnable=0\r\n[94]\r\nMedianWndSize=15\r\nProcEnable=0\r\n");
+}
+
 TEST_F(PluginBoundary, ShutdownWithoutInitAndInitWithoutChannelCheck)
 {
     ASSERT_TRUE(host.Load(fixture::PluginDllPath()));
