@@ -14,7 +14,7 @@ constexpr WORD kButtonOrdinal = 0x0080;
 constexpr WORD kStaticOrdinal = 0x0082;
 constexpr LANGID kRussian = 1049;
 
-struct ControlSpec {
+struct ControlLayout {
     DWORD id;
     WORD classOrdinal;         // 0 when the class is a name
     const wchar_t* className;  // as GetClassName reports it
@@ -25,21 +25,21 @@ struct ControlSpec {
     short x, y, cx, cy;
 };
 
-struct DialogSpec {
+struct DialogLayout {
     WORD resourceId;
     DWORD style;
     DWORD exStyle;
     const wchar_t* caption;
     short cx, cy;
-    std::vector<ControlSpec> controls;
+    std::vector<ControlLayout> controls;
 };
 
 constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
 constexpr DWORD kNoId = 0xFFFFFFFF;  // -1 in the 32-bit id field
 
-inline const DialogSpec& Settings()
+inline const DialogLayout& Settings()
 {
-    static const DialogSpec spec{
+    static const DialogLayout layout{
         5000,
         WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT,
         WS_EX_TOOLWINDOW,
@@ -66,12 +66,12 @@ inline const DialogSpec& Settings()
              kChild | SS_CENTER | SS_CENTERIMAGE | WS_GROUP, 0, 9, 35, 101, 8},
         },
     };
-    return spec;
+    return layout;
 }
 
-inline const DialogSpec& About()
+inline const DialogLayout& About()
 {
-    static const DialogSpec spec{
+    static const DialogLayout layout{
         5002,
         WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_SETFONT,
         WS_EX_TOOLWINDOW,
@@ -90,7 +90,7 @@ inline const DialogSpec& About()
             {kNoId, kStaticOrdinal, L"Static", nullptr, 5004, kChild | SS_BITMAP, 0, 63, 12, 21, 20},
         },
     };
-    return spec;
+    return layout;
 }
 
 }  // namespace tables

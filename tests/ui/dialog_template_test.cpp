@@ -84,37 +84,37 @@ protected:
         return {static_cast<const uint8_t*>(LockResource(loaded)), SizeofResource(m_module, found)};
     }
 
-    void ExpectTemplate(const tables::DialogSpec& spec)
+    void ExpectTemplate(const tables::DialogLayout& layout)
     {
-        auto [data, size] = Russian(5 /* RT_DIALOG */, spec.resourceId);
-        ASSERT_NE(data, nullptr) << "dialog " << spec.resourceId << " in language 1049";
+        auto [data, size] = Russian(5 /* RT_DIALOG */, layout.resourceId);
+        ASSERT_NE(data, nullptr) << "dialog " << layout.resourceId << " in language 1049";
         TemplateReader in(data, size);
 
         EXPECT_EQ(in.Read<WORD>(), 1) << "dlgVer";
         EXPECT_EQ(in.Read<WORD>(), 0xFFFF) << "extended template signature";
         EXPECT_EQ(in.Read<DWORD>(), 0u) << "helpID";
-        EXPECT_EQ(in.Read<DWORD>(), spec.exStyle);
-        EXPECT_EQ(in.Read<DWORD>(), spec.style);
+        EXPECT_EQ(in.Read<DWORD>(), layout.exStyle);
+        EXPECT_EQ(in.Read<DWORD>(), layout.style);
         const WORD count = in.Read<WORD>();
-        ASSERT_EQ(count, spec.controls.size());
+        ASSERT_EQ(count, layout.controls.size());
         EXPECT_EQ(in.Read<short>(), 0);
         EXPECT_EQ(in.Read<short>(), 0);
-        EXPECT_EQ(in.Read<short>(), spec.cx);
-        EXPECT_EQ(in.Read<short>(), spec.cy);
+        EXPECT_EQ(in.Read<short>(), layout.cx);
+        EXPECT_EQ(in.Read<short>(), layout.cy);
         std::wstring name;
         WORD ordinal = 0;
         in.ReadNameOrOrdinal(name, ordinal);
         EXPECT_TRUE(name.empty() && ordinal == 0) << "no menu";
         in.ReadNameOrOrdinal(name, ordinal);
         EXPECT_TRUE(name.empty() && ordinal == 0) << "the standard dialog class";
-        EXPECT_EQ(in.ReadString(), spec.caption);
+        EXPECT_EQ(in.ReadString(), layout.caption);
         EXPECT_EQ(in.Read<WORD>(), 8) << "point size";
         EXPECT_EQ(in.Read<WORD>(), 0) << "weight";
         EXPECT_EQ(in.Read<BYTE>(), 0) << "italic";
         EXPECT_EQ(in.Read<BYTE>(), DEFAULT_CHARSET);
         EXPECT_EQ(in.ReadString(), L"MS Sans Serif");
 
-        for (const tables::ControlSpec& control : spec.controls) {
+        for (const tables::ControlLayout& control : layout.controls) {
             SCOPED_TRACE(testing::Message() << "control id " << static_cast<int>(control.id) << " ("
                                             << (control.text ? control.text : L"picture") << ")");
             in.AlignToDword();

@@ -23,7 +23,7 @@ protected:
     std::string InitialSettings() override { return SettingsText(-100, -100, true, 15, 1); }
 
     // The dialog manager converts the place and the size each on its own, so the size is mapped as one.
-    RECT DialogUnits(const tables::ControlSpec& control) const
+    RECT DialogUnits(const tables::ControlLayout& control) const
     {
         RECT rect{control.x, control.y, control.cx, control.cy};
         MapDialogRect(Dialog(), &rect);
@@ -44,9 +44,9 @@ TEST_F(LiveWindowTest, ControlsAreThoseOfTheTableInTemplateOrder)
     ShowSettings();
     HWND dialog = Dialog();
     ASSERT_NE(dialog, nullptr);
-    const auto& spec = tables::Settings();
+    const auto& layout = tables::Settings();
     HWND child = GetWindow(dialog, GW_CHILD);
-    for (const tables::ControlSpec& control : spec.controls) {
+    for (const tables::ControlLayout& control : layout.controls) {
         SCOPED_TRACE(testing::Message() << "control id " << static_cast<int>(control.id));
         ASSERT_NE(child, nullptr);
         EXPECT_EQ(static_cast<DWORD>(GetDlgCtrlID(child)), control.id);
@@ -79,7 +79,7 @@ TEST_F(LiveWindowTest, ControlsAreThoseOfTheTableInTemplateOrder)
 TEST_F(LiveWindowTest, TextsAreUnicodeAndTheFirstRefreshFillsTheLabels)
 {
     m_host.ShowSettings(m_hostWindow);  // no message delivered yet: the template's texts
-    for (const tables::ControlSpec& control : tables::Settings().controls) {
+    for (const tables::ControlLayout& control : tables::Settings().controls) {
         if (control.id != tables::kNoId) {
             EXPECT_EQ(ItemText(static_cast<int>(control.id)), control.text) << control.id;
         }
