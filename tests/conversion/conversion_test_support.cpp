@@ -1,17 +1,9 @@
 #include "conversion_test_support.h"
 
 #include <random>
-#include <stdexcept>
 
 #include "filter/cpu_features.h"
 #include "filter/rgb_yuy2_variants.h"
-
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <sys/mman.h>
-#include <unistd.h>
-#endif
 
 std::vector<ConversionVariant> AllConversionVariants()
 {
@@ -34,48 +26,6 @@ bool GuardedBuffer::GuardsIntact() const
             return false;
     }
     return true;
-}
-
-namespace {
-
-size_t PageBytes()
-{
-#ifdef _WIN32
-    SYSTEM_INFO info;
-    GetSystemInfo(&info);
-    return info.dwPageSize;
-#else
-    return static_cast<size_t>(sysconf(_SC_PAGESIZE));
-#endif
-}
-
-}  // namespace
-
-PageEndBuffer::PageEndBuffer(size_t bytes)
-{
-    const size_t page = PageBytes();
-    const size_t dataPages = (bytes + page - 1) / page;
-    m_mappingBytes = (dataPages + 1) * page;
-#ifdef _WIN32
-    m_mapping = VirtualAlloc(nullptr, m_mappingBytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
-    DWORD previous;
-    if (!m_mapping || !VirtualProtect(static_cast<uint8_t*>(m_mapping) + dataPages * page, page, PAGE_NOACCESS, &previous))
-        throw std::runtime_error("cannot fence a page");
-#else
-    m_mapping = mmap(nullptr, m_mappingBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (m_mapping == MAP_FAILED || mprotect(static_cast<uint8_t*>(m_mapping) + dataPages * page, page, PROT_NONE) != 0)
-        throw std::runtime_error("cannot fence a page");
-#endif
-    m_data = static_cast<uint8_t*>(m_mapping) + dataPages * page - bytes;
-}
-
-PageEndBuffer::~PageEndBuffer()
-{
-#ifdef _WIN32
-    VirtualFree(m_mapping, 0, MEM_RELEASE);
-#else
-    munmap(m_mapping, m_mappingBytes);
-#endif
 }
 
 std::vector<uint8_t> RandomBytes(size_t count, uint32_t seed)

@@ -47,21 +47,5 @@ private:
     std::vector<uint8_t> m_storage;
 };
 
-// A buffer whose last byte is the last one before an inaccessible page, so that any access past its
-// end faults.
-class PageEndBuffer {
-public:
-    explicit PageEndBuffer(size_t bytes);
-    ~PageEndBuffer();
-    PageEndBuffer(const PageEndBuffer&) = delete;
-    PageEndBuffer& operator=(const PageEndBuffer&) = delete;
-    uint8_t* data() { return m_data; }
-
-private:
-    void* m_mapping = nullptr;
-    size_t m_mappingBytes = 0;
-    uint8_t* m_data = nullptr;
-};
-
 // Fixed-seed random bytes.
 std::vector<uint8_t> RandomBytes(size_t count, uint32_t seed);

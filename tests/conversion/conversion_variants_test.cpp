@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "conversion_test_support.h"
+#include "tests/common/fenced_pages.h"
 #include "filter/cpu_features.h"
 #include "filter/rgb_yuy2_variants.h"
 
@@ -81,12 +82,16 @@ TEST_P(ConversionVariants, BuffersEndingAtAPageBoundaryAreNotOverrun)
         RgbToYuy2_C(pixels.data(), portableYuy2.data(), &size);
         Yuy2ToRgb_C(portableYuy2.data(), portableRgb.data(), &size);
 
-        PageEndBuffer rgb(6 * pairs), yuy2(4 * pairs), rgbBack(6 * pairs);
-        std::memcpy(rgb.data(), pixels.data(), pixels.size());
-        GetParam().toYuy2(rgb.data(), yuy2.data(), &size);
-        GetParam().toRgb(yuy2.data(), rgbBack.data(), &size);
-        ASSERT_EQ(0, std::memcmp(portableYuy2.data(), yuy2.data(), portableYuy2.size()));
-        ASSERT_EQ(0, std::memcmp(portableRgb.data(), rgbBack.data(), portableRgb.size()));
+        FencedPages rgbPages(6 * pairs), yuy2Pages(4 * pairs), rgbBackPages(6 * pairs);
+        ASSERT_TRUE(rgbPages.Valid() && yuy2Pages.Valid() && rgbBackPages.Valid());
+        uint8_t* rgb = rgbPages.EndingAtHighGuard(6 * pairs);
+        uint8_t* yuy2 = yuy2Pages.EndingAtHighGuard(4 * pairs);
+        uint8_t* rgbBack = rgbBackPages.EndingAtHighGuard(6 * pairs);
+        std::memcpy(rgb, pixels.data(), pixels.size());
+        GetParam().toYuy2(rgb, yuy2, &size);
+        GetParam().toRgb(yuy2, rgbBack, &size);
+        ASSERT_EQ(0, std::memcmp(portableYuy2.data(), yuy2, portableYuy2.size()));
+        ASSERT_EQ(0, std::memcmp(portableRgb.data(), rgbBack, portableRgb.size()));
     }
 }
 
