@@ -41,24 +41,6 @@ bool HeaderName(std::string_view line, std::string& name)
     return true;
 }
 
-// A section's channel id, by the store's 64-bit decimal parse: white space, a sign, digits up to the
-// first other byte (wrapping like the reader does); a name without leading digits gives 0.
-int64_t ChannelIdOf(std::string_view name)
-{
-    size_t i = 0;
-    while (i < name.size() && IsBlank(name[i]))
-        ++i;
-    bool negative = false;
-    if (i < name.size() && (name[i] == '+' || name[i] == '-')) {
-        negative = name[i] == '-';
-        ++i;
-    }
-    uint64_t total = 0;
-    for (; i < name.size() && name[i] >= '0' && name[i] <= '9'; ++i)
-        total = total * 10u + static_cast<uint64_t>(name[i] - '0');
-    return static_cast<int64_t>(negative ? 0u - total : total);
-}
-
 // The class library's growth step for a full array: an eighth of the size, clamped to 4..1024.
 size_t GrownCapacity(size_t size, size_t capacity)
 {
@@ -192,7 +174,7 @@ void CChannelSettings::ReadChannelSections()
 
 void CChannelSettings::ReadChannel(const std::string& sectionName)
 {
-    const int64_t channelId = ChannelIdOf(sectionName);
+    const int64_t channelId = ParseInt64(sectionName);
     if (channelId == 0)
         return;
     // A name that cannot be found again as it stands (blanks at its ends, a NUL inside) would lead a

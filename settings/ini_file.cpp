@@ -277,6 +277,8 @@ uint64_t Join64(uint32_t high, uintptr_t low) { return uint64_t{high} << 32 | st
 
 }  // namespace
 
+int64_t ParseInt64(std::string_view text) { return static_cast<int64_t>(ParseDecimal<uint64_t>(text)); }
+
 CIniFile::~CIniFile()
 {
     std::free(m_pText);

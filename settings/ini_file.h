@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 // One entry of a settings parameter table: one call reads or writes a whole group of keys of a section.
 // Type codes: 0 u8, 1 s16, 2/3 u16, 4/5/7/9 u32, 6/8 s32, 10 s64, 11 u64, 12 std::string; others skipped.
@@ -14,6 +15,10 @@ struct IniParam {
     uintptr_t defaultLow;  // low 32 bits of the default; for code 12 the default text (const char*)
     uint32_t defaultHigh;  // high 32 bits of the default for codes 10 and 11
 };
+
+// The store's signed 64-bit decimal parse (type codes 10 and 11): white space, an optional sign, digits up
+// to the first other byte, wrapping past the range; no digits give 0.
+int64_t ParseInt64(std::string_view text);
 
 // In-memory store of the settings text. Lookups read the text as loaded; a save builds a complete new
 // text and writes it only when its bytes differ from the loaded ones.
