@@ -218,6 +218,7 @@ TEST(Soak, FramesChannelsAndDialogCyclesLeaveNothingBehind)
     ASSERT_NE(dialog, nullptr);
     if (SendMessageW(GetDlgItem(dialog, kIndividual), BM_GETCHECK, 0, 0) == BST_CHECKED)
         SendMessageW(GetDlgItem(dialog, kIndividual), BM_CLICK, 0, 0);
+    Pump(20);  // the refresh shows the COMMON record's values before they are read back
     HWND slider = GetDlgItem(dialog, kSlider);
     SendMessageW(slider, TBM_SETPOS, TRUE, 7);
     SendMessageW(dialog, WM_HSCROLL, MAKEWPARAM(TB_ENDTRACK, 0), reinterpret_cast<LPARAM>(slider));
