@@ -13,8 +13,9 @@ uvd_wine_up() {
   export WINEDLLOVERRIDES="mscoree,mshtml="
 
   if [ -z "${DISPLAY:-}" ] || [ -n "${UVD_OWN_XVFB:-}" ]; then
-    local n
-    for n in $(seq 90 140); do
+    local n first="${UVD_XVFB_FIRST:-90}"
+    # UVD_XVFB_FIRST keeps trees that test side by side on displays of their own.
+    for n in $(seq "$first" $((first + 50))); do
       [ -e "/tmp/.X${n}-lock" ] || [ -e "/tmp/.X11-unix/X${n}" ] || break
     done
     Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
