@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <exception>
 
+#include "platform/save_decision.h"
+
 #if defined(_WIN32)
 #include <windows.h>
 #else
@@ -26,18 +28,48 @@ enum class CreateStatus { Created, NameTaken, Failed };
 #if defined(_WIN32)
 
 using NativeFile = HANDLE;
+// What the temporary file takes over from the old one. Read-only never: such a file is not replaced.
+constexpr DWORD kKeptAttributes =
+    FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+struct TargetState {
+    SaveTargetFacts facts;
+    bool exists = false;
+    DWORD attributes = FILE_ATTRIBUTE_NORMAL;
+};
 
 unsigned long CurrentProcessId() { return GetCurrentProcessId(); }
 
-bool IsReadOnlyFile(const std::string& path)
+// The write probe opens the file as an in-place write would, sharing everything so that it disturbs no
+// holder; the link count comes from that handle, the reparse flag from the name itself.
+TargetState Inspect(const std::string& path, const std::string& tempPath)
 {
+    TargetState state;
     DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+    HANDLE probe = CreateFileA(path.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (probe == INVALID_HANDLE_VALUE) {
+        DWORD error = GetLastError();
+        state.facts.writeDenied = error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
+    } else {
+        BY_HANDLE_FILE_INFORMATION info;
+        state.facts.hardLinked = GetFileInformationByHandle(probe, &info) && info.nNumberOfLinks > 1;
+        CloseHandle(probe);
+    }
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        state.exists = true;
+        state.attributes = attributes & kKeptAttributes ? attributes & kKeptAttributes : FILE_ATTRIBUTE_NORMAL;
+        state.facts.writeDenied |= (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0;
+        state.facts.reparsePoint = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    }
+    state.facts.tempNameTooLong = tempPath.size() >= MAX_PATH;
+    return state;
 }
 
-CreateStatus CreateNewFile(const std::string& path, NativeFile& file)
+CreateStatus CreateTempFile(const std::string& path, const TargetState& target, NativeFile& file)
 {
-    file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, target.attributes, nullptr);
     if (file != INVALID_HANDLE_VALUE)
         return CreateStatus::Created;
     DWORD error = GetLastError();
@@ -45,7 +77,7 @@ CreateStatus CreateNewFile(const std::string& path, NativeFile& file)
                                                                        : CreateStatus::Failed;
 }
 
-bool WriteAllAndFlush(NativeFile file, const char* data, size_t length)
+bool WriteAll(NativeFile file, const char* data, size_t length)
 {
     while (length > 0) {
         DWORD chunk = length > 0x40000000u ? 0x40000000u : static_cast<DWORD>(length);
@@ -55,14 +87,41 @@ bool WriteAllAndFlush(NativeFile file, const char* data, size_t length)
         data += chunk;
         length -= chunk;
     }
-    return FlushFileBuffers(file) != 0;
+    return true;
 }
 
+bool Flush(NativeFile file) { return FlushFileBuffers(file) != 0; }
 bool CloseFile(NativeFile file) { return CloseHandle(file) != 0; }
 
 bool MoveOver(const std::string& from, const std::string& to)
 {
     return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+bool NameIsEmpty(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_FILE_NOT_FOUND;
+}
+
+// ReplaceFile keeps the old file's access list on Windows; without the flag that ignores merge errors it
+// fails rather than drop it. A new file has nothing to keep.
+bool TakeName(const std::string& tempPath, const std::string& path, const TargetState& target)
+{
+    if (!target.exists)
+        return MoveOver(tempPath, path);
+    return ReplaceFileA(path.c_str(), tempPath.c_str(), nullptr, REPLACEFILE_WRITE_THROUGH, nullptr, nullptr) != 0;
+}
+
+// Opening an existing file keeps its attributes, access list and links; the new text is written over
+// the old before the rest is cut off, so a failure midway never leaves less than either text.
+bool WriteInPlace(const std::string& path, const char* data, size_t length)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    bool written = WriteAll(file, data, length) && SetEndOfFile(file) && Flush(file);
+    return CloseFile(file) && written;
 }
 
 void RemoveFile(const std::string& path) { DeleteFileA(path.c_str()); }
@@ -71,24 +130,47 @@ void RemoveFile(const std::string& path) { DeleteFileA(path.c_str()); }
 
 using NativeFile = int;
 
+struct TargetState {
+    SaveTargetFacts facts;
+    bool exists = false;
+    mode_t mode = 0;
+};
+
 unsigned long CurrentProcessId() { return static_cast<unsigned long>(getpid()); }
 
-// Mirrors the Windows read-only attribute, so both builds keep a file the user protected.
-bool IsReadOnlyFile(const std::string& path)
+// A symbolic link stands for a reparse point, permission bits for attributes; a file without its owner's
+// write bit counts as refusing writing even for a user who could override it.
+TargetState Inspect(const std::string& path, const std::string&)
 {
+    TargetState state;
     struct stat info;
-    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && (info.st_mode & S_IWUSR) == 0;
+    state.facts.reparsePoint = lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+    if (stat(path.c_str(), &info) == 0) {
+        state.exists = true;
+        state.mode = info.st_mode & 07777;
+        state.facts.hardLinked = info.st_nlink > 1;
+        state.facts.writeDenied = !S_ISREG(info.st_mode) || (info.st_mode & S_IWUSR) == 0;
+    }
+    int probe = open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (probe >= 0)
+        close(probe);
+    else
+        state.facts.writeDenied |= errno != ENOENT;
+    return state;
 }
 
-CreateStatus CreateNewFile(const std::string& path, NativeFile& file)
+CreateStatus CreateTempFile(const std::string& path, const TargetState& target, NativeFile& file)
 {
     file = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (file >= 0)
+    if (file >= 0) {
+        if (target.exists)
+            fchmod(file, target.mode);
         return CreateStatus::Created;
+    }
     return errno == EEXIST ? CreateStatus::NameTaken : CreateStatus::Failed;
 }
 
-bool WriteAllAndFlush(NativeFile file, const char* data, size_t length)
+bool WriteAll(NativeFile file, const char* data, size_t length)
 {
     while (length > 0) {
         ssize_t written = write(file, data, length);
@@ -99,9 +181,10 @@ bool WriteAllAndFlush(NativeFile file, const char* data, size_t length)
         data += written;
         length -= static_cast<size_t>(written);
     }
-    return fsync(file) == 0;
+    return true;
 }
 
+bool Flush(NativeFile file) { return fsync(file) == 0; }
 bool CloseFile(NativeFile file) { return close(file) == 0; }
 
 // The rename is durable only once the folder's own entry list is on the disk. Best effort: the file
@@ -128,6 +211,26 @@ bool MoveOver(const std::string& from, const std::string& to)
     return true;
 }
 
+bool NameIsEmpty(const std::string& path)
+{
+    struct stat info;
+    return lstat(path.c_str(), &info) != 0 && errno == ENOENT;
+}
+
+bool TakeName(const std::string& tempPath, const std::string& path, const TargetState&)
+{
+    return MoveOver(tempPath, path);
+}
+
+bool WriteInPlace(const std::string& path, const char* data, size_t length)
+{
+    int file = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    if (file < 0)
+        return false;
+    bool written = WriteAll(file, data, length) && ftruncate(file, static_cast<off_t>(length)) == 0 && Flush(file);
+    return CloseFile(file) && written;
+}
+
 void RemoveFile(const std::string& path) { unlink(path.c_str()); }
 
 #endif
@@ -139,39 +242,74 @@ std::string TempPathFor(const std::string& path)
     return path + suffix;
 }
 
-bool WriteAndReplace(const std::string& path, const char* data, size_t length)
+// Leaves no temporary file behind, except after NameLost, where it holds the only whole copy.
+ReplaceOutcome ReplaceThroughTemp(const std::string& path, const TargetState& target, std::string& tempPath,
+                                  const char* data, size_t length)
 {
-    if (IsReadOnlyFile(path))
-        return false;
-    for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
-        std::string tempPath = TempPathFor(path);
+    for (int attempt = 0; attempt < kTempNameAttempts; ++attempt, tempPath = TempPathFor(path)) {
         NativeFile file;
-        CreateStatus status = CreateNewFile(tempPath, file);
+        CreateStatus status = CreateTempFile(tempPath, target, file);
         if (status == CreateStatus::NameTaken)
             continue;
         if (status == CreateStatus::Failed)
-            return false;
+            return ReplaceOutcome::TempNotMade;
 
-        bool written = WriteAllAndFlush(file, data, length);
-        bool closed = CloseFile(file);
+        bool written = WriteAll(file, data, length) && Flush(file);
+        written = CloseFile(file) && written;
         BeforeReplaceHook hook = g_beforeReplace.load();
-        if (written && closed && (hook == nullptr || hook(tempPath)) && MoveOver(tempPath, path))
-            return true;
-        RemoveFile(tempPath);
-        return false;
+        ReplaceOutcome outcome = !written                             ? ReplaceOutcome::TempNotWritten
+                                 : hook != nullptr && !hook(tempPath) ? ReplaceOutcome::Interrupted
+                                 : TakeName(tempPath, path, target)   ? ReplaceOutcome::Replaced
+                                 : NameIsEmpty(path)                  ? ReplaceOutcome::NameLost
+                                                                      : ReplaceOutcome::RefusedNameKept;
+        if (outcome != ReplaceOutcome::Replaced && outcome != ReplaceOutcome::NameLost)
+            RemoveFile(tempPath);
+        return outcome;
     }
-    return false;
+    return ReplaceOutcome::TempNotMade;
+}
+
+SaveOutcome InPlace(const std::string& path, const char* data, size_t length)
+{
+    return WriteInPlace(path, data, length) ? SaveOutcome::WrittenInPlace : SaveOutcome::Failed;
+}
+
+SaveOutcome Save(const std::string& path, const char* data, size_t length)
+{
+    std::string tempPath = TempPathFor(path);
+    TargetState target = Inspect(path, tempPath);
+    switch (ChooseSaveWay(target.facts)) {
+    case SaveWay::LeaveAlone:
+        return SaveOutcome::LeftAlone;
+    case SaveWay::WriteInPlace:
+        return InPlace(path, data, length);
+    case SaveWay::Replace:
+        break;
+    }
+    ReplaceOutcome outcome = ReplaceThroughTemp(path, target, tempPath, data, length);
+    switch (ChooseReplaceRecovery(outcome)) {
+    case ReplaceRecovery::None:
+        break;
+    case ReplaceRecovery::WriteInPlace:
+        return InPlace(path, data, length);
+    case ReplaceRecovery::MoveTempIntoName:
+        if (MoveOver(tempPath, path))
+            return SaveOutcome::Replaced;
+        RemoveFile(tempPath);
+        return InPlace(path, data, length);
+    }
+    return outcome == ReplaceOutcome::Replaced ? SaveOutcome::Replaced : SaveOutcome::Failed;
 }
 
 }  // namespace
 
-bool ReplaceFileAtomically(const std::string& path, const char* data, size_t length)
+SaveOutcome SaveFileSafely(const std::string& path, const char* data, size_t length)
 {
     try {
-        return WriteAndReplace(path, data, length);
+        return Save(path, data, length);
     } catch (const std::exception&) {
-        // Only the temporary file's name can fail to allocate, before anything was created.
-        return false;
+        // Only a temporary file's name can fail to allocate, and never while that file exists.
+        return SaveOutcome::Failed;
     }
 }
 

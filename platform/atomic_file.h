@@ -3,14 +3,18 @@
 #include <cstddef>
 #include <string>
 
-// Replaces the file at path by the given bytes so that at every moment the file is either the old one,
-// whole, or the new one, whole: the bytes go to a temporary file in the same folder, are flushed to the
-// disk, and the temporary file then takes the file's name in one step. Returns false when anything
-// failed; the old file is then untouched and no temporary file is left behind. A file marked read-only
-// is never replaced.
-bool ReplaceFileAtomically(const std::string& path, const char* data, size_t length);
+// Saves the given bytes as the whole file at path, never doing worse than a plain write in place.
+// Normally the bytes go to a temporary file in the same folder, are flushed to the disk, and the
+// temporary file then takes the file's name in one step, keeping the old file's attributes (and, on
+// Windows, its access list): at every moment the file is the old one, whole, or the new one, whole.
+// Where that would cut the file off from its other names, or could not be done at all (the folder
+// refuses new files, the longer name does not fit, another program holds the file open), the bytes are
+// written in place instead, without that guarantee. A file that refuses writing is left alone, and no
+// temporary file is ever left behind.
+enum class SaveOutcome { Replaced, WrittenInPlace, LeftAlone, Failed };
+SaveOutcome SaveFileSafely(const std::string& path, const char* data, size_t length);
 
 // Called with the temporary file's path after it was written and flushed, right before the replace;
-// returning false makes the replace fail there. Lets tests interrupt a save at its riskiest moment.
+// returning false stops the save there, as a crash would. Lets tests interrupt a save at its riskiest moment.
 using BeforeReplaceHook = bool (*)(const std::string& tempPath);
 void SetBeforeReplaceHook(BeforeReplaceHook hook);

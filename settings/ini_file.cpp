@@ -591,5 +591,5 @@ void CIniFile::Commit(const std::string& path)
         return;
     if (m_nOutLen == m_nTextLen && std::memcmp(m_pOut, m_pText, static_cast<size_t>(m_nOutLen)) == 0)
         return;
-    ReplaceFileAtomically(path, m_pOut, static_cast<size_t>(m_nOutLen));
+    SaveFileSafely(path, m_pOut, static_cast<size_t>(m_nOutLen));
 }

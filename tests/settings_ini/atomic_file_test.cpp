@@ -1,11 +1,14 @@
-// The crash-safe replace on its own: where the temporary file lives, what is left after success and
-// after each kind of failure.
+// The save on its own: which way it takes for each kind of file and folder, and that it never does worse
+// than a plain write in place: same bytes, attributes and other names kept, nothing left behind.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "platform/atomic_file.h"
+#include "platform/save_decision.h"
 #include "tests/settings_ini/ini_test_support.h"
 
 #if defined(_WIN32)
@@ -14,57 +17,177 @@
 
 namespace {
 
-std::vector<std::string> g_tempPaths;
+const std::string kOld = "[OLD]\r\n";
+const std::string kNew = "[NEW]\r\nMedianWndSize=4\r\n";
 
-bool RecordTempPath(const std::string& tempPath)
+TEST(SaveDecision, EachFactChoosesTheWayAnInPlaceWriteWouldNotBeatAndEachFailureItsRecovery)
 {
-    g_tempPaths.push_back(tempPath);
-    return true;
+    struct WayCase {
+        const char* situation;
+        SaveTargetFacts facts;
+        SaveWay way;
+    };
+    const WayCase ways[] = {
+        {"an ordinary or missing file", {}, SaveWay::Replace},
+        {"read-only, or an access list that refuses writing", {true, false, false, false}, SaveWay::LeaveAlone},
+        {"a hard link", {false, true, false, false}, SaveWay::WriteInPlace},
+        {"a symbolic link or junction", {false, false, true, false}, SaveWay::WriteInPlace},
+        {"a temporary name past the path limit", {false, false, false, true}, SaveWay::WriteInPlace},
+        {"a read-only hard link behind a reparse point", {true, true, true, true}, SaveWay::LeaveAlone},
+    };
+    for (const WayCase& c : ways)
+        EXPECT_EQ(ChooseSaveWay(c.facts), c.way) << c.situation;
+
+    struct RecoveryCase {
+        const char* situation;
+        ReplaceOutcome outcome;
+        ReplaceRecovery recovery;
+    };
+    const RecoveryCase recoveries[] = {
+        {"replaced", ReplaceOutcome::Replaced, ReplaceRecovery::None},
+        {"stopped before the replace, as by a crash", ReplaceOutcome::Interrupted, ReplaceRecovery::None},
+        {"a folder that refuses new files", ReplaceOutcome::TempNotMade, ReplaceRecovery::WriteInPlace},
+        {"a full disk: keep the old file whole", ReplaceOutcome::TempNotWritten, ReplaceRecovery::None},
+        {"a holder without delete sharing, or an access list that refuses deleting",
+         ReplaceOutcome::RefusedNameKept, ReplaceRecovery::WriteInPlace},
+        {"ERROR_UNABLE_TO_MOVE_REPLACEMENT: the name was left empty", ReplaceOutcome::NameLost,
+         ReplaceRecovery::MoveTempIntoName},
+    };
+    for (const RecoveryCase& c : recoveries)
+        EXPECT_EQ(ChooseReplaceRecovery(c.outcome), c.recovery) << c.situation;
 }
 
-TEST(AtomicFile, CreatesAndReplacesThroughATemporaryFileBesideIt)
-{
+// One file in a folder of its own, made ready by a case, saved, then looked at.
+struct Scene {
     TempFolder folder;
     std::string file = folder.File("a.ini");
-    g_tempPaths.clear();
-    SetBeforeReplaceHook(RecordTempPath);
-    EXPECT_TRUE(ReplaceFileAtomically(file, "one\0two", 7));
-    EXPECT_TRUE(ReplaceFileAtomically(file, "x", 1));
-    SetBeforeReplaceHook(nullptr);
+    std::function<void()> release = [] {};
 
-    EXPECT_EQ(ReadBytes(file), "x");
-    ASSERT_EQ(g_tempPaths.size(), 2u);
-    EXPECT_NE(g_tempPaths[0], g_tempPaths[1]);
-    for (const std::string& temp : g_tempPaths)
-        EXPECT_EQ(fs::path(temp).parent_path(), fs::path(file).parent_path());
-    EXPECT_EQ(folder.Names(), std::vector<std::string>{"a.ini"});
-
-    EXPECT_TRUE(ReplaceFileAtomically(file, "", 0));
-    EXPECT_EQ(fs::file_size(file), 0u);
-}
-
-TEST(AtomicFile, AFolderInTheWayFailsAndLeavesNothing)
-{
-    TempFolder folder;
-    fs::create_directory(folder.File("a.ini"));
-    EXPECT_FALSE(ReplaceFileAtomically(folder.File("a.ini"), "x", 1));
-    EXPECT_FALSE(ReplaceFileAtomically(folder.File("missing") + "/a.ini", "x", 1));
-    EXPECT_EQ(folder.Names(), std::vector<std::string>{"a.ini"});
-}
+    std::vector<std::string> NamesBesideFile() const
+    {
+        std::vector<std::string> names;
+        for (const fs::directory_entry& entry : fs::directory_iterator(fs::path(file).parent_path()))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+};
 
 #if defined(_WIN32)
-TEST(AtomicFile, FileHeldOpenWithoutSharingIsKept)
+DWORD AttributesOf(const std::string& path) { return GetFileAttributesA(path.c_str()); }
+
+void HoldOpen(Scene& scene, DWORD sharing)
 {
-    TempFolder folder;
-    std::string file = folder.File("a.ini");
-    WriteBytes(file, "old");
-    HANDLE held = CreateFileA(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE held = CreateFileA(scene.file.c_str(), GENERIC_READ, sharing, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    EXPECT_FALSE(ReplaceFileAtomically(file, "new", 3));
-    CloseHandle(held);
-    EXPECT_EQ(ReadBytes(file), "old");
-    EXPECT_EQ(folder.Names(), std::vector<std::string>{"a.ini"});
+    scene.release = [held] { CloseHandle(held); };
 }
 #endif
+
+TEST(AtomicFile, EachKindOfFileIsSavedTheWayThatKeepsWhatAnInPlaceWriteWould)
+{
+    struct Case {
+        const char* situation;
+        std::function<void(Scene&)> arrange;
+        SaveOutcome outcome;
+        const std::string& text;                // what the file holds afterwards
+        std::vector<std::string> names;         // everything in the file's folder afterwards
+        std::function<void(Scene&)> check = [](Scene&) {};
+    };
+    const Case cases[] = {
+        {"missing: created", [](Scene&) {}, SaveOutcome::Replaced, kNew, {"a.ini"}},
+        {"ordinary: replaced", [](Scene& s) { WriteBytes(s.file, kOld); }, SaveOutcome::Replaced, kNew, {"a.ini"}},
+        {"read-only: left alone",
+         [](Scene& s) {
+             WriteBytes(s.file, kOld);
+             fs::permissions(s.file, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                             fs::perm_options::remove);
+         },
+         SaveOutcome::LeftAlone, kOld, {"a.ini"}},
+        {"a folder in the way: left alone", [](Scene& s) { fs::create_directory(s.file); }, SaveOutcome::LeftAlone,
+         std::string(), {"a.ini"}},
+        {"hard-linked: written in place, so the other name sees it too",
+         [](Scene& s) {
+             WriteBytes(s.file, kOld);
+             fs::create_hard_link(s.file, s.folder.File("b.ini"));
+         },
+         SaveOutcome::WrittenInPlace, kNew, {"a.ini", "b.ini"},
+         [](Scene& s) { EXPECT_EQ(ReadBytes(s.folder.File("b.ini")), kNew); }},
+#if defined(_WIN32)
+        {"hidden: replaced and still hidden",
+         [](Scene& s) {
+             WriteBytes(s.file, kOld);
+             SetFileAttributesA(s.file.c_str(), FILE_ATTRIBUTE_HIDDEN);
+         },
+         SaveOutcome::Replaced, kNew, {"a.ini"},
+         [](Scene& s) { EXPECT_TRUE(AttributesOf(s.file) & FILE_ATTRIBUTE_HIDDEN); }},
+        {"held open by a reader that shares writing but not deleting, as fopen does: written in place",
+         [](Scene& s) {
+             WriteBytes(s.file, kOld);
+             HoldOpen(s, FILE_SHARE_READ | FILE_SHARE_WRITE);
+         },
+         SaveOutcome::WrittenInPlace, kNew, {"a.ini"}},
+        {"held open by a reader that shares nothing: left alone",
+         [](Scene& s) {
+             WriteBytes(s.file, kOld);
+             HoldOpen(s, 0);
+         },
+         SaveOutcome::LeftAlone, kOld, {"a.ini"}},
+        {"the temporary name would pass MAX_PATH: written in place",
+         [](Scene& s) {
+             std::string folder = s.folder.File(std::string(240 - s.folder.File("").size(), 'f'));
+             fs::create_directory(folder);
+             s.file = folder + "\\" + std::string(MAX_PATH - 4 - folder.size(), 's') + ".ini";
+             ASSERT_LT(s.file.size(), size_t{MAX_PATH});
+             WriteBytes(s.file, kOld);
+         },
+         SaveOutcome::WrittenInPlace, kNew, {}},
+#else
+        {"a symbolic link: written through it, the link kept",
+         [](Scene& s) {
+             WriteBytes(s.folder.File("target.ini"), kOld);
+             fs::create_symlink(s.folder.File("target.ini"), s.file);
+         },
+         SaveOutcome::WrittenInPlace, kNew, {"a.ini", "target.ini"},
+         [](Scene& s) { EXPECT_TRUE(fs::is_symlink(s.file)); }},
+#endif
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.situation);
+        Scene scene;
+        c.arrange(scene);
+        EXPECT_EQ(SaveFileSafely(scene.file, kNew.data(), kNew.size()), c.outcome);
+        scene.release();
+        EXPECT_EQ(fs::is_regular_file(scene.file) ? ReadBytes(scene.file) : std::string(), c.text);
+        std::vector<std::string> names = scene.NamesBesideFile();
+        if (c.names.empty())
+            EXPECT_EQ(names, std::vector<std::string>{fs::path(scene.file).filename().string()});
+        else
+            EXPECT_EQ(names, c.names);
+        c.check(scene);
+    }
+}
+
+TEST(AtomicFile, EachSaveUsesAFreshTemporaryNameBesideTheFile)
+{
+    static std::vector<std::string> tempPaths;
+    TempFolder folder;
+    std::string file = folder.File("a.ini");
+    SetBeforeReplaceHook([](const std::string& tempPath) {
+        tempPaths.push_back(tempPath);
+        return true;
+    });
+    EXPECT_EQ(SaveFileSafely(file, "one\0two", 7), SaveOutcome::Replaced);
+    EXPECT_EQ(SaveFileSafely(file, "", 0), SaveOutcome::Replaced);
+    SetBeforeReplaceHook(nullptr);
+
+    EXPECT_EQ(fs::file_size(file), 0u);
+    ASSERT_EQ(tempPaths.size(), 2u);
+    EXPECT_NE(tempPaths[0], tempPaths[1]);
+    for (const std::string& temp : tempPaths)
+        EXPECT_EQ(fs::path(temp).parent_path(), fs::path(file).parent_path());
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"a.ini"});
+    EXPECT_EQ(SaveFileSafely(folder.File("missing") + "/a.ini", "x", 1), SaveOutcome::Failed);
+}
 
 }  // namespace
