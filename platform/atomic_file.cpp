@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdio>
 #include <exception>
+#include <vector>
 
 #include "platform/save_decision.h"
 
@@ -57,6 +58,14 @@ TargetState Inspect(const std::string& path, const std::string& tempPath)
         state.facts.hardLinked = GetFileInformationByHandle(probe, &info) && info.nNumberOfLinks > 1;
         CloseHandle(probe);
     }
+    // A file that may be written but not deleted (the folder's delete-child right counts too) cannot be
+    // replaced, nor could a temporary file that takes its access list be removed again.
+    HANDLE deleteProbe = CreateFileA(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (deleteProbe == INVALID_HANDLE_VALUE)
+        state.facts.deleteDenied = GetLastError() == ERROR_ACCESS_DENIED;
+    else
+        CloseHandle(deleteProbe);
     if (attributes != INVALID_FILE_ATTRIBUTES) {
         state.exists = true;
         state.attributes = attributes & kKeptAttributes ? attributes & kKeptAttributes : FILE_ATTRIBUTE_NORMAL;
@@ -98,18 +107,27 @@ bool MoveOver(const std::string& from, const std::string& to)
     return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
-bool NameIsEmpty(const std::string& path)
-{
-    return GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_FILE_NOT_FOUND;
-}
-
-// ReplaceFile keeps the old file's access list on Windows; without the flag that ignores merge errors it
-// fails rather than drop it. A new file has nothing to keep.
-bool TakeName(const std::string& tempPath, const std::string& path, const TargetState& target)
+// The temporary file takes the old file's access list before it takes its name. ReplaceFile would do
+// this on Windows, but Wine's copies nothing and leaves a file of its own behind when it fails, and on
+// Windows one of its failures leaves the name without a file. A rename has no such failure.
+bool KeepAccessList(const std::string& path, const std::string& tempPath, const TargetState& target)
 {
     if (!target.exists)
-        return MoveOver(tempPath, path);
-    return ReplaceFileA(path.c_str(), tempPath.c_str(), nullptr, REPLACEFILE_WRITE_THROUGH, nullptr, nullptr) != 0;
+        return true;
+    DWORD size = 0;
+    GetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &size);
+    if (size == 0)
+        return false;
+    std::vector<char> descriptor(size);
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    if (!GetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, descriptor.data(), size, &size) ||
+        !GetSecurityDescriptorControl(descriptor.data(), &control, &revision))
+        return false;
+    SECURITY_INFORMATION what = DACL_SECURITY_INFORMATION;
+    if (control & SE_DACL_PROTECTED)
+        what |= PROTECTED_DACL_SECURITY_INFORMATION;
+    return SetFileSecurityA(tempPath.c_str(), what, descriptor.data()) != 0;
 }
 
 // Opening an existing file keeps its attributes, access list and links; the new text is written over
@@ -211,16 +229,8 @@ bool MoveOver(const std::string& from, const std::string& to)
     return true;
 }
 
-bool NameIsEmpty(const std::string& path)
-{
-    struct stat info;
-    return lstat(path.c_str(), &info) != 0 && errno == ENOENT;
-}
-
-bool TakeName(const std::string& tempPath, const std::string& path, const TargetState&)
-{
-    return MoveOver(tempPath, path);
-}
+// Permission bits went with the temporary file's creation; there is no further list to keep.
+bool KeepAccessList(const std::string&, const std::string&, const TargetState&) { return true; }
 
 bool WriteInPlace(const std::string& path, const char* data, size_t length)
 {
@@ -242,8 +252,8 @@ std::string TempPathFor(const std::string& path)
     return path + suffix;
 }
 
-// Leaves no temporary file behind, except after NameLost, where it holds the only whole copy.
-ReplaceOutcome ReplaceThroughTemp(const std::string& path, const TargetState& target, std::string& tempPath,
+// Leaves no temporary file behind.
+ReplaceOutcome ReplaceThroughTemp(const std::string& path, const TargetState& target, std::string tempPath,
                                   const char* data, size_t length)
 {
     for (int attempt = 0; attempt < kTempNameAttempts; ++attempt, tempPath = TempPathFor(path)) {
@@ -257,12 +267,12 @@ ReplaceOutcome ReplaceThroughTemp(const std::string& path, const TargetState& ta
         bool written = WriteAll(file, data, length) && Flush(file);
         written = CloseFile(file) && written;
         BeforeReplaceHook hook = g_beforeReplace.load();
-        ReplaceOutcome outcome = !written                             ? ReplaceOutcome::TempNotWritten
-                                 : hook != nullptr && !hook(tempPath) ? ReplaceOutcome::Interrupted
-                                 : TakeName(tempPath, path, target)   ? ReplaceOutcome::Replaced
-                                 : NameIsEmpty(path)                  ? ReplaceOutcome::NameLost
-                                                                      : ReplaceOutcome::RefusedNameKept;
-        if (outcome != ReplaceOutcome::Replaced && outcome != ReplaceOutcome::NameLost)
+        ReplaceOutcome outcome = !written                                   ? ReplaceOutcome::TempNotWritten
+                                 : !KeepAccessList(path, tempPath, target)  ? ReplaceOutcome::AccessListNotKept
+                                 : hook != nullptr && !hook(tempPath)       ? ReplaceOutcome::Interrupted
+                                 : MoveOver(tempPath, path)                 ? ReplaceOutcome::Replaced
+                                                                            : ReplaceOutcome::RefusedNameKept;
+        if (outcome != ReplaceOutcome::Replaced)
             RemoveFile(tempPath);
         return outcome;
     }
@@ -287,18 +297,9 @@ SaveOutcome Save(const std::string& path, const char* data, size_t length)
         break;
     }
     ReplaceOutcome outcome = ReplaceThroughTemp(path, target, tempPath, data, length);
-    switch (ChooseReplaceRecovery(outcome)) {
-    case ReplaceRecovery::None:
-        break;
-    case ReplaceRecovery::WriteInPlace:
-        return InPlace(path, data, length);
-    case ReplaceRecovery::MoveTempIntoName:
-        if (MoveOver(tempPath, path))
-            return SaveOutcome::Replaced;
-        RemoveFile(tempPath);
-        return InPlace(path, data, length);
-    }
-    return outcome == ReplaceOutcome::Replaced ? SaveOutcome::Replaced : SaveOutcome::Failed;
+    if (outcome == ReplaceOutcome::Replaced)
+        return SaveOutcome::Replaced;
+    return FallBackToWritingInPlace(outcome) ? InPlace(path, data, length) : SaveOutcome::Failed;
 }
 
 }  // namespace

@@ -4,23 +4,22 @@ SaveWay ChooseSaveWay(const SaveTargetFacts& facts)
 {
     if (facts.writeDenied)
         return SaveWay::LeaveAlone;
-    if (facts.hardLinked || facts.reparsePoint || facts.tempNameTooLong)
+    if (facts.hardLinked || facts.reparsePoint || facts.deleteDenied || facts.tempNameTooLong)
         return SaveWay::WriteInPlace;
     return SaveWay::Replace;
 }
 
-ReplaceRecovery ChooseReplaceRecovery(ReplaceOutcome outcome)
+bool FallBackToWritingInPlace(ReplaceOutcome outcome)
 {
     switch (outcome) {
     case ReplaceOutcome::TempNotMade:
+    case ReplaceOutcome::AccessListNotKept:
     case ReplaceOutcome::RefusedNameKept:
-        return ReplaceRecovery::WriteInPlace;
-    case ReplaceOutcome::NameLost:
-        return ReplaceRecovery::MoveTempIntoName;
+        return true;
     case ReplaceOutcome::Replaced:
     case ReplaceOutcome::Interrupted:
     case ReplaceOutcome::TempNotWritten:
         break;
     }
-    return ReplaceRecovery::None;
+    return false;
 }

@@ -10,6 +10,8 @@ struct SaveTargetFacts {
     bool writeDenied = false;      // read-only, an access list that refuses writing, or a holder that shares no writing
     bool hardLinked = false;       // the file has more than one name
     bool reparsePoint = false;     // the name is a symbolic link or junction, not the file itself
+    bool deleteDenied = false;     // an access list lets the file be written but not deleted, so no other
+                                   // file may take its name
     bool tempNameTooLong = false;  // the temporary file's longer name would not fit the system's path limit
 };
 
@@ -21,21 +23,17 @@ enum class SaveWay {
 
 SaveWay ChooseSaveWay(const SaveTargetFacts& facts);
 
-// How the replace ended.
+// How the replace ended. The replace itself is one rename that either happens whole or not at all, so
+// no way of failing leaves the name without a file.
 enum class ReplaceOutcome {
     Replaced,
-    Interrupted,      // stopped between writing and replacing, as a crash would: the old file stays
-    TempNotMade,      // the folder refuses new files, or the name is refused
-    TempNotWritten,   // the disk filled up or failed: an in-place write would shorten the file instead
-    RefusedNameKept,  // the rename was refused (another program holds the file, the access list denies
-                      // deleting it) and the old file still has its name
-    NameLost,         // the replace failed after the old file had left the name
+    Interrupted,        // stopped between writing and replacing, as a crash would: the old file stays
+    TempNotMade,        // the folder refuses new files, or the name is refused
+    TempNotWritten,     // the disk filled up or failed: an in-place write would shorten the file instead
+    AccessListNotKept,  // the old file's access list could not be read or given to the temporary file
+    RefusedNameKept,    // the rename was refused (another program holds the file open, an access list
+                        // denies deleting it) and the old file still has its name
 };
 
-enum class ReplaceRecovery {
-    None,              // done, or the old file is better kept whole
-    WriteInPlace,
-    MoveTempIntoName,  // the new text is whole in the temporary file; give it the empty name
-};
-
-ReplaceRecovery ChooseReplaceRecovery(ReplaceOutcome outcome);
+// After a replace that did not happen: whether to write in place; otherwise the old file stays as it is.
+bool FallBackToWritingInPlace(ReplaceOutcome outcome);

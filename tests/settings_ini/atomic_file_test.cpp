@@ -29,11 +29,12 @@ TEST(SaveDecision, EachFactChoosesTheWayAnInPlaceWriteWouldNotBeatAndEachFailure
     };
     const WayCase ways[] = {
         {"an ordinary or missing file", {}, SaveWay::Replace},
-        {"read-only, or an access list that refuses writing", {true, false, false, false}, SaveWay::LeaveAlone},
-        {"a hard link", {false, true, false, false}, SaveWay::WriteInPlace},
-        {"a symbolic link or junction", {false, false, true, false}, SaveWay::WriteInPlace},
-        {"a temporary name past the path limit", {false, false, false, true}, SaveWay::WriteInPlace},
-        {"a read-only hard link behind a reparse point", {true, true, true, true}, SaveWay::LeaveAlone},
+        {"read-only, or an access list that refuses writing", {.writeDenied = true}, SaveWay::LeaveAlone},
+        {"a hard link", {.hardLinked = true}, SaveWay::WriteInPlace},
+        {"a symbolic link or junction", {.reparsePoint = true}, SaveWay::WriteInPlace},
+        {"an access list that allows writing but not deleting", {.deleteDenied = true}, SaveWay::WriteInPlace},
+        {"a temporary name past the path limit", {.tempNameTooLong = true}, SaveWay::WriteInPlace},
+        {"read-only, whatever else holds", {true, true, true, true, true}, SaveWay::LeaveAlone},
     };
     for (const WayCase& c : ways)
         EXPECT_EQ(ChooseSaveWay(c.facts), c.way) << c.situation;
@@ -41,20 +42,17 @@ TEST(SaveDecision, EachFactChoosesTheWayAnInPlaceWriteWouldNotBeatAndEachFailure
     struct RecoveryCase {
         const char* situation;
         ReplaceOutcome outcome;
-        ReplaceRecovery recovery;
+        bool writeInPlace;
     };
     const RecoveryCase recoveries[] = {
-        {"replaced", ReplaceOutcome::Replaced, ReplaceRecovery::None},
-        {"stopped before the replace, as by a crash", ReplaceOutcome::Interrupted, ReplaceRecovery::None},
-        {"a folder that refuses new files", ReplaceOutcome::TempNotMade, ReplaceRecovery::WriteInPlace},
-        {"a full disk: keep the old file whole", ReplaceOutcome::TempNotWritten, ReplaceRecovery::None},
-        {"a holder without delete sharing, or an access list that refuses deleting",
-         ReplaceOutcome::RefusedNameKept, ReplaceRecovery::WriteInPlace},
-        {"ERROR_UNABLE_TO_MOVE_REPLACEMENT: the name was left empty", ReplaceOutcome::NameLost,
-         ReplaceRecovery::MoveTempIntoName},
+        {"stopped before the replace, as by a crash: the old file stays whole", ReplaceOutcome::Interrupted, false},
+        {"a folder that refuses new files", ReplaceOutcome::TempNotMade, true},
+        {"a full disk: an in-place write would shorten the file", ReplaceOutcome::TempNotWritten, false},
+        {"an access list that cannot be read or handed on", ReplaceOutcome::AccessListNotKept, true},
+        {"a holder without delete sharing", ReplaceOutcome::RefusedNameKept, true},
     };
     for (const RecoveryCase& c : recoveries)
-        EXPECT_EQ(ChooseReplaceRecovery(c.outcome), c.recovery) << c.situation;
+        EXPECT_EQ(FallBackToWritingInPlace(c.outcome), c.writeInPlace) << c.situation;
 }
 
 // One file in a folder of its own, made ready by a case, saved, then looked at.
@@ -137,7 +135,7 @@ TEST(AtomicFile, EachKindOfFileIsSavedTheWayThatKeepsWhatAnInPlaceWriteWould)
          [](Scene& s) {
              std::string folder = s.folder.File(std::string(240 - s.folder.File("").size(), 'f'));
              fs::create_directory(folder);
-             s.file = folder + "\\" + std::string(MAX_PATH - 4 - folder.size(), 's') + ".ini";
+             s.file = folder + "\\" + std::string(MAX_PATH - 9 - folder.size(), 's') + ".ini";
              ASSERT_LT(s.file.size(), size_t{MAX_PATH});
              WriteBytes(s.file, kOld);
          },
