@@ -1,7 +1,11 @@
 // What the plug-in does when its settings file misbehaves: it never crashes, falls back to defaults or keeps
-// using what it read, and never leaves the old file shortened or mixed.
+// using what it read, and saves wherever a plain write in place would have saved.
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <utility>
 
 #include "tests/common/definition_reference.h"
 #include "tests/win32/plugin_fixture.h"
@@ -29,17 +33,19 @@ std::vector<std::string> FilesIn(const std::string& folder)
 
 class SettingsFileFaults : public ::testing::Test {
 protected:
-    void SetUp() override
+    void SetUp() override { ClearPluginsFolder(); }
+    void TearDown() override { SetFileAttributesA(fixture::SettingsPath().c_str(), FILE_ATTRIBUTE_NORMAL); }
+
+    static void ClearPluginsFolder()
     {
         SetFileAttributesA(fixture::SettingsPath().c_str(), FILE_ATTRIBUTE_NORMAL);
         fixture::RemoveSettings();
         for (const std::string& name : FilesIn(fixture::ExeFolder() + "Plugins\\"))
             DeleteFileA((fixture::ExeFolder() + "Plugins\\" + name).c_str());
     }
-    void TearDown() override { SetFileAttributesA(fixture::SettingsPath().c_str(), FILE_ATTRIBUTE_NORMAL); }
 
     // Init, one frame of a new channel (so the save has something new to write), Shutdown.
-    int RunOnce()
+    int RunOnce(const std::function<void()>& beforeShutdown = [] {})
     {
         if (!host.Load(fixture::PluginDllPath()))
             return -1;
@@ -49,6 +55,7 @@ protected:
         const std::vector<uint8_t> input = frame;
         host.ProcessFrame(frame.data(), 4242, "New");
         host.StopStream();
+        beforeShutdown();
         host.Shutdown();
         host.Unload();
         if (frame == input)
@@ -59,34 +66,62 @@ protected:
     KestrovaHost host;
 };
 
-TEST_F(SettingsFileFaults, ReadOnlyFileIsReadAndLeftAsItWas)
+// Each row makes the file awkward to replace; the save lands exactly where a write in place would.
+TEST_F(SettingsFileFaults, SaveLandsWhereverAWriteInPlaceWouldAndNowhereElse)
 {
+    const std::string plugins = fixture::ExeFolder() + "Plugins\\";
+    const std::string linked = plugins + "linked.ini";
     fixture::WriteSettings(kSettings);
-    SetFileAttributesA(fixture::SettingsPath().c_str(), FILE_ATTRIBUTE_READONLY);
-    EXPECT_EQ(RunOnce(), 3);
-    EXPECT_EQ(fixture::ReadSettings(), kSettings);
-    EXPECT_EQ(FilesIn(fixture::ExeFolder() + "Plugins\\"), std::vector<std::string>{"RPX_UVDenoise.ini"})
-        << "no temporary file left behind";
-}
+    ASSERT_EQ(RunOnce(), 3);
+    const std::string saved = fixture::ReadSettings();
+    ASSERT_NE(saved, kSettings);
 
-TEST_F(SettingsFileFaults, FileHeldOpenWithoutSharingKeepsTheOldFileWhole)
-{
-    fixture::WriteSettings(kSettings);
-    ASSERT_TRUE(host.Load(fixture::PluginDllPath()));
-    host.Init(fixture::KnowsEveryChannel);
-    std::vector<uint8_t> frame(kWidth * kHeight * 2, 100);
-    host.StartStream(kWidth, kHeight, 0);
-    host.ProcessFrame(frame.data(), 99, "Ninety-nine");
-    host.StopStream();
+    HANDLE held = INVALID_HANDLE_VALUE;
+    auto holdOpen = [&held](DWORD sharing) {
+        return [&held, sharing] {
+            held = CreateFileA(fixture::SettingsPath().c_str(), GENERIC_READ, sharing, nullptr, OPEN_EXISTING, 0,
+                               nullptr);
+            ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        };
+    };
+    auto setAttributes = [](DWORD attributes) {
+        return [attributes] { SetFileAttributesA(fixture::SettingsPath().c_str(), attributes); };
+    };
+    struct Case {
+        const char* situation;
+        std::function<void()> arrange, beforeShutdown;
+        bool saves;
+        std::vector<std::string> names;
+    };
+    const Case cases[] = {
+        {"read-only", setAttributes(FILE_ATTRIBUTE_READONLY), [] {}, false, {"RPX_UVDenoise.ini"}},
+        {"held open by a reader that shares nothing", [] {}, holdOpen(0), false, {"RPX_UVDenoise.ini"}},
+        {"held open by a reader that shares reading and writing, as fopen does", [] {},
+         holdOpen(FILE_SHARE_READ | FILE_SHARE_WRITE), true, {"RPX_UVDenoise.ini"}},
+        {"hidden", setAttributes(FILE_ATTRIBUTE_HIDDEN), [] {}, true, {"RPX_UVDenoise.ini"}},
+        {"a hard link", [&linked] { ASSERT_TRUE(CreateHardLinkA(linked.c_str(), fixture::SettingsPath().c_str(), nullptr)); },
+         [] {}, true, {"RPX_UVDenoise.ini", "linked.ini"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.situation);
+        ClearPluginsFolder();
+        fixture::WriteSettings(kSettings);
+        c.arrange();
+        const DWORD attributesBefore = GetFileAttributesA(fixture::SettingsPath().c_str());
+        EXPECT_EQ(RunOnce(c.beforeShutdown), 3);
+        if (held != INVALID_HANDLE_VALUE)
+            CloseHandle(std::exchange(held, INVALID_HANDLE_VALUE));
 
-    HANDLE held = CreateFileA(fixture::SettingsPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    host.Shutdown();
-    CloseHandle(held);
-    host.Unload();
-
-    EXPECT_EQ(fixture::ReadSettings(), kSettings);
-    EXPECT_EQ(FilesIn(fixture::ExeFolder() + "Plugins\\"), std::vector<std::string>{"RPX_UVDenoise.ini"});
+        EXPECT_EQ(fixture::ReadSettings(), c.saves ? saved : kSettings);
+        EXPECT_EQ(GetFileAttributesA(fixture::SettingsPath().c_str()), attributesBefore);
+        std::vector<std::string> names = FilesIn(plugins);
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ(names, c.names) << "no temporary file left behind";
+        if (c.names.size() > 1) {
+            std::ifstream other(linked, std::ios::binary);
+            EXPECT_EQ(std::string(std::istreambuf_iterator<char>(other), {}), saved) << "every name sees the one file";
+        }
+    }
 }
 
 TEST_F(SettingsFileFaults, PluginsFolderThatCannotBeMadeGivesDefaults)
