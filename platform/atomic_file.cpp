@@ -118,7 +118,12 @@ bool KeepAccessList(const std::string& path, const std::string& tempPath, const 
     GetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &size);
     if (size == 0)
         return false;
-    std::vector<char> descriptor(size);
+    std::vector<char> descriptor;
+    try {
+        descriptor.resize(size);
+    } catch (const std::exception&) {
+        return false;  // the temporary file exists: no exception may leave it behind
+    }
     SECURITY_DESCRIPTOR_CONTROL control = 0;
     DWORD revision = 0;
     if (!GetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, descriptor.data(), size, &size) ||
