@@ -283,8 +283,8 @@ TEST(Soak, FramesChannelsAndDialogCyclesLeaveNothingBehind)
     EXPECT_EQ(saved.rfind("[DIALOG]\r\n", 0), 0u);
     EXPECT_NE(saved.find("[SETTINGS]\r\nCommon=1\r\n[COMMON]\r\nMedianWndSize=7\r\nProcEnable=1\r\n"), std::string::npos)
         << saved;
-    for (int channel = 1; channel <= 9; ++channel)
-        EXPECT_NE(saved.find("[" + std::to_string(channel) + "]\r\n"), std::string::npos) << channel;
+    for (char channel = '1'; channel <= '9'; ++channel)
+        EXPECT_NE(saved.find(std::string{'[', channel, ']', '\r', '\n'}), std::string::npos) << channel;
 }
 
 }  // namespace
