@@ -16,6 +16,12 @@ public:
     bool Create(HWND owner);
     // Modal; IDOK or IDCANCEL as the dialog ended, -1 when no window was made.
     INT_PTR DoModal(HWND owner);
+    // Ends a modal dialog's loop; nothing when no window is up.
+    void EndDialog(INT_PTR result)
+    {
+        if (HWND window = GetSafeHwnd())
+            ::EndDialog(window, result);
+    }
 
 protected:
     virtual BOOL OnInitDialog() { return TRUE; }
@@ -25,8 +31,6 @@ protected:
     virtual void PostNcDestroy() {}
     // The message map: true when the message was handled, with the value to return for it.
     virtual bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
-
-    void EndDialog(INT_PTR result) { ::EndDialog(GetSafeHwnd(), result); }
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

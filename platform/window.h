@@ -25,9 +25,11 @@ public:
     BOOL WindowRect(RECT* rect) const { return ::GetWindowRect(GetSafeHwnd(), rect); }
     BOOL MoveTo(int x, int y) { return ::SetWindowPos(GetSafeHwnd(), nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER); }
     HWND Item(int id) const { return ::GetDlgItem(GetSafeHwnd(), id); }
+    // Never to a null handle: PostMessage would put the message in the calling thread's own queue.
     BOOL Post(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const
     {
-        return ::PostMessageW(GetSafeHwnd(), message, wParam, lParam);
+        HWND window = GetSafeHwnd();
+        return window && ::PostMessageW(window, message, wParam, lParam);
     }
     LRESULT Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const
     {

@@ -1,6 +1,7 @@
 #include "ui/settings_dlg.h"
 
 #include <string>
+#include <utility>
 
 #include "ui/dialog_position.h"
 #include "ui/resource.h"
@@ -50,14 +51,18 @@ void CSettingsDlg::Open(HWND parent)
 
 void CSettingsDlg::CloseForShutdown()
 {
+    // A host may call Shutdown from a message the about box's loop dispatches: end the box and give the
+    // host its window back before the box's owner goes, so nothing stays disabled once Shutdown returns.
+    m_dlgAbout.EndDialog(IDCANCEL);
+    EnableHostAgain();
     if (GetSafeHwnd())
         Destroy();
 }
 
 void CSettingsDlg::PostPluginUpdate(unsigned what) const
 {
-    if (GetSafeHwnd())
-        Post(WM_PLUGIN_UPDATE, what);
+    // The handle is read once: the window may go between a check and a second read.
+    Post(WM_PLUGIN_UPDATE, what);
 }
 
 void CSettingsDlg::FlashCaption(int count)
@@ -201,7 +206,25 @@ void CSettingsDlg::OnClose()
     Destroy();
 }
 
-void CSettingsDlg::OnAboutButton() { m_dlgAbout.DoModal(GetSafeHwnd()); }
+void CSettingsDlg::OnAboutButton()
+{
+    // Modal over the host too: its top-level window takes no input while the box is up. A window the
+    // host had disabled itself is left to the host.
+    HWND parent = m_wndParent.GetSafeHwnd();
+    HWND host = parent ? GetAncestor(parent, GA_ROOT) : nullptr;
+    if (host && IsWindowEnabled(host)) {
+        EnableWindow(host, FALSE);
+        m_hWndHostDisabled = host;
+    }
+    m_dlgAbout.DoModal(GetSafeHwnd());
+    EnableHostAgain();
+}
+
+void CSettingsDlg::EnableHostAgain()
+{
+    if (HWND host = std::exchange(m_hWndHostDisabled, nullptr))
+        EnableWindow(host, TRUE);
+}
 
 void CSettingsDlg::OnDestroy()
 {

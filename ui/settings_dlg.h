@@ -27,7 +27,8 @@ public:
 
     // ShowSettings: focuses and flashes an open window, else creates one owned by the host's window.
     void Open(HWND parent);
-    // Shutdown: the window goes without restoring the snapshot, so its changes are saved.
+    // Shutdown: the window goes without restoring the snapshot, so its changes are saved; an open about
+    // box ends first.
     void CloseForShutdown();
     // Any thread: posts the refresh when the window exists, and never waits.
     void PostPluginUpdate(unsigned what) const;
@@ -49,6 +50,7 @@ private:
     void OnCancelButton();
     void OnOkButton();
     void OnAboutButton();
+    void EnableHostAgain();
     void OnDestroy();
     void OnHScroll(HWND control);
     void OnEnableCheck();
@@ -66,4 +68,5 @@ private:
     CButton m_chkEnable;
     CButton m_chkIndividual;
     CStatic m_txtChannel;
+    HWND m_hWndHostDisabled = nullptr;  // the host's top-level window while the about box keeps it disabled
 };

@@ -1,7 +1,8 @@
 // Hours of TV in minutes: 720x576 frames with channel switches on a video thread while the user opens the
 // settings dialog, drives it, opens the about box and closes it every way there is, over and over. At the
 // end the process holds no more memory, handles or window objects than after the first cycle, and the
-// settings file says what the user last confirmed. UVD_SOAK_SECONDS sets the length (default 20).
+// settings file says what the user last confirmed. UVD_SOAK_SECONDS sets the length (default 20); a step
+// that stalls ends the run within seconds, named.
 
 #include <windows.h>
 
@@ -20,10 +21,12 @@
 #include <vector>
 
 #include "host/host_harness.h"
+#include "tests/soak/step_watchdog.h"
 
 namespace {
 
 constexpr int kWidth = 720, kHeight = 576;
+constexpr DWORD kStepLimitMs = 10000;
 const wchar_t kCaption[] = L"RPX_UVDenoise плагин";
 enum { kOk = 5002, kCancel = 5003, kAbout = 5008, kSlider = 5001, kEnable = 5050, kIndividual = 5070 };
 
@@ -96,12 +99,16 @@ struct BoxSearch {
     HWND found;
 };
 
+// The box takes input once it is visible: DialogBox makes its window first and its controls after, and
+// shows it last. Its bare window has no OK button yet, and a message posted to a null window lands in the
+// poster's own queue, which left the box open for ever.
 BOOL CALLBACK FindOwnedDialog(HWND window, LPARAM param)
 {
     auto* search = reinterpret_cast<BoxSearch*>(param);
     wchar_t cls[32] = {};
     GetClassNameW(window, cls, 32);
-    if (std::wstring(cls) == L"#32770" && GetWindow(window, GW_OWNER) == search->owner) {
+    if (std::wstring(cls) == L"#32770" && GetWindow(window, GW_OWNER) == search->owner && IsWindowVisible(window) &&
+        GetDlgItem(window, IDOK)) {
         search->found = window;
         return FALSE;
     }
@@ -115,7 +122,7 @@ void AboutBoxRoundTrip(HWND dialog, bool escape)
     std::atomic<bool> returned{false};
     std::thread closer([&] {
         BoxSearch search{dialog, nullptr};
-        for (int i = 0; i < 1000 && !search.found && !returned; ++i) {
+        while (!search.found && !returned) {
             Sleep(5);
             EnumThreadWindows(uiThread, FindOwnedDialog, reinterpret_cast<LPARAM>(&search));
         }
@@ -150,6 +157,7 @@ TEST(Soak, FramesChannelsAndDialogCyclesLeaveNothingBehind)
     HWND hostWindow = CreateHostWindow(L"Kestrova", 100, 100, 640, 480);
     ASSERT_NE(hostWindow, nullptr);
 
+    StepWatchdog watchdog(kStepLimitMs);
     std::atomic<bool> stop{false};
     std::atomic<long> frames{0}, switches{0};
     std::thread video([&] {
@@ -162,31 +170,39 @@ TEST(Soak, FramesChannelsAndDialogCyclesLeaveNothingBehind)
         int stream = 0;
         while (!stop) {
             const bool useRgb = stream++ % 2 == 1;
+            watchdog.video.Enter("StartStream", stream);
             host.StartStream(kWidth, kHeight, useRgb ? 1 : 0);
             for (int i = 0; i < 50 && !stop; ++i) {
                 const int64_t channel = (frames / 7) % 9 + 1;
                 if (frames % 7 == 0)
                     ++switches;
+                watchdog.video.Enter("ProcessFrame", stream);
                 host.ProcessFrame(useRgb ? rgb.data() : yuy2.data(), channel, "Канал " + std::to_string(channel));
                 ++frames;
                 // Frames come at the picture's pace, not back to back: the critical section is not fair,
                 // and a thread that takes it again at once would starve the dialog's refresh.
                 Sleep(1);
             }
+            watchdog.video.Enter("StopStream", stream);
             host.StopStream();
         }
+        watchdog.video.Leave();
     });
 
     std::mt19937 rng(4);
     long cycles = 0, aboutBoxes = 0;
     Usage baseline{};
     const DWORD end = GetTickCount() + seconds * 1000;
+    StepWatchdog::Lane& step = watchdog.ui;
     while (cycles < 2 || static_cast<int>(end - GetTickCount()) > 0) {
+        step.Enter("ShowSettings", cycles);
         host.ShowSettings(hostWindow);
         Pump(20);
         HWND dialog = FindWindowW(nullptr, kCaption);
         ASSERT_NE(dialog, nullptr) << "cycle " << cycles;
-        host.ShowSettings(hostWindow);  // a second request only flashes the open dialog
+        step.Enter("second ShowSettings, which flashes the open dialog", cycles);
+        host.ShowSettings(hostWindow);
+        step.Enter("slider, enable and individual clicks", cycles);
         for (int i = 0; i < 5; ++i) {
             HWND slider = GetDlgItem(dialog, kSlider);
             SendMessageW(slider, TBM_SETPOS, TRUE, 1 + rng() % 30);
@@ -197,9 +213,14 @@ TEST(Soak, FramesChannelsAndDialogCyclesLeaveNothingBehind)
             Pump(5);
         }
         if (cycles % 3 == 0) {
+            step.Enter(cycles % 2 == 0 ? "about box opened and closed by Escape" : "about box opened and closed by OK",
+                       cycles);
             AboutBoxRoundTrip(dialog, cycles % 2 == 0);
             ++aboutBoxes;
         }
+        static const char* const kClosing[] = {"dialog closed by OK", "dialog closed by Cancel",
+                                               "dialog closed by the close box"};
+        step.Enter(kClosing[cycles % 3], cycles);
         switch (cycles % 3) {
             case 0: SendMessageW(GetDlgItem(dialog, kOk), BM_CLICK, 0, 0); break;
             case 1: SendMessageW(GetDlgItem(dialog, kCancel), BM_CLICK, 0, 0); break;
@@ -207,11 +228,14 @@ TEST(Soak, FramesChannelsAndDialogCyclesLeaveNothingBehind)
         }
         Pump(20);
         ASSERT_EQ(FindWindowW(nullptr, kCaption), nullptr) << "cycle " << cycles;
-        if (++cycles == 2)
+        if (++cycles == 2) {
+            step.Enter("measuring the baseline", cycles);
             baseline = Measure();  // after the first cycles have loaded every library and class
+        }
     }
 
     // The last word: common mode, window 7, on, confirmed with OK.
+    step.Enter("the last word, confirmed with OK", cycles);
     host.ShowSettings(hostWindow);
     Pump(20);
     HWND dialog = FindWindowW(nullptr, kCaption);
@@ -227,12 +251,16 @@ TEST(Soak, FramesChannelsAndDialogCyclesLeaveNothingBehind)
     SendMessageW(GetDlgItem(dialog, kOk), BM_CLICK, 0, 0);
     Pump(20);
 
+    step.Enter("stopping the video thread", cycles);
     stop = true;
     video.join();
+    step.Enter("measuring the end", cycles);
     const Usage after = Measure();
+    step.Enter("Shutdown and unload", cycles);
     host.Shutdown();
     DestroyWindow(hostWindow);
     host.Unload();
+    step.Leave();
 
     std::printf("soak: %d s, %ld frames of 720x576, %ld channel switches, %ld dialog cycles, %ld about boxes\n",
                 seconds, frames.load(), switches.load(), cycles, aboutBoxes);
@@ -248,14 +276,15 @@ TEST(Soak, FramesChannelsAndDialogCyclesLeaveNothingBehind)
     // Allowance: one RGB stream's work buffer may have been in use when the baseline was taken or not.
     EXPECT_LE(after.privateBytes, baseline.privateBytes + (2u << 20));
     EXPECT_GT(frames.load(), 100);
+    EXPECT_GE(2 * cycles, seconds) << "fewer than one dialog cycle per two seconds";
 
     std::ifstream in(settingsPath, std::ios::binary);
     const std::string saved((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_EQ(saved.rfind("[DIALOG]\r\n", 0), 0u);
     EXPECT_NE(saved.find("[SETTINGS]\r\nCommon=1\r\n[COMMON]\r\nMedianWndSize=7\r\nProcEnable=1\r\n"), std::string::npos)
         << saved;
-    for (int channel = 1; channel <= 9; ++channel)
-        EXPECT_NE(saved.find("[" + std::to_string(channel) + "]\r\n"), std::string::npos) << channel;
+    for (char channel = '1'; channel <= '9'; ++channel)
+        EXPECT_NE(saved.find(std::string{'[', channel, ']', '\r', '\n'}), std::string::npos) << channel;
 }
 
 }  // namespace

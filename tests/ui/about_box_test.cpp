@@ -1,6 +1,7 @@
-// The about box, opened from "О плагине": modal over the settings dialog, which owns it, closed by "OK" or
-// Escape, changing no setting. DoModal blocks the test's user-interface thread, so a helper thread watches
-// for the box, reads it and closes it, as a user at the screen would.
+// The about box, opened from "О плагине": modal over the settings dialog, which owns it, and over the host's
+// window, closed by "OK" or Escape, changing no setting. DoModal blocks the test's user-interface thread, so
+// a helper thread watches for the box, reads it and closes it, as a user at the screen would, or asks the
+// host's window for a Shutdown that the box's own loop then dispatches.
 
 #include <windows.h>
 
@@ -19,13 +20,14 @@
 namespace ui_test {
 namespace {
 
-enum class CloseBy { OkButton, EscapeKey };
+enum class CloseBy { OkButton, EscapeKey, HostShutdown };
 
 // What the helper saw of the box while it was open.
 struct AboutBoxSeen {
     HWND box = nullptr;
     HWND owner = nullptr;
     bool settingsEnabled = true;
+    bool hostEnabled = true;
     DWORD style = 0;
     DWORD exStyle = 0;
     std::wstring caption;
@@ -35,6 +37,22 @@ struct AboutBoxSeen {
     bool pictureLoaded = false;
     SIZE pictureSize{};
 };
+
+// A host whose window calls Shutdown when this message arrives, as a host may from a timer or a message of
+// its own while the about box's loop is the one running.
+constexpr UINT kShutdownRequest = WM_APP + 1;
+KestrovaHost* theShuttingHost = nullptr;
+bool theHostEnabledOnReturn = false;  // the host's window as Shutdown left it, before the box's loop ran on
+
+LRESULT CALLBACK HostWindowThatShutsDown(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == kShutdownRequest && theShuttingHost) {
+        theShuttingHost->Shutdown();
+        theHostEnabledOnReturn = IsWindowEnabled(window) != FALSE;
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
 
 struct BoxSearch {
     HWND settings;
@@ -62,6 +80,7 @@ protected:
     {
         AboutBoxSeen seen;
         HWND settings = Dialog();
+        HWND host = m_hostWindow;
         const DWORD uiThread = GetCurrentThreadId();
         std::atomic<bool> clickReturned{false};
         std::thread helper([&] {
@@ -73,10 +92,13 @@ protected:
             if (!search.found)
                 return;
             Read(search.found, settings, seen);
+            seen.hostEnabled = IsWindowEnabled(host) != FALSE;
             if (whileOpen)
                 whileOpen();
             HWND ok = GetDlgItem(search.found, IDOK);
-            if (how == CloseBy::OkButton) {
+            if (how == CloseBy::HostShutdown) {
+                PostMessageW(host, kShutdownRequest, 0, 0);
+            } else if (how == CloseBy::OkButton) {
                 SendMessageW(ok, BM_CLICK, 0, 0);
             } else {
                 PostMessageW(ok, WM_KEYDOWN, VK_ESCAPE, 1);
@@ -188,6 +210,56 @@ TEST_F(AboutBoxTest, ChangesNothingAndTheDialogFollowsChannelsMeanwhile)
     Shutdown();
     EXPECT_EQ(fixture::ReadSettings(), SettingsText(at.left, at.top, false, 15, 0, {{1, 6, 1}, {2, 15, 0}}));
 }
+
+struct ModalCase {
+    CloseBy how;
+    bool hostEnabled;    // the host's window before the box opens
+    bool parentIsChild;  // ShowSettings got a child of the host's window
+};
+
+class AboutBoxModal : public AboutBoxTest, public testing::WithParamInterface<ModalCase> {};
+
+TEST_P(AboutBoxModal, DisablesTheHostAndTheDialogUntilItEndsEveryWay)
+{
+    const ModalCase c = GetParam();
+    HWND parent = m_hostWindow;
+    if (c.parentIsChild)
+        parent = CreateWindowExW(0, L"Static", L"", WS_CHILD | WS_VISIBLE, 10, 10, 200, 150, m_hostWindow, nullptr,
+                                 GetModuleHandleW(nullptr), nullptr);
+    SetWindowLongPtrW(m_hostWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(HostWindowThatShutsDown));
+    theShuttingHost = &m_host;
+    EnableWindow(m_hostWindow, c.hostEnabled);
+    ShowSettings(parent);
+    HWND settings = Dialog();
+    ASSERT_NE(settings, nullptr);
+    const RECT at = DialogRect();
+
+    const AboutBoxSeen seen = OpenAndClose(c.how);
+    theShuttingHost = nullptr;
+    m_shutDown = c.how == CloseBy::HostShutdown;
+    ASSERT_NE(seen.box, nullptr) << "the about box did not appear";
+    EXPECT_FALSE(seen.settingsEnabled);
+    EXPECT_FALSE(seen.hostEnabled);
+    EXPECT_FALSE(IsWindow(seen.box));
+    EXPECT_EQ(IsWindowEnabled(m_hostWindow) != FALSE, c.hostEnabled) << "the host's window as it was";
+    if (c.how == CloseBy::HostShutdown) {
+        EXPECT_EQ(theHostEnabledOnReturn, c.hostEnabled);
+        EXPECT_FALSE(IsWindow(settings));
+        EXPECT_EQ(DialogCount(), 0);
+        EXPECT_EQ(fixture::ReadSettings(), SettingsText(at.left, at.top, false, 15, 0, {{1, 6, 1}}));
+    } else {
+        EXPECT_TRUE(IsWindowEnabled(settings));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryEnd, AboutBoxModal,
+                         testing::Values(ModalCase{CloseBy::OkButton, true, false},
+                                         ModalCase{CloseBy::EscapeKey, true, false},
+                                         ModalCase{CloseBy::HostShutdown, true, false},
+                                         ModalCase{CloseBy::OkButton, false, false},
+                                         ModalCase{CloseBy::EscapeKey, false, false},
+                                         ModalCase{CloseBy::HostShutdown, false, false},
+                                         ModalCase{CloseBy::EscapeKey, true, true}));
 
 }  // namespace
 }  // namespace ui_test

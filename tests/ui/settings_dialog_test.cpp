@@ -9,6 +9,7 @@
 #include <chrono>
 #include <string>
 
+#include "platform/window.h"
 #include "tests/ui/dialog_fixture.h"
 #include "tests/ui/dialog_tables.h"
 #include "tests/win32/plugin_fixture.h"
@@ -198,6 +199,16 @@ TEST_F(LiveValueTest, RefreshTouchesOnlyWhatItsCodeNames)
     Pump();
     EXPECT_FALSE(Enabled(kSlider));
     EXPECT_EQ(SendMessageW(dialog, kPluginUpdate, 0, 0), 1) << "the handler answers 1";
+}
+
+// The video thread posts through the wrapper while the dialog may be going: a post that found no window
+// would otherwise land in the poster's own queue as a stray thread message.
+TEST(WindowWrapper, PostWithoutAWindowLeavesTheCallersQueueEmpty)
+{
+    CWindow none;
+    EXPECT_FALSE(none.Post(kPluginUpdate, 0));
+    MSG msg;
+    EXPECT_FALSE(PeekMessageW(&msg, reinterpret_cast<HWND>(-1), kPluginUpdate, kPluginUpdate, PM_REMOVE));
 }
 
 // --- channel switches while the dialog is open ------------------------------------------------------------
