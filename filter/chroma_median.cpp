@@ -81,7 +81,7 @@ void WriteChroma(uint8_t* stripRow, const uint8_t* selected)
 
 void ChromaMedianFilter_C(uint8_t* frame, const FrameSize* size, uint8_t* scratch, int32_t count)
 {
-    if (count == 1)
+    if (count <= 1)
         return;
     const int32_t height = size->height;
     const int32_t h = count / 2;
@@ -107,13 +107,6 @@ void ChromaMedianFilter_C(uint8_t* frame, const FrameSize* size, uint8_t* scratc
     }
 }
 
-void ChromaMedianIdentity(uint8_t*, const FrameSize*, uint8_t*, int32_t) {}
-
-void ChromaMedianFilter(uint8_t* frame, const FrameSize* size, uint8_t* scratch, int32_t count)
-{
-    ChromaMedianFilter_C(frame, size, scratch, count);
-}
-
 bool ChromaMedianPreconditionsHold(const FrameSize& size, int32_t count)
 {
     if (count < 1 || count > kMaxMedianWindow)
@@ -125,20 +118,27 @@ bool ChromaMedianPreconditionsHold(const FrameSize& size, int32_t count)
 
 size_t ChromaScratchBytes(const FrameSize&) { return std::max(kRankTableBytes, kChromaBlockScratchBytes); }
 
+std::span<const ChromaMedianVariant> ChromaMedianVariants()
+{
+    static constexpr ChromaMedianVariant kVariants[] = {
+        {"ChromaMedianFilter_C", ChromaMedianFilter_C, 0, 1, kMaxMedianWindow},
+        {"ChromaMedianFilter_SSE2", ChromaMedianFilter_SSE2, kCpuSSE2, 1, kMaxMedianWindow},
+        {"ChromaMedianNetwork_SSE2", ChromaMedianNetwork_SSE2, kCpuSSE2, 2, 5},
+    };
+    return kVariants;
+}
+
 ChromaMedianKernels ChooseChromaMedianKernels(uint32_t cpuFeatures)
 {
-    ChromaMedianKernels kernels;
-    // Count 0 is outside every precondition; the identity keeps a stray look-up harmless.
-    kernels.byCount[0] = ChromaMedianIdentity;
-    kernels.byCount[1] = ChromaMedianIdentity;
-    const bool sse2 = (cpuFeatures & kCpuSSE2) != 0;
-    for (int32_t count = 2; count <= kMaxMedianWindow; ++count)
-        kernels.byCount[count] = sse2 ? ChromaMedianFilter_SSE2 : ChromaMedianFilter_C;
-    if (sse2) {
-        kernels.byCount[2] = ChromaMedian2_SSE2;
-        kernels.byCount[3] = ChromaMedian3_SSE2;
-        kernels.byCount[4] = ChromaMedian4_SSE2;
-        kernels.byCount[5] = ChromaMedian5_SSE2;
+    ChromaMedianKernels kernels{};
+    for (int32_t count = 0; count <= kMaxMedianWindow; ++count) {
+        // Count 0 is outside every precondition: count 1's kernel returns at once for it too, which keeps
+        // a stray look-up harmless.
+        const int32_t served = std::max(count, 1);
+        for (const ChromaMedianVariant& variant : ChromaMedianVariants()) {
+            if (HasFeatures(cpuFeatures, variant.neededFeatures) && variant.Serves(served))
+                kernels.byCount[count] = variant.fn;
+        }
     }
     return kernels;
 }

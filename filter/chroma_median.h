@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 #include "filter/frame_size.h"
 
@@ -11,10 +12,9 @@
 
 constexpr int32_t kMaxMedianWindow = 30;
 
-// Preconditions: 1 <= count <= 30, width >= 8 and even, height > count / 2, frame holds
-// width * height * 2 bytes, scratch holds ChromaScratchBytes(size) bytes aligned to 16.
-void ChromaMedianFilter(uint8_t* frame, const FrameSize* size, uint8_t* scratch, int32_t count);
-
+// The signature of every implementation. Preconditions: 1 <= count <= 30, width >= 8 and even,
+// height > count / 2, frame holds width * height * 2 bytes, scratch holds ChromaScratchBytes(size) bytes
+// aligned to 16. Count 1 leaves the frame as it is, and every implementation returns at once for it.
 using ChromaMedianFn = void (*)(uint8_t* frame, const FrameSize* size, uint8_t* scratch, int32_t count);
 
 // True when a frame of this size may be filtered with this window.
@@ -23,8 +23,29 @@ bool ChromaMedianPreconditionsHold(const FrameSize& size, int32_t count);
 // Bytes of 16-byte-aligned scratch memory that every variant needs for frames of this size.
 size_t ChromaScratchBytes(const FrameSize& size);
 
-// The kernel for each window size, chosen once per stream for the given CPU features.
+// One implementation: the CPU features it needs and the window sizes it serves.
+struct ChromaMedianVariant {
+    const char* name;
+    ChromaMedianFn fn;
+    uint32_t neededFeatures;
+    int32_t minCount;
+    int32_t maxCount;
+
+    bool Serves(int32_t count) const { return count >= minCount && count <= maxCount; }
+};
+
+// Every implementation, the portable one first. For each window the choice is the last one listed that
+// the CPU runs and that serves the window; the tests run each one over every window it serves.
+std::span<const ChromaMedianVariant> ChromaMedianVariants();
+
+// The kernels of one stream, chosen once for the CPU features: ChromaMedianFilter runs the one chosen for
+// the window.
 struct ChromaMedianKernels {
     ChromaMedianFn byCount[kMaxMedianWindow + 1];
+
+    void ChromaMedianFilter(uint8_t* frame, const FrameSize* size, uint8_t* scratch, int32_t count) const
+    {
+        byCount[count](frame, size, scratch, count);
+    }
 };
 ChromaMedianKernels ChooseChromaMedianKernels(uint32_t cpuFeatures);

@@ -5,15 +5,13 @@
 
 #include "filter/chroma_median.h"
 
-// Scratch layout of the sorted-block kernel. The clamped column is cut into blocks of `count` rows; every
-// window is the tail of one block plus the head of the next, and its rank-h value is selected from the two
-// sorted parts. Of a sorted tail of t rows a window only ever reads the values of rank TailLow(t) ...
-// TailHigh(t); only those are kept, between a guard entry below (0, less than or equal to anything) and one
-// above (255, greater than or equal to anything) so that loops need no end cases. Per column of 16 lanes
-// the scratch holds, in 16-byte entries:
-//   rows  - the current block's rows as they arrived (count entries),
-//   heads - the sorted head of the current block, ranks -1 (guard) ... h,
-//   tails - the sorted tails of the previous block, t = 0 ... count, each with its two guards.
+// Scratch layout of the sorted-block kernel; filter/chroma_median_sse2.cpp says what blocks, heads and
+// tails are. Per column of 16 lanes the scratch holds, in 16-byte entries:
+//   block rows - the current block's rows as they arrived (count entries);
+//   head       - the sorted head of the current block, ranks -1 (a guard) ... h;
+//   tails      - the sorted tails of the previous block, one for each length 0 ... count, each kept to the
+//                ranks a window reads, between a guard below (0, no larger than anything) and one above
+//                (255, no smaller than anything), so that loops need no end cases.
 struct ChromaBlockLayout {
     int32_t count;
     int32_t h;  // rank selected, rows below the output row
@@ -24,23 +22,33 @@ struct ChromaBlockLayout {
     {
     }
 
-    constexpr int32_t TailLow(int32_t t) const { return t - a - 1 > 0 ? t - a - 1 : 0; }
-    constexpr int32_t TailHigh(int32_t t) const { return t - 1 < h ? t - 1 : h; }
-    constexpr int32_t TailEntries(int32_t t) const { return TailHigh(t) - TailLow(t) + 3; }
-
-    // Entry, within the tails, of rank j of the tail of t rows (TailLow(t) - 1 <= j <= TailHigh(t) + 1).
-    constexpr int32_t TailEntry(int32_t t, int32_t j) const
+    // Beside a head of count - tailRows rows, a window reads the tail's ranks h - 1 - j for the head's
+    // ranks j = 0 ... min(h, headRows - 1), and its rank h alone when the tail may hold the value by itself:
+    // ranks LowestKeptRank ... HighestKeptRank, no others.
+    constexpr int32_t LowestKeptRank(int32_t tailRows) const { return tailRows - a - 1 > 0 ? tailRows - a - 1 : 0; }
+    constexpr int32_t HighestKeptRank(int32_t tailRows) const { return tailRows - 1 < h ? tailRows - 1 : h; }
+    constexpr int32_t TailEntries(int32_t tailRows) const
     {
-        int32_t start = 0;
-        for (int32_t shorter = 0; shorter < t; ++shorter)
-            start += TailEntries(shorter);
-        return start + j - (TailLow(t) - 1);
+        return HighestKeptRank(tailRows) - LowestKeptRank(tailRows) + 3;
     }
 
-    constexpr int32_t RowsStart() const { return 0; }
-    constexpr int32_t HeadsStart() const { return count; }  // the guard of rank -1
-    constexpr int32_t TailsStart() const { return HeadsStart() + h + 2; }
-    constexpr int32_t Entries() const { return TailsStart() + TailEntry(count + 1, TailLow(count + 1) - 1); }
+    // Entry, within the tails, of the given rank of the tail of tailRows rows
+    // (LowestKeptRank - 1 <= rank <= HighestKeptRank + 1, the guards included).
+    constexpr int32_t TailEntry(int32_t tailRows, int32_t rank) const
+    {
+        int32_t start = 0;
+        for (int32_t shorter = 0; shorter < tailRows; ++shorter)
+            start += TailEntries(shorter);
+        return start + rank - (LowestKeptRank(tailRows) - 1);
+    }
+
+    constexpr int32_t BlockRowsStart() const { return 0; }
+    constexpr int32_t HeadStart() const { return count; }  // the guard of rank -1
+    constexpr int32_t TailsStart() const { return HeadStart() + h + 2; }
+    constexpr int32_t Entries() const
+    {
+        return TailsStart() + TailEntry(count + 1, LowestKeptRank(count + 1) - 1);
+    }
 };
 
 // Columns walked down the frame together: 4 columns of 32 frame bytes, two whole cache lines, so each line

@@ -8,9 +8,8 @@ namespace {
 
 using chroma_sse2::ForEachIndex;
 using chroma_sse2::kColumnBytes;
-
-inline __m128i Min(__m128i x, __m128i y) { return _mm_min_epu8(x, y); }
-inline __m128i Max(__m128i x, __m128i y) { return _mm_max_epu8(x, y); }
+using chroma_sse2::Max;
+using chroma_sse2::Min;
 
 // Middle of three: the larger of the pair's minimum and the smaller of its maximum and the third.
 inline __m128i Median3(__m128i x, __m128i y, __m128i z) { return Max(Min(x, y), Min(Max(x, y), z)); }
@@ -122,10 +121,12 @@ void RunNetwork(uint8_t* frame, const FrameSize* size)
 
 }  // namespace
 
-void ChromaMedian2_SSE2(uint8_t* frame, const FrameSize* size, uint8_t*, int32_t) { RunNetwork<Rank1Of2>(frame, size); }
-
-void ChromaMedian3_SSE2(uint8_t* frame, const FrameSize* size, uint8_t*, int32_t) { RunNetwork<Rank1Of3>(frame, size); }
-
-void ChromaMedian4_SSE2(uint8_t* frame, const FrameSize* size, uint8_t*, int32_t) { RunNetwork<Rank2Of4>(frame, size); }
-
-void ChromaMedian5_SSE2(uint8_t* frame, const FrameSize* size, uint8_t*, int32_t) { RunNetwork<Rank2Of5>(frame, size); }
+void ChromaMedianNetwork_SSE2(uint8_t* frame, const FrameSize* size, uint8_t*, int32_t count)
+{
+    switch (count) {
+    case 2: RunNetwork<Rank1Of2>(frame, size); break;
+    case 3: RunNetwork<Rank1Of3>(frame, size); break;
+    case 4: RunNetwork<Rank2Of4>(frame, size); break;
+    case 5: RunNetwork<Rank2Of5>(frame, size); break;
+    }
+}

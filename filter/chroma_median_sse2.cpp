@@ -1,11 +1,25 @@
-// The chroma median for any window size with SSE2. The clamped column is cut into blocks of `count` rows;
-// each window is the tail of one block (t rows) plus the head of the next (l = count - t rows), and its
-// rank-h value comes from the two sorted parts by min/max alone:
+// The chroma median for any window size with SSE2, by sorted blocks of rows.
+//
+// Position q of a column holds row q - a, clamped to the frame: the column as the windows see it, so the
+// window of output row r is positions r ... r + count - 1. The positions are cut into blocks of count. A
+// window that starts a block is that whole block; any other is the tail of one block (its last tailRows
+// positions) and the head of the next (its first headRows = count - tailRows positions). With A the
+// sorted tail and B the sorted head, the rank-h value comes from the two by min/max alone:
 //   rank h of A u B = min over j of max(A[h-1-j], B[j]),   A[-1] = B[-1] = 0,
-// because every split of the h + 1 smallest values into j + 1 from B and h - j from A bounds the value from
-// above and the true split meets it. Inserting y into a sorted list L is also min/max alone, one rank at a
-// time: L'[j] = max(L[j-1], min(L[j], y)); so a list can be kept to the ranks that matter. Tails are sorted
-// once per block, shortest first; the head takes one insertion per row, fused with the selection.
+// leaving out the terms whose rank lies past the end of A or B, because every split of the h + 1 smallest
+// values into j + 1 from B and h - j from A bounds the value from above and the true split meets it.
+// Inserting y into a sorted list L is also min/max alone, one rank at a time: L'[j] = max(L[j-1],
+// min(L[j], y)); so a list can be kept to the ranks that matter. When a block is complete its tails are
+// sorted once, shortest first, each from the one before; the head then takes one insertion per row, fused
+// with the selection.
+//
+// A worked example: count 4 (h = 2, a = 1), one lane holding 10, 200, 12, 11, 13 in rows 0 to 4.
+// Positions 0 ... 7 hold rows 0, 0, 1, 2 | 3, 4, 4, 4, that is 10, 10, 200, 12 | 11, 13, 13, 13.
+//   row 0: the whole first block, sorted 10, 10, 12, 200: rank 2 is 12.
+//   row 1: tail A = 10, 12, 200 and head B = 11: min(max(A[1], B[0]), max(A[2], B[-1])) = min(12, 200) = 12.
+//   row 2: tail A = 12, 200 and head B = 11, 13: min(max(A[1], B[0]), max(A[0], B[1])) = min(200, 13) = 13.
+//   row 3: tail A = 12 and head B = 11, 13, 13: min(max(A[0], B[1]), max(A[-1], B[2])) = min(13, 13) = 13.
+//   row 4: the whole second block, sorted 11, 13, 13, 13: rank 2 is 13.
 
 #include <algorithm>
 
@@ -17,9 +31,8 @@ namespace {
 
 using chroma_sse2::ForEachIndex;
 using chroma_sse2::kColumnBytes;
-
-inline __m128i Min(__m128i x, __m128i y) { return _mm_min_epu8(x, y); }
-inline __m128i Max(__m128i x, __m128i y) { return _mm_max_epu8(x, y); }
+using chroma_sse2::Max;
+using chroma_sse2::Min;
 
 class BlockMergeWalker {
 public:
@@ -31,110 +44,143 @@ public:
           m_scratch(reinterpret_cast<__m128i*>(scratch))
     {
         const ChromaBlockLayout& layout = m_layout;
-        for (int32_t t = 0; t <= count; ++t)
-            m_tailAtLow[t] = layout.TailEntry(t, layout.TailLow(t));
-        for (int32_t t = 1; t <= count; ++t) {
-            const int32_t low = layout.TailLow(t);
-            m_tailSteps[t] = {layout.TailEntry(t - 1, low), m_tailAtLow[t], layout.TailHigh(t) - low + 1};
+        for (int32_t tailRows = 0; tailRows <= count; ++tailRows)
+            m_tailLowestEntry[tailRows] = layout.TailEntry(tailRows, layout.LowestKeptRank(tailRows));
+        for (int32_t tailRows = 1; tailRows <= count; ++tailRows) {
+            const int32_t lowest = layout.LowestKeptRank(tailRows);
+            m_tailSorts[tailRows] = {layout.TailEntry(tailRows - 1, lowest), m_tailLowestEntry[tailRows],
+                                     layout.HighestKeptRank(tailRows) - lowest + 1};
         }
-        for (int32_t length = 1; length < count; ++length) {
-            const int32_t t = count - length;
-            HeadStep& step = m_headSteps[length - 1];
-            step.top = std::min(layout.h, length - 1);
-            step.ranks = step.top - std::max(0, length - layout.a - 1) + 1;
-            step.topIsNew = step.top == length - 1;
-            step.firstTail = layout.TailEntry(t, layout.h - 1 - step.top);
-            step.lowestTail = length <= layout.a ? layout.TailEntry(t, layout.h) : -1;
+        for (int32_t headRows = 1; headRows < count; ++headRows) {
+            const int32_t tailRows = count - headRows;
+            HeadInsertion& insertion = m_headInsertions[headRows - 1];
+            insertion.topRank = std::min(layout.h, headRows - 1);
+            insertion.ranks = insertion.topRank - std::max(0, headRows - layout.a - 1) + 1;
+            insertion.topRankIsNew = insertion.topRank == headRows - 1;
+            insertion.pairedTailEntry = layout.TailEntry(tailRows, layout.h - 1 - insertion.topRank);
+            insertion.tailAloneEntry = headRows <= layout.a ? layout.TailEntry(tailRows, layout.h) : -1;
         }
     }
 
+    // Filters G columns from the byte offset down the frame, the last one half when EndsHalf.
     template <int G, bool EndsHalf>
     void Run(size_t offset) const
     {
-        const ChromaBlockLayout layout = m_layout;
-        const int32_t n = layout.count;
-        const int32_t height = m_height;
-        const size_t rowBytes = m_rowBytes;
-        const int32_t wholeBlockEntry = m_tailAtLow[n];
-        __m128i* const rows = m_scratch + G * layout.RowsStart();
-        __m128i* const heads = m_scratch + G * (layout.HeadsStart() + 1);
-        __m128i* const tails = m_scratch + G * layout.TailsStart();
-        WriteGuards<G>(heads, tails);
-
-        // Position q holds row q - a, clamped: the column as the windows see it. The window ending at
-        // position q belongs to output row q - (count - 1).
-        chroma_sse2::RowCursor in(m_frame + offset, rowBytes, height, -layout.a);
-        chroma_sse2::RowCursor ahead(m_frame + offset, rowBytes, height, chroma_sse2::kPrefetchRows - layout.a);
-        auto loadNext = [&](int32_t inBlock) {
-            chroma_sse2::PrefetchColumns<G, EndsHalf>(ahead.Row());
-            ForEachIndex<G>([&](int g) {
-                rows[G * inBlock + g] = chroma_sse2::LoadChroma(in.Row() + kColumnBytes * g, EndsHalf && g == G - 1);
-            });
-            in.Advance();
-            ahead.Advance();
-        };
-        uint8_t* out = m_frame + offset;
-        auto storeNext = [&](const __m128i* selected) {
-            ForEachIndex<G>([&](int g) {
-                chroma_sse2::StoreChroma(out + kColumnBytes * g, selected[g], EndsHalf && g == G - 1);
-            });
-            out += rowBytes;
-        };
-        // The window is a whole block: its value is the middle of the full tail.
-        auto completeBlock = [&] {
-            BuildTails<G>(rows, tails);
-            storeNext(tails + G * wholeBlockEntry);
-        };
-
-        for (int32_t inBlock = 0; inBlock < n; ++inBlock)
-            loadNext(inBlock);
-        completeBlock();
-        for (int32_t remaining = height - 1; remaining > 0;) {
-            for (int32_t inBlock = 0; inBlock < n - 1 && remaining > 0; ++inBlock, --remaining) {
-                loadNext(inBlock);
-                __m128i selected[G];
-                InsertIntoHeadAndSelect<G>(m_headSteps[inBlock], heads, tails, rows + G * inBlock, selected);
-                storeNext(selected);
+        GroupWalk<G, EndsHalf> walk(*this, offset);
+        const int32_t count = m_layout.count;
+        for (int32_t inBlock = 0; inBlock < count; ++inBlock)
+            walk.LoadRow(inBlock);
+        walk.FinishBlock();
+        for (int32_t rowsLeft = m_height - 1; rowsLeft > 0;) {
+            for (int32_t inBlock = 0; inBlock < count - 1 && rowsLeft > 0; ++inBlock, --rowsLeft) {
+                walk.LoadRow(inBlock);
+                walk.FinishHeadRow(inBlock);
             }
-            if (remaining > 0) {
-                loadNext(n - 1);
-                completeBlock();
-                --remaining;
+            if (rowsLeft > 0) {
+                walk.LoadRow(count - 1);
+                walk.FinishBlock();
+                --rowsLeft;
             }
         }
     }
 
 private:
-    // What the head of `length` rows (length = index + 1) reads and writes: ranks top down to
-    // top - ranks + 1, and the tail ranks that pair with them.
-    struct HeadStep {
-        int32_t top;
+    // The head of headRows rows (index headRows - 1) takes its newest row into ranks topRank down to
+    // topRank - ranks + 1 and pairs each with a tail rank for the selection.
+    struct HeadInsertion {
+        int32_t topRank;
         int32_t ranks;
-        bool topIsNew;       // rank top is new to the head: its old value counts as 255
-        int32_t firstTail;   // tail entry paired with rank top: rank h - 1 - top
-        int32_t lowestTail;  // tail entry of rank h when the tail alone may hold the value, else -1
+        bool topRankIsNew;        // the head reaches rank topRank only now: its old value counts as 255
+        int32_t pairedTailEntry;  // tail entry paired with topRank: rank h - 1 - topRank
+        int32_t tailAloneEntry;   // tail entry of rank h when the tail alone may hold the value, else -1
     };
 
-    // Where the tail of t rows is computed from the tail of t - 1: entries of rank TailLow(t) in both.
-    struct TailStep {
-        int32_t shorterAtLow;
-        int32_t longerAtLow;
+    // The tail of tailRows rows is sorted from the one of tailRows - 1: entries from the lowest kept rank on.
+    struct TailSort {
+        int32_t shorterFrom;
+        int32_t longerFrom;
         int32_t ranks;
+    };
+
+    // One walk down G columns: the rows read (and the ones asked for ahead), the output row written next,
+    // and where the block's rows, its head and the previous block's tails lie in the scratch.
+    template <int G, bool EndsHalf>
+    class GroupWalk {
+    public:
+        GroupWalk(const BlockMergeWalker& kernel, size_t offset)
+            : m_kernel(kernel),
+              m_in(kernel.m_frame + offset, kernel.m_rowBytes, kernel.m_height, -kernel.m_layout.a),
+              m_ahead(kernel.m_frame + offset, kernel.m_rowBytes, kernel.m_height,
+                      chroma_sse2::kPrefetchRows - kernel.m_layout.a),
+              m_out(kernel.m_frame + offset),
+              m_blockRows(kernel.m_scratch + G * kernel.m_layout.BlockRowsStart()),
+              m_head(kernel.m_scratch + G * (kernel.m_layout.HeadStart() + 1)),
+              m_tails(kernel.m_scratch + G * kernel.m_layout.TailsStart())
+        {
+            kernel.WriteGuards<G>(m_head, m_tails);
+        }
+
+        // Reads the next position into the block's rows.
+        void LoadRow(int32_t inBlock)
+        {
+            chroma_sse2::PrefetchColumns<G, EndsHalf>(m_ahead.Row());
+            ForEachIndex<G>([&](int g) {
+                m_blockRows[G * inBlock + g] =
+                    chroma_sse2::LoadChroma(m_in.Row() + kColumnBytes * g, EndsHalf && g == G - 1);
+            });
+            m_in.Advance();
+            m_ahead.Advance();
+        }
+
+        // The head has taken its row inBlock: inserts it and writes the window of tail and head.
+        void FinishHeadRow(int32_t inBlock)
+        {
+            __m128i selected[G];
+            InsertIntoHeadAndSelect<G>(m_kernel.m_headInsertions[inBlock], m_head, m_tails,
+                                       m_blockRows + G * inBlock, selected);
+            StoreRow(selected);
+        }
+
+        // The block is complete: sorts its tails and writes the window that is the whole block, whose value
+        // is the one rank the full tail keeps.
+        void FinishBlock()
+        {
+            m_kernel.SortTails<G>(m_blockRows, m_tails);
+            StoreRow(m_tails + G * m_kernel.m_tailLowestEntry[m_kernel.m_layout.count]);
+        }
+
+    private:
+        void StoreRow(const __m128i* selected)
+        {
+            ForEachIndex<G>([&](int g) {
+                chroma_sse2::StoreChroma(m_out + kColumnBytes * g, selected[g], EndsHalf && g == G - 1);
+            });
+            m_out += m_kernel.m_rowBytes;
+        }
+
+        const BlockMergeWalker& m_kernel;
+        chroma_sse2::RowCursor m_in;
+        chroma_sse2::RowCursor m_ahead;
+        uint8_t* m_out;
+        __m128i* const m_blockRows;
+        __m128i* const m_head;
+        __m128i* const m_tails;
     };
 
     // Guards never change within a call: 0 below every list, 255 above.
     template <int G>
-    void WriteGuards(__m128i* heads, __m128i* tails) const
+    void WriteGuards(__m128i* head, __m128i* tails) const
     {
         const __m128i zero = _mm_setzero_si128();
         const __m128i full = _mm_set1_epi8(-1);
-        ForEachIndex<G>([&](int g) { heads[g - G] = zero; });
-        for (int32_t t = 0; t <= m_layout.count; ++t) {
-            __m128i* low = tails + G * m_tailAtLow[t];
-            __m128i* aboveHigh = low + G * (m_layout.TailHigh(t) - m_layout.TailLow(t) + 1);
+        ForEachIndex<G>([&](int g) { head[g - G] = zero; });
+        for (int32_t tailRows = 0; tailRows <= m_layout.count; ++tailRows) {
+            __m128i* lowest = tails + G * m_tailLowestEntry[tailRows];
+            __m128i* aboveHighest =
+                lowest + G * (m_layout.HighestKeptRank(tailRows) - m_layout.LowestKeptRank(tailRows) + 1);
             ForEachIndex<G>([&](int g) {
-                low[g - G] = zero;
-                aboveHigh[g] = full;
+                lowest[g - G] = zero;
+                aboveHighest[g] = full;
             });
         }
     }
@@ -142,47 +188,47 @@ private:
     // Sorts every tail of the completed block, shortest first, each from the one before with the next row
     // up inserted; only the ranks a window reads are computed.
     template <int G>
-    void BuildTails(const __m128i* rows, __m128i* tails) const
+    void SortTails(const __m128i* blockRows, __m128i* tails) const
     {
-        const int32_t n = m_layout.count;
-        for (int32_t t = 1; t <= n; ++t) {
-            const TailStep step = m_tailSteps[t];
-            const __m128i* shorter = tails + G * step.shorterAtLow;
-            __m128i* longer = tails + G * step.longerAtLow;
-            const __m128i* const shorterEnd = shorter + G * step.ranks;
+        const int32_t count = m_layout.count;
+        for (int32_t tailRows = 1; tailRows <= count; ++tailRows) {
+            const TailSort sort = m_tailSorts[tailRows];
+            const __m128i* shorter = tails + G * sort.shorterFrom;
+            __m128i* longer = tails + G * sort.longerFrom;
+            const __m128i* const shorterEnd = shorter + G * sort.ranks;
             __m128i y[G];
-            ForEachIndex<G>([&](int g) { y[g] = rows[G * (n - t) + g]; });
+            ForEachIndex<G>([&](int g) { y[g] = blockRows[G * (count - tailRows) + g]; });
             for (; shorter != shorterEnd; shorter += G, longer += G) {
                 ForEachIndex<G>([&](int g) { longer[g] = Max(shorter[g - G], Min(shorter[g], y[g])); });
             }
         }
     }
 
-    // Inserts x into the head, from rank top down, and selects as it goes.
+    // Inserts x into the head, from rank topRank down, and selects as it goes.
     template <int G>
-    static void InsertIntoHeadAndSelect(const HeadStep& step, __m128i* heads, const __m128i* tails, const __m128i* x,
-                                        __m128i* selected)
+    static void InsertIntoHeadAndSelect(const HeadInsertion& insertion, __m128i* head, const __m128i* tails,
+                                        const __m128i* x, __m128i* selected)
     {
-        // A copy: stores through __m128i may alias anything, so the step's fields would be read again.
-        const HeadStep local = step;
-        __m128i* head = heads + G * local.top;
-        const __m128i* tail = tails + G * local.firstTail;
+        // A copy: stores through __m128i may alias anything, so the fields would be read again.
+        const HeadInsertion local = insertion;
+        __m128i* rank = head + G * local.topRank;
+        const __m128i* tail = tails + G * local.pairedTailEntry;
         const __m128i* const tailEnd = tail + G * local.ranks;
         __m128i best[G];
         ForEachIndex<G>([&](int g) {
-            if (local.topIsNew)
-                head[g] = _mm_set1_epi8(-1);
+            if (local.topRankIsNew)
+                rank[g] = _mm_set1_epi8(-1);
             best[g] = _mm_set1_epi8(-1);
         });
-        for (; tail != tailEnd; head -= G, tail += G) {
+        for (; tail != tailEnd; rank -= G, tail += G) {
             ForEachIndex<G>([&](int g) {
-                const __m128i inserted = Max(head[g - G], Min(head[g], x[g]));
-                head[g] = inserted;
+                const __m128i inserted = Max(rank[g - G], Min(rank[g], x[g]));
+                rank[g] = inserted;
                 best[g] = Min(best[g], Max(tail[g], inserted));
             });
         }
-        if (local.lowestTail >= 0)
-            ForEachIndex<G>([&](int g) { best[g] = Min(best[g], tails[G * local.lowestTail + g]); });
+        if (local.tailAloneEntry >= 0)
+            ForEachIndex<G>([&](int g) { best[g] = Min(best[g], tails[G * local.tailAloneEntry + g]); });
         ForEachIndex<G>([&](int g) { selected[g] = best[g]; });
     }
 
@@ -191,16 +237,16 @@ private:
     int32_t m_height;
     ChromaBlockLayout m_layout;
     __m128i* m_scratch;
-    int32_t m_tailAtLow[kMaxMedianWindow + 1];
-    TailStep m_tailSteps[kMaxMedianWindow + 1];
-    HeadStep m_headSteps[kMaxMedianWindow];
+    int32_t m_tailLowestEntry[kMaxMedianWindow + 1];
+    TailSort m_tailSorts[kMaxMedianWindow + 1];
+    HeadInsertion m_headInsertions[kMaxMedianWindow];
 };
 
 }  // namespace
 
 void ChromaMedianFilter_SSE2(uint8_t* frame, const FrameSize* size, uint8_t* scratch, int32_t count)
 {
-    if (count == 1)
+    if (count <= 1)
         return;
     const BlockMergeWalker walker(frame, *size, scratch, count);
     chroma_sse2::ForEachColumnGroup<kChromaBlockColumnsPerWalk>(size->width, walker);

@@ -1,7 +1,7 @@
 #pragma once
 
-// Column access shared by the SSE2 chroma median kernels; include only from translation units built with
-// SSE2 enabled.
+// Column access and byte min/max shared by the SSE2 chroma median kernels; include only from translation
+// units built with SSE2 enabled.
 
 #include <emmintrin.h>
 
@@ -12,6 +12,10 @@
 #include "filter/frame_size.h"
 
 namespace chroma_sse2 {
+
+// Unsigned byte minimum and maximum over 16 lanes: the only comparisons either kernel makes.
+inline __m128i Min(__m128i x, __m128i y) { return _mm_min_epu8(x, y); }
+inline __m128i Max(__m128i x, __m128i y) { return _mm_max_epu8(x, y); }
 
 // Two 16-byte strips side by side make a column: their 16 chroma bytes share one register, the left
 // strip's 8 lanes first. A frame with an odd strip count ends in a half column of one strip, whose upper

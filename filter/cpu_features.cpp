@@ -1,7 +1,6 @@
 #include "filter/cpu_features.h"
 
 #include <atomic>
-#include <cstdlib>
 
 #if defined(__i386__) || defined(__x86_64__)
 #include <cpuid.h>
@@ -42,17 +41,9 @@ uint32_t Detect()
 uint32_t Detect() { return 0; }
 #endif
 
-uint32_t InitialMask()
-{
-    const char* text = std::getenv("UVD_CPU_MASK");
-    if (!text || !*text)
-        return ~0u;
-    return static_cast<uint32_t>(std::strtoul(text, nullptr, 0));
-}
-
 std::atomic<uint32_t>& Mask()
 {
-    static std::atomic<uint32_t> mask{InitialMask()};
+    static std::atomic<uint32_t> mask{~0u};
     return mask;
 }
 

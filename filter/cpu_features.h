@@ -10,11 +10,14 @@ enum CpuFeature : uint32_t {
     kCpuAVX2 = 1u << 3,
 };
 
+// True when the features include every one of `needed`: whether a variant may run.
+constexpr bool HasFeatures(uint32_t features, uint32_t needed) { return (features & needed) == needed; }
+
 // What the processor (and the operating system, for AVX state) supports, detected once.
 uint32_t DetectCpuFeatures();
 
 // DetectCpuFeatures() limited by the mask, so tests and benchmarks can force the portable path or any
-// vectorised variant on one machine. The mask starts as the environment variable UVD_CPU_MASK
-// (decimal or 0x hex) when it is set, else all ones.
+// vectorised variant on one machine. The mask starts as all ones; the product never changes it, and
+// never reads the environment.
 uint32_t CpuFeatures();
 void SetCpuFeatureMask(uint32_t mask);

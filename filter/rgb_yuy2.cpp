@@ -20,13 +20,21 @@ void Yuy2ToRgb_C(const uint8_t* yuy2, uint8_t* rgb, const FrameSize* size)
         Yuy2PairToRgb(yuy2 + 4 * static_cast<size_t>(m), rgb + 6 * static_cast<size_t>(m));
 }
 
-void RgbToYuy2(const uint8_t* rgb, uint8_t* yuy2, const FrameSize* size) { RgbToYuy2_C(rgb, yuy2, size); }
-
-void Yuy2ToRgb(const uint8_t* yuy2, uint8_t* rgb, const FrameSize* size) { Yuy2ToRgb_C(yuy2, rgb, size); }
+std::span<const RgbConversionVariant> RgbConversionVariants()
+{
+    static constexpr RgbConversionVariant kVariants[] = {
+        {"C", RgbToYuy2_C, Yuy2ToRgb_C, 0},
+        {"SSE2", RgbToYuy2_SSE2, Yuy2ToRgb_SSE2, kCpuSSE2},
+    };
+    return kVariants;
+}
 
 RgbConversionKernels ChooseRgbConversionKernels(uint32_t cpuFeatures)
 {
-    if (cpuFeatures & kCpuSSE2)
-        return {RgbToYuy2_SSE2, Yuy2ToRgb_SSE2};
-    return {RgbToYuy2_C, Yuy2ToRgb_C};
+    RgbConversionKernels kernels{};
+    for (const RgbConversionVariant& variant : RgbConversionVariants()) {
+        if (HasFeatures(cpuFeatures, variant.neededFeatures))
+            kernels = {variant.toYuy2, variant.toRgb};
+    }
+    return kernels;
 }

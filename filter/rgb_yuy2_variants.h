@@ -4,8 +4,8 @@
 
 #include "filter/frame_size.h"
 
-// Every implementation of the two conversions, with the signatures of RgbToYuy2 and Yuy2ToRgb.
-// ChooseRgbConversionKernels picks one pair; tests and benchmarks call them directly.
+// Every implementation of the two conversions, with their signatures and preconditions
+// (filter/rgb_yuy2.h); RgbConversionVariants() lists them.
 void RgbToYuy2_C(const uint8_t* rgb, uint8_t* yuy2, const FrameSize* size);
 void Yuy2ToRgb_C(const uint8_t* yuy2, uint8_t* rgb, const FrameSize* size);
 

@@ -68,11 +68,11 @@ void FrameDispatcher::Filter(uint8_t* pixels, int32_t count)
         return;
 
     if (m_pixelFormat == kPixelFormatYuy2) {
-        m_median.byCount[count](pixels, &m_size, m_scratch.Data(), count);
+        m_median.ChromaMedianFilter(pixels, &m_size, m_scratch.Data(), count);
     }
     if (m_pixelFormat == kPixelFormatRgb24) {
-        m_rgb.toYuy2(pixels, m_work.Data(), &m_size);
-        m_median.byCount[count](m_work.Data(), &m_size, m_scratch.Data(), count);
-        m_rgb.toRgb(m_work.Data(), pixels, &m_size);
+        m_rgb.RgbToYuy2(pixels, m_work.Data(), &m_size);
+        m_median.ChromaMedianFilter(m_work.Data(), &m_size, m_scratch.Data(), count);
+        m_rgb.Yuy2ToRgb(m_work.Data(), pixels, &m_size);
     }
 }

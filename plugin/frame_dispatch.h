@@ -30,7 +30,6 @@ public:
     // 0 when there is no frame; 1 otherwise, filtered or passed through unchanged.
     int ProcessFrame(uint8_t* pixels, const FrameChannel* channel);
 
-    const FrameSize& Size() const { return m_size; }
     bool CanFilter() const { return m_canFilter; }
 
 private:

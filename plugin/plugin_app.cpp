@@ -4,7 +4,6 @@
 
 void CPluginApp::OnProcessAttach(HINSTANCE instance)
 {
-    m_hInstance = instance;
     char path[MAX_PATH] = {};
     const DWORD length = GetModuleFileNameA(instance, path, MAX_PATH);
     std::string file(path, length < MAX_PATH ? length : 0);

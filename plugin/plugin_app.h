@@ -4,16 +4,14 @@
 
 struct HINSTANCE__;
 
-// The module's application object: its own instance handle (where resources are loaded from) and its
-// base file name (the settings file is named after it).
+// The module's application object: its base file name, which the settings file is named after. The
+// module's instance handle itself is kept in one place, platform/module_instance.h.
 class CPluginApp {
 public:
     void OnProcessAttach(HINSTANCE__* instance);
 
-    HINSTANCE__* Instance() const { return m_hInstance; }
     const std::string& BaseName() const { return m_strBaseName; }
 
 private:
-    HINSTANCE__* m_hInstance = nullptr;
     std::string m_strBaseName;
 };

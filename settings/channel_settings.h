@@ -38,10 +38,12 @@ public:
     // Video thread, caller holds the lock. Non-zero when the current channel changed.
     int SwitchChannel(int64_t channelId);
 
-    // Dialog operations; each takes the lock itself.
+    // Dialog operations that change the tables or the mode; each takes the lock itself.
     void BeginEdit();
     void RevertEdit();
     void SetIndividual(int bIndividual);
+    // These take no lock: the caller holds it to read the mode (the dialog's refresh does), and the
+    // position belongs to the user-interface thread alone.
     int IsIndividual() const;
     void GetDlgPos(DlgPoint* point) const;
     void SetDlgPos(const DlgPoint* point);
@@ -77,6 +79,8 @@ private:
     bool IsKept(int64_t channelId) const;
 
     CCriticalSection& m_Lock;
+    // The values in force; also the buffer every record is read into and written from by LoadSettings and
+    // SaveSettings (the parameter table points into it), which put the record in force back afterwards.
     ChannelRecord m_Live{0, 15, 0};
     DlgPoint m_ptDlgPos{-100, -100};
     int32_t m_bCommon = 1;

@@ -2,13 +2,14 @@
 
 #include "bench/filter/memory_floor.h"
 #include "filter/cpu_features.h"
-#include "filter/rgb_yuy2_variants.h"
 
 std::vector<TimedVariant> RunnableVariants()
 {
-    std::vector<TimedVariant> variants{{"C", RgbToYuy2_C, Yuy2ToRgb_C}};
-    if (CpuFeatures() & kCpuSSE2)
-        variants.push_back({"SSE2", RgbToYuy2_SSE2, Yuy2ToRgb_SSE2});
+    std::vector<TimedVariant> variants;
+    for (const RgbConversionVariant& variant : RgbConversionVariants()) {
+        if (HasFeatures(CpuFeatures(), variant.neededFeatures))
+            variants.push_back({variant.name, variant.toYuy2, variant.toRgb});
+    }
     return variants;
 }
 

@@ -20,7 +20,7 @@
 #include "filter/cpu_features.h"
 #include "memory_floor.h"
 #include "rank_table_u64.h"
-#include "tests/filter/chroma_median_definition.h"
+#include "tests/common/definition_reference.h"
 
 namespace {
 
@@ -105,8 +105,8 @@ bool MatchesDefinition(const Candidate& candidate, int32_t count, uint8_t* scrat
 {
     const FrameSize size{722, 2 * count + 3};
     FrameRing source(size, 0);
-    std::vector<uint8_t> expected(FrameBytes(size)), actual(source.Frame(0), source.Frame(0) + FrameBytes(size));
-    DefinitionChromaMedian(source.Frame(0), expected.data(), size, count);
+    std::vector<uint8_t> expected(Yuy2Bytes(size)), actual(source.Frame(0), source.Frame(0) + Yuy2Bytes(size));
+    reference::ChromaMedian(source.Frame(0), expected.data(), size, count);
     candidate.fn(actual.data(), &size, scratch, count);
     if (actual == expected)
         return true;
@@ -148,16 +148,7 @@ void PrintRow(FrameSize size, int32_t count, const char* temperature, const Row&
     std::fflush(stdout);
 }
 
-ChromaMedianFn NetworkFor(int32_t count)
-{
-    switch (count) {
-    case 2: return ChromaMedian2_SSE2;
-    case 3: return ChromaMedian3_SSE2;
-    case 4: return ChromaMedian4_SSE2;
-    case 5: return ChromaMedian5_SSE2;
-    default: return nullptr;
-    }
-}
+ChromaMedianFn NetworkFor(int32_t count) { return count >= 2 && count <= 5 ? ChromaMedianNetwork_SSE2 : nullptr; }
 
 Options ParseOptions(int argc, char** argv)
 {
@@ -250,7 +241,7 @@ int main(int argc, char** argv)
                     timed.push_back(&row.u64);
                     if (size.width * size.height <= 720 * 576) {
                         const FrameWork sortDefinition = [&, count](uint8_t* frame) {
-                            DefinitionChromaMedian(frame, sortOutput.data(), size, count);
+                            reference::ChromaMedian(frame, sortOutput.data(), size, count);
                         };
                         row.sort = Timed(sortDefinition, 1);
                         timed.push_back(&row.sort);

@@ -1,39 +1,23 @@
 #include "conversion_test_support.h"
 
-#include <random>
+namespace {
 
-#include "filter/cpu_features.h"
-#include "filter/rgb_yuy2_variants.h"
-
-std::vector<ConversionVariant> AllConversionVariants()
+// Chosen when called, so that the feature mask in force then decides, as at a stream's start.
+void ChosenRgbToYuy2(const uint8_t* rgb, uint8_t* yuy2, const FrameSize* size)
 {
-    return {
-        {"Reference", RgbToYuy2, Yuy2ToRgb, 0},
-        {"C", RgbToYuy2_C, Yuy2ToRgb_C, 0},
-        {"SSE2", RgbToYuy2_SSE2, Yuy2ToRgb_SSE2, kCpuSSE2},
-    };
+    ChooseRgbConversionKernels(CpuFeatures()).RgbToYuy2(rgb, yuy2, size);
 }
 
-bool CanRun(const ConversionVariant& variant)
+void ChosenYuy2ToRgb(const uint8_t* yuy2, uint8_t* rgb, const FrameSize* size)
 {
-    return (DetectCpuFeatures() & variant.neededFeatures) == variant.neededFeatures;
+    ChooseRgbConversionKernels(CpuFeatures()).Yuy2ToRgb(yuy2, rgb, size);
 }
 
-bool GuardedBuffer::GuardsIntact() const
-{
-    for (size_t i = 0; i < kGuardBytes; ++i) {
-        if (m_storage[i] != kMarker || m_storage[kGuardBytes + m_bytes + i] != kMarker)
-            return false;
-    }
-    return true;
-}
+}  // namespace
 
-std::vector<uint8_t> RandomBytes(size_t count, uint32_t seed)
+std::vector<RgbConversionVariant> ConversionsUnderTest()
 {
-    std::mt19937 generator(seed);
-    std::uniform_int_distribution<int> byte(0, 255);
-    std::vector<uint8_t> bytes(count);
-    for (auto& b : bytes)
-        b = static_cast<uint8_t>(byte(generator));
-    return bytes;
+    std::vector<RgbConversionVariant> variants(RgbConversionVariants().begin(), RgbConversionVariants().end());
+    variants.push_back({"ChosenForThisCpu", ChosenRgbToYuy2, ChosenYuy2ToRgb, 0});
+    return variants;
 }

@@ -14,7 +14,7 @@ using Yuy2Pair = std::array<uint8_t, 4>;
 constexpr int32_t kRepeatedPairs = 41;
 constexpr FrameSize kRepeatedSize{2 * kRepeatedPairs, 1};
 
-class ConversionValues : public testing::TestWithParam<ConversionVariant> {
+class ConversionValues : public testing::TestWithParam<RgbConversionVariant> {
 protected:
     void SetUp() override { SKIP_UNLESS_RUNNABLE(GetParam()); }
 
@@ -105,35 +105,52 @@ TEST_P(ConversionValues, EveryGreyRoundTripsExactly)
     }
 }
 
-TEST_P(ConversionValues, NegativeTermsRoundTowardsMinusInfinity)
+struct ToRgbCase {
+    const char* why;
+    Yuy2Pair yuy2;
+    RgbPair rgb;
+};
+
+// Each correction term is floored on its own, and each sum saturates to the byte range.
+const ToRgbCase kRoundingAndSaturation[] = {
+    {"du = -1: tB = floor(-1.77) = -2, tGu = floor(0.34) = 0", {100, 127, 100, 128}, {98, 100, 100, 98, 100, 100}},
+    {"dv = -1: tR = floor(-1.40) = -2, tGv = floor(0.71) = 0", {100, 128, 100, 127}, {100, 100, 98, 100, 100, 98}},
+    {"pure blue: R = 28 - 30 stores 0 (not 254), G = 28 - 43 + 15 is exactly 0", {28, 255, 28, 107},
+     {253, 0, 0, 253, 0, 0}},
+    {"bright luma, strong chroma: B = 255 + 225 and R = 255 + 178 store 255, G = 255 - 43 - 91",
+     {255, 255, 255, 255}, {255, 121, 255, 255, 121, 255}},
+    {"dark luma, negative chroma: B = 0 - 227 and R = 0 - 180 store 0, G = 0 + 43 + 91", {0, 0, 0, 0},
+     {0, 134, 0, 0, 134, 0}},
+};
+
+TEST_P(ConversionValues, TermsRoundTowardsMinusInfinityAndSumsSaturate)
 {
-    // du = -1: 7264 * -1 / 4096 = -1.77 gives tB = -2, and -1376 * -1 / 4096 = 0.34 gives 0.
-    EXPECT_EQ(ToRgb({100, 127, 100, 128}), (RgbPair{98, 100, 100, 98, 100, 100}));
-    // dv = -1: tR = floor(-1.40) = -2, tGv = floor(0.71) = 0.
-    EXPECT_EQ(ToRgb({100, 128, 100, 127}), (RgbPair{100, 100, 98, 100, 100, 98}));
-    // A small negative chroma sum: yellow-ish average gives U = floor(-0.33 ...) + 128 = 127, not 128.
-    EXPECT_EQ(ToYuy2({0, 1, 1, 0, 1, 1})[1], 127);
+    for (const ToRgbCase& c : kRoundingAndSaturation)
+        EXPECT_EQ(ToRgb(c.yuy2), c.rgb) << c.why;
 }
 
-TEST_P(ConversionValues, ResultsOutsideTheByteRangeSaturate)
+struct ChromaCase {
+    const char* why;
+    RgbPair rgb;
+    size_t byte;  // 1 for U, 3 for V
+    uint8_t value;
+};
+
+const ChromaCase kChromaValues[] = {
+    {"a small negative sum: U = floor(-0.33) + 128 = 127, not 128", {0, 1, 1, 0, 1, 1}, 1, 127},
+    {"blue: U = 255", {255, 0, 0, 255, 0, 0}, 1, 255},
+    {"yellow: U = 0", {0, 255, 255, 0, 255, 255}, 1, 0},
+    {"red: V = 255", {0, 0, 255, 0, 0, 255}, 3, 255},
+    {"cyan: V = 0", {255, 255, 0, 255, 255, 0}, 3, 0},
+};
+
+TEST_P(ConversionValues, ChromaRoundsDownAndReachesBothEndsOfTheByteRange)
 {
-    // Pure blue: R = 28 - 30 stores 0 (not 254), G = 28 - 43 + 15 is exactly 0.
-    EXPECT_EQ(ToRgb({28, 255, 28, 107}), (RgbPair{253, 0, 0, 253, 0, 0}));
-    // Bright luma with strong chroma overflows: B = 255 + 225 and R = 255 + 178 store 255, G = 255 - 43 - 91.
-    EXPECT_EQ(ToRgb({255, 255, 255, 255}), (RgbPair{255, 121, 255, 255, 121, 255}));
-    // Dark luma with negative chroma: B = 0 - 227, R = 0 - 180 store 0, G = 0 + 43 + 91.
-    EXPECT_EQ(ToRgb({0, 0, 0, 0}), (RgbPair{0, 134, 0, 0, 134, 0}));
+    for (const ChromaCase& c : kChromaValues)
+        EXPECT_EQ(ToYuy2(c.rgb)[c.byte], c.value) << c.why;
 }
 
-TEST_P(ConversionValues, ChromaReachesBothEndsOfTheByteRange)
-{
-    EXPECT_EQ(ToYuy2({255, 0, 0, 255, 0, 0})[1], 255);    // blue: U = 255
-    EXPECT_EQ(ToYuy2({0, 255, 255, 0, 255, 255})[1], 0);  // yellow: U = 0
-    EXPECT_EQ(ToYuy2({0, 0, 255, 0, 0, 255})[3], 255);    // red: V = 255
-    EXPECT_EQ(ToYuy2({255, 255, 0, 255, 255, 0})[3], 0);  // cyan: V = 0
-}
-
-INSTANTIATE_TEST_SUITE_P(AllVariants, ConversionValues, testing::ValuesIn(AllConversionVariants()),
+INSTANTIATE_TEST_SUITE_P(AllVariants, ConversionValues, testing::ValuesIn(ConversionsUnderTest()),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -5,9 +5,9 @@
 #include <cstring>
 
 #include "conversion_test_support.h"
-#include "tests/common/fenced_pages.h"
-#include "filter/cpu_features.h"
 #include "filter/rgb_yuy2_variants.h"
+#include "tests/common/cpu_mask_from_environment.h"
+#include "tests/common/fenced_pages.h"
 
 namespace {
 
@@ -34,7 +34,7 @@ std::string Describe(const FrameSize& size)
     return std::to_string(size.width) + "x" + std::to_string(size.height);
 }
 
-class ConversionVariants : public testing::TestWithParam<ConversionVariant> {
+class ConversionVariants : public testing::TestWithParam<RgbConversionVariant> {
 protected:
     void SetUp() override { SKIP_UNLESS_RUNNABLE(GetParam()); }
 };
@@ -44,13 +44,13 @@ TEST_P(ConversionVariants, ToYuy2MatchesPortableAndWritesOnlyWholePairs)
     for (const FrameSize& size : TestSizes()) {
         SCOPED_TRACE(Describe(size));
         const std::vector<uint8_t> rgb = RandomBytes(RgbBytes(size), static_cast<uint32_t>(size.width * 7919 + size.height));
-        GuardedBuffer expected(Yuy2Bytes(size)), actual(Yuy2Bytes(size));
+        GuardedBytes expected(Yuy2Bytes(size)), actual(Yuy2Bytes(size));
         RgbToYuy2_C(rgb.data(), expected.data(), &size);
         GetParam().toYuy2(rgb.data(), actual.data(), &size);
         ASSERT_EQ(0, std::memcmp(expected.data(), actual.data(), actual.size()));
         const size_t written = 4 * PairsOf(size);
         for (size_t i = written; i < actual.size(); ++i)
-            ASSERT_EQ(actual.data()[i], GuardedBuffer::kMarker) << "byte " << i << " of a half pair";
+            ASSERT_EQ(actual.data()[i], GuardedBytes::kMarker) << "byte " << i << " of a half pair";
         ASSERT_TRUE(actual.GuardsIntact());
     }
 }
@@ -60,13 +60,13 @@ TEST_P(ConversionVariants, ToRgbMatchesPortableAndWritesOnlyWholePairs)
     for (const FrameSize& size : TestSizes()) {
         SCOPED_TRACE(Describe(size));
         const std::vector<uint8_t> yuy2 = RandomBytes(Yuy2Bytes(size), static_cast<uint32_t>(size.height * 7919 + size.width));
-        GuardedBuffer expected(RgbBytes(size)), actual(RgbBytes(size));
+        GuardedBytes expected(RgbBytes(size)), actual(RgbBytes(size));
         Yuy2ToRgb_C(yuy2.data(), expected.data(), &size);
         GetParam().toRgb(yuy2.data(), actual.data(), &size);
         ASSERT_EQ(0, std::memcmp(expected.data(), actual.data(), actual.size()));
         const size_t written = 6 * PairsOf(size);
         for (size_t i = written; i < actual.size(); ++i)
-            ASSERT_EQ(actual.data()[i], GuardedBuffer::kMarker) << "byte " << i << " of the last pixel";
+            ASSERT_EQ(actual.data()[i], GuardedBytes::kMarker) << "byte " << i << " of the last pixel";
         ASSERT_TRUE(actual.GuardsIntact());
     }
 }
@@ -100,7 +100,7 @@ TEST_P(ConversionVariants, SizesWithoutAWholePairConvertNothing)
     const FrameSize sizes[] = {{1, 1}, {0, 4}, {-4, 2}, {65536, 65536}};
     for (const FrameSize& size : sizes) {
         SCOPED_TRACE(Describe(size));
-        GuardedBuffer rgb(0), yuy2(0);
+        GuardedBytes rgb(0), yuy2(0);
         GetParam().toYuy2(rgb.data(), yuy2.data(), &size);
         GetParam().toRgb(yuy2.data(), rgb.data(), &size);
         EXPECT_TRUE(rgb.GuardsIntact());
@@ -108,12 +108,12 @@ TEST_P(ConversionVariants, SizesWithoutAWholePairConvertNothing)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(AllVariants, ConversionVariants, testing::ValuesIn(AllConversionVariants()),
+INSTANTIATE_TEST_SUITE_P(AllVariants, ConversionVariants, testing::ValuesIn(ConversionsUnderTest()),
                          [](const auto& info) { return std::string(info.param.name); });
 
 class KernelChoice : public testing::Test {
 protected:
-    void TearDown() override { SetCpuFeatureMask(~0u); }
+    void TearDown() override { ApplyCpuMaskFromEnvironment(); }
 };
 
 TEST_F(KernelChoice, MaskedFeaturesChooseThePortableVersions)

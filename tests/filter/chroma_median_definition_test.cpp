@@ -7,7 +7,6 @@
 #include <set>
 
 #include "chroma_median_test_support.h"
-#include "filter/cpu_features.h"
 
 namespace {
 
@@ -34,11 +33,10 @@ struct Candidate {
 std::vector<Candidate> CandidatesFor(int32_t count)
 {
     std::vector<Candidate> candidates;
-    for (const ChromaVariant& variant : AllChromaVariants()) {
-        if (CanRun(variant) && variant.Serves(count))
-            candidates.push_back({variant.name, variant.fn});
-    }
-    candidates.push_back({"table for this CPU", ChooseChromaMedianKernels(DetectCpuFeatures()).byCount[count]});
+    ForEachVariantServing(count, [&](const ChromaMedianVariant& variant) {
+        candidates.push_back({variant.name, variant.fn});
+    });
+    candidates.push_back({"table for this CPU", ChooseChromaMedianKernels(CpuFeatures()).byCount[count]});
     candidates.push_back({"table for no features", ChooseChromaMedianKernels(0).byCount[count]});
     return candidates;
 }
@@ -46,11 +44,11 @@ std::vector<Candidate> CandidatesFor(int32_t count)
 // Returns false after the first mismatch so that one fault does not flood the log.
 bool AllMatchDefinition(const SweepCase& c, std::mt19937& random)
 {
-    const size_t bytes = FrameBytes(c.size);
+    const size_t bytes = Yuy2Bytes(c.size);
     const size_t rowBytes = 2 * static_cast<size_t>(c.size.width);
     std::vector<uint8_t> input(bytes), expected(bytes);
     FillFrame(input.data(), c.size, c.pattern, random);
-    DefinitionChromaMedian(input.data(), expected.data(), c.size, c.count);
+    reference::ChromaMedian(input.data(), expected.data(), c.size, c.count);
 
     bool allMatch = true;
     for (const Candidate& candidate : CandidatesFor(c.count)) {

@@ -17,14 +17,12 @@ TEST(ChromaMedianPageGuard, NothingOutsideTheFrameOrTheScratchIsTouched)
         for (int32_t width : {8, 10, 18, 24, 40, 56, 66, 122, 722}) {
             for (int32_t height : {count / 2 + 1, count + 2}) {
                 const FrameSize size{width, height};
-                const size_t bytes = FrameBytes(size);
+                const size_t bytes = Yuy2Bytes(size);
                 std::vector<uint8_t> input(bytes), expected(bytes);
                 FillFrame(input.data(), size, Pattern::Random, random);
-                DefinitionChromaMedian(input.data(), expected.data(), size, count);
+                reference::ChromaMedian(input.data(), expected.data(), size, count);
 
-                for (const ChromaVariant& variant : AllChromaVariants()) {
-                    if (!CanRun(variant) || !variant.Serves(count))
-                        continue;
+                ForEachVariantServing(count, [&](const ChromaMedianVariant& variant) {
                     FencedPages framePages(bytes);
                     FencedPages scratchPages(ChromaScratchBytes(size));
                     ASSERT_TRUE(framePages.Valid() && scratchPages.Valid());
@@ -36,7 +34,9 @@ TEST(ChromaMedianPageGuard, NothingOutsideTheFrameOrTheScratchIsTouched)
                         ASSERT_EQ(FirstDifference(frame, expected.data(), bytes), -1)
                             << variant << ", count " << count << ", " << width << "x" << height;
                     }
-                }
+                });
+                if (HasFatalFailure())
+                    return;
             }
         }
     }
@@ -45,15 +45,14 @@ TEST(ChromaMedianPageGuard, NothingOutsideTheFrameOrTheScratchIsTouched)
 TEST(ChromaMedianPageGuard, CountOneTouchesNothing)
 {
     const FrameSize size{720, 16};
-    FencedPages framePages(FrameBytes(size));
+    FencedPages framePages(Yuy2Bytes(size));
     FencedPages scratchPages(ChromaScratchBytes(size));
     ASSERT_TRUE(framePages.Valid() && scratchPages.Valid());
     framePages.LockAll();
     scratchPages.LockAll();
-    for (const ChromaVariant& variant : AllChromaVariants()) {
-        if (CanRun(variant) && variant.Serves(1))
-            variant.fn(framePages.RightAfterLowGuard(), &size, scratchPages.RightAfterLowGuard(), 1);
-    }
+    ForEachVariantServing(1, [&](const ChromaMedianVariant& variant) {
+        variant.fn(framePages.RightAfterLowGuard(), &size, scratchPages.RightAfterLowGuard(), 1);
+    });
     for (const uint32_t features : {0u, ~0u})
         ChooseChromaMedianKernels(features).byCount[1](framePages.RightAfterLowGuard(), &size,
                                                        scratchPages.RightAfterLowGuard(), 1);

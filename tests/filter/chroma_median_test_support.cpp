@@ -1,43 +1,6 @@
 #include "chroma_median_test_support.h"
 
 #include <algorithm>
-#include <cstring>
-
-#include "filter/chroma_median_variants.h"
-#include "filter/cpu_features.h"
-
-std::vector<ChromaVariant> AllChromaVariants()
-{
-    return {
-        {"C", ChromaMedianFilter_C, 1, kMaxMedianWindow, 0},
-        {"Identity", ChromaMedianIdentity, 1, 1, 0},
-        {"SSE2", ChromaMedianFilter_SSE2, 1, kMaxMedianWindow, kCpuSSE2},
-        {"Median2_SSE2", ChromaMedian2_SSE2, 2, 2, kCpuSSE2},
-        {"Median3_SSE2", ChromaMedian3_SSE2, 3, 3, kCpuSSE2},
-        {"Median4_SSE2", ChromaMedian4_SSE2, 4, 4, kCpuSSE2},
-        {"Median5_SSE2", ChromaMedian5_SSE2, 5, 5, kCpuSSE2},
-    };
-}
-
-bool CanRun(const ChromaVariant& variant)
-{
-    return (DetectCpuFeatures() & variant.neededFeatures) == variant.neededFeatures;
-}
-
-GuardedBytes::GuardedBytes(size_t bytes, size_t misalign)
-    : m_bytes(bytes), m_storage(bytes + 2 * kGuardBytes + 16, kMarker)
-{
-    const auto base = reinterpret_cast<uintptr_t>(m_storage.data()) + kGuardBytes;
-    m_start = kGuardBytes + (16 - base % 16) % 16 + misalign % 16;
-}
-
-bool GuardedBytes::GuardsIntact() const
-{
-    const auto marked = [](uint8_t byte) { return byte == kMarker; };
-    const auto begin = m_storage.begin();
-    return std::all_of(begin, begin + m_start, marked) &&
-           std::all_of(begin + m_start + m_bytes, m_storage.end(), marked);
-}
 
 const char* PatternName(Pattern pattern)
 {
@@ -53,7 +16,7 @@ const char* PatternName(Pattern pattern)
 
 void FillFrame(uint8_t* frame, FrameSize size, Pattern pattern, std::mt19937& random)
 {
-    const size_t bytes = FrameBytes(size);
+    const size_t bytes = Yuy2Bytes(size);
     const size_t rowBytes = 2 * static_cast<size_t>(size.width);
     std::uniform_int_distribution<int> anyByte(0, 255);
     for (size_t i = 0; i < bytes; i += 2)

@@ -2,27 +2,18 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
 #include <string>
 
 #include "filter/cpu_features.h"
 #include "plugin/frame_dispatch.h"
 #include "plugin/host_records.h"
 #include "tests/common/definition_reference.h"
+#include "tests/common/random_bytes.h"
 
 namespace {
 
 int notices = 0;
 void CountNotice() { ++notices; }
-
-std::vector<uint8_t> Random(size_t n, uint32_t seed)
-{
-    std::mt19937 rng(seed);
-    std::vector<uint8_t> v(n);
-    for (auto& b : v)
-        b = static_cast<uint8_t>(rng());
-    return v;
-}
 
 class FrameDispatch : public ::testing::Test {
 protected:
@@ -83,11 +74,25 @@ TEST_F(FrameDispatch, LongNamesAreCutAndMissingChannelRecordsSwitchNothing)
 TEST_F(FrameDispatch, DisabledFramesStayUnchangedYetChannelsAreFollowed)
 {
     dispatcher.StartStream(24, 10, kPixelFormatYuy2, CpuFeatures());
-    std::vector<uint8_t> frame = Random(24 * 10 * 2, 1);
+    std::vector<uint8_t> frame = RandomBytes(24 * 10 * 2, 1);
     const auto before = frame;
     Play(frame, 3);
     EXPECT_EQ(frame, before);
     EXPECT_EQ(notices, 1);
+}
+
+// ProcEnable is a flag in a 32-bit value: a hand-edited 2 or 4294967295 filters exactly like 1.
+TEST_F(FrameDispatch, AnyNonZeroEnableFilters)
+{
+    settings.SetLiveWndSize(3);
+    dispatcher.StartStream(24, 10, kPixelFormatYuy2, CpuFeatures());
+    for (const uint32_t enable : {1u, 2u, 4294967295u}) {
+        settings.SetLiveEnable(enable);
+        std::vector<uint8_t> frame = RandomBytes(24 * 10 * 2, enable);
+        const auto expected = reference::ChromaMedian(frame, 24, 10, 3);
+        Play(frame, 0);
+        EXPECT_EQ(frame, expected) << "ProcEnable " << enable;
+    }
 }
 
 TEST_F(FrameDispatch, EnabledYuy2AndRgbFramesMatchTheDefinition)
@@ -97,13 +102,13 @@ TEST_F(FrameDispatch, EnabledYuy2AndRgbFramesMatchTheDefinition)
         SCOPED_TRACE(count);
         settings.SetLiveWndSize(count);
         dispatcher.StartStream(40, 20, kPixelFormatYuy2, CpuFeatures());
-        std::vector<uint8_t> frame = Random(40 * 20 * 2, count);
+        std::vector<uint8_t> frame = RandomBytes(40 * 20 * 2, count);
         const auto expected = reference::ChromaMedian(frame, 40, 20, count);
         Play(frame, 0);
         EXPECT_EQ(frame, expected);
 
         dispatcher.StartStream(40, 20, kPixelFormatRgb24, CpuFeatures());
-        std::vector<uint8_t> rgb = Random(40 * 20 * 3, 100 + count);
+        std::vector<uint8_t> rgb = RandomBytes(40 * 20 * 3, 100 + count);
         std::vector<uint8_t> expectedRgb = rgb;
         reference::Yuy2ToRgb(reference::ChromaMedian(reference::RgbToYuy2(rgb, 800), 40, 20, count), expectedRgb,
                              800);
@@ -125,7 +130,7 @@ TEST_F(FrameDispatch, WindowsAndGeometryOutsideTheFilterPassThrough)
         SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " format " << c.format << " count " << c.count);
         settings.SetLiveWndSize(c.count);
         dispatcher.StartStream(c.width, c.height, c.format, CpuFeatures());
-        std::vector<uint8_t> frame = Random(16 * 8 * 3, 7);
+        std::vector<uint8_t> frame = RandomBytes(16 * 8 * 3, 7);
         const auto before = frame;
         EXPECT_EQ(Play(frame, 1), 1);
         EXPECT_EQ(frame, before);
@@ -141,7 +146,7 @@ TEST_F(FrameDispatch, RestartedAndStoppedStreamsHoldNoBuffers)
     EXPECT_TRUE(dispatcher.CanFilter());
     dispatcher.StopStream();
     EXPECT_FALSE(dispatcher.CanFilter());
-    std::vector<uint8_t> frame = Random(16 * 8 * 2, 2);
+    std::vector<uint8_t> frame = RandomBytes(16 * 8 * 2, 2);
     const auto before = frame;
     EXPECT_EQ(Play(frame, 1), 1);
     EXPECT_EQ(frame, before) << "no stream: nothing to filter with";
