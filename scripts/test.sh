@@ -3,7 +3,7 @@
 #   native    g++ with AddressSanitizer and UndefinedBehaviorSanitizer: the portable core's unit tests
 #   tsan      g++ with ThreadSanitizer: the thread stress of the settings and the frame path
 #   win32     mingw-w64 i686: the DLL, the test host and the Windows tests, run under Wine and Xvfb
-#   fuzz      clang with libFuzzer: each target for UVD_FUZZ_SECONDS (default 60)
+#   fuzz      clang with libFuzzer: each target for UVD_FUZZ_SECONDS (default 60), after its regressions
 # UVD_TREES limits the trees (e.g. UVD_TREES="native win32").
 set -euo pipefail
 
@@ -74,19 +74,13 @@ for tree in $trees; do
       cmake --build "$build/fuzz" -j"$jobs"
       fuzz_ok=0
       fuzz_bad=0
+      # shellcheck source=fuzz-runner.sh
+      source "$root/scripts/fuzz-runner.sh"
       for target in "$build"/fuzz/fuzz/*/fuzz_*; do
         [ -x "$target" ] || continue
-        name=$(basename "$target")
-        corpus="$root/fuzz/${name#fuzz_}/corpus"
-        work="$build/fuzz/corpus-$name"
-        mkdir -p "$work"
-        echo "--- $name for ${fuzz_seconds}s"
-        if "$target" -max_total_time="$fuzz_seconds" -print_final_stats=1 -artifact_prefix="$build/fuzz/$name-" \
-             "$work" "$corpus" >"$build/fuzz/$name.log" 2>&1; then
-          grep -E '^stat::number_of_executed_units' "$build/fuzz/$name.log" || true
+        if uvd_fuzz_target "$target" "$fuzz_seconds" "$root" "$build/fuzz"; then
           fuzz_ok=$((fuzz_ok + 1))
         else
-          tail -n 40 "$build/fuzz/$name.log"
           fuzz_bad=$((fuzz_bad + 1))
           status=1
         fi

@@ -19,8 +19,8 @@ constexpr ChannelRecord kDefaultRecord{0, kDefaultWndSize, kDefaultEnable};
 std::array<IniParam, 2> ChannelParams(ChannelRecord& live)
 {
     return {{
-        {6, "MedianWndSize", &live.MedianWndSize, nullptr, static_cast<uintptr_t>(kDefaultWndSize), 0},
-        {4, "ProcEnable ", &live.ProcEnable, nullptr, kDefaultEnable, 0},
+        {kIniInt, "MedianWndSize", &live.MedianWndSize, nullptr, static_cast<uintptr_t>(kDefaultWndSize), 0},
+        {kIniUInt, "ProcEnable ", &live.ProcEnable, nullptr, kDefaultEnable, 0},
     }};
 }
 

@@ -7,8 +7,10 @@
 #include <cstring>
 #include <exception>
 #include <initializer_list>
+#include <iterator>
 #include <optional>
 #include <string_view>
+#include <type_traits>
 
 #include "platform/atomic_file.h"
 
@@ -64,12 +66,145 @@ Unsigned ParseDecimal(std::string_view text)
     return negative ? static_cast<Unsigned>(0u - total) : total;
 }
 
+// The store's out-of-memory rule (see the header), in its one place: a copy that cannot be made
+// reports false, and each caller turns that into the answer that claims nothing.
+bool CopyText(std::string_view from, std::string& to)
+{
+    try {
+        to.assign(from);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+#if defined(_WIN32)
+int SeekFile(FILE* file, int64_t offset, int origin) { return _fseeki64(file, offset, origin); }
+int64_t TellFile(FILE* file) { return _ftelli64(file); }
+#else
+int SeekFile(FILE* file, int64_t offset, int origin) { return fseeko(file, offset, origin); }
+int64_t TellFile(FILE* file) { return ftello(file); }
+#endif
+
+// Length of an open file, or -1 when it cannot be told or is too long for 32-bit positions.
+int64_t FileLength(FILE* file)
+{
+    if (SeekFile(file, 0, SEEK_END) != 0)
+        return -1;
+    int64_t length = TellFile(file);
+    if (SeekFile(file, 0, SEEK_SET) != 0)
+        return -1;
+    return length >= 0 && length <= kMaxTextLength ? length : -1;
+}
+
+// A file's whole contents in a buffer of the store's allocator; a missing file is created empty.
+struct FileBytes {
+    char* text = nullptr;
+    int32_t length = 0;
+    bool unreadable = false;  // there, but not read whole
+};
+
+FileBytes ReadFileBytes(const std::string& path)
+{
+    FileBytes bytes;
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        // Appending creates a missing file empty and never truncates one that appeared meanwhile.
+        if (errno == ENOENT) {
+            if (FILE* created = std::fopen(path.c_str(), "ab"))
+                std::fclose(created);
+        } else {
+            bytes.unreadable = true;
+        }
+        return bytes;
+    }
+    int64_t length = FileLength(file);
+    bytes.unreadable = length < 0;
+    if (length > 0) {
+        char* text = static_cast<char*>(CIniFile::s_pfnRealloc(nullptr, static_cast<size_t>(length)));
+        if (text != nullptr && std::fread(text, 1, static_cast<size_t>(length), file) == static_cast<size_t>(length)) {
+            bytes.text = text;
+            bytes.length = static_cast<int32_t>(length);
+        } else {
+            std::free(text);
+            bytes.unreadable = true;
+        }
+    }
+    std::fclose(file);
+    return bytes;
+}
+
+uint64_t Join64(uint32_t high, uintptr_t low) { return uint64_t{high} << 32 | static_cast<uint32_t>(low); }
+
+// The default of a table entry, at its variable's type.
+template <typename Variable>
+auto DefaultOf(const IniParam& param)
+{
+    if constexpr (std::is_same_v<Variable, std::string>)
+        return reinterpret_cast<const char*>(param.defaultLow);
+    else if constexpr (sizeof(Variable) == 8)
+        return static_cast<Variable>(Join64(param.defaultHigh, param.defaultLow));
+    else
+        return static_cast<Variable>(param.defaultLow);
+}
+
+// How the entries of one variable type are read and written: through the typed reader and writer of
+// that type, with the entry's key, variable and default.
+struct TypeCodec {
+    void (*read)(CIniFile& ini, const char* section, const IniParam& param);
+    void (*write)(CIniFile& ini, const IniParam& param);
+};
+
+template <typename Variable, auto Reader, auto Writer>
+constexpr TypeCodec CodecOf()
+{
+    return {
+        [](CIniFile& ini, const char* section, const IniParam& param) {
+            (ini.*Reader)(section, param.key, static_cast<Variable*>(param.value), DefaultOf<Variable>(param));
+        },
+        [](CIniFile& ini, const IniParam& param) {
+            (ini.*Writer)(param.key, *static_cast<const Variable*>(param.value));
+        },
+    };
+}
+
+constexpr TypeCodec kByte = CodecOf<uint8_t, &CIniFile::ReadByte, &CIniFile::WriteByte>();
+constexpr TypeCodec kShort = CodecOf<int16_t, &CIniFile::ReadShort, &CIniFile::WriteShort>();
+constexpr TypeCodec kWord = CodecOf<uint16_t, &CIniFile::ReadWord, &CIniFile::WriteWord>();
+constexpr TypeCodec kUInt = CodecOf<uint32_t, &CIniFile::ReadUInt, &CIniFile::WriteUInt>();
+constexpr TypeCodec kInt = CodecOf<int32_t, &CIniFile::ReadInt, &CIniFile::WriteInt>();
+constexpr TypeCodec kInt64 = CodecOf<int64_t, &CIniFile::ReadInt64, &CIniFile::WriteInt64>();
+constexpr TypeCodec kUInt64 = CodecOf<uint64_t, &CIniFile::ReadUInt64, &CIniFile::WriteUInt64>();
+constexpr TypeCodec kString = CodecOf<std::string, &CIniFile::ReadString, &CIniFile::WriteText>();
+
+// Indexed by type code.
+constexpr TypeCodec kCodecs[] = {
+    kByte,    // kIniByte
+    kShort,   // kIniShort
+    kWord,    // kIniWord
+    kWord,    // kIniWord3
+    kUInt,    // kIniUInt
+    kUInt,    // kIniUInt5
+    kInt,     // kIniInt
+    kUInt,    // kIniUInt7
+    kInt,     // kIniInt8
+    kUInt,    // kIniUInt9
+    kInt64,   // kIniInt64
+    kUInt64,  // kIniUInt64
+    kString,  // kIniString
+};
+static_assert(std::size(kCodecs) == kIniTypeCount);
+
+const TypeCodec* CodecFor(int32_t code) { return code >= 0 && code < kIniTypeCount ? &kCodecs[code] : nullptr; }
+
+}  // namespace
+
 // Walks the loaded text line by line. The positions belong to the store: every section search
 // starts at the header found last.
-class LineCursor {
+class CIniFile::LineCursor {
 public:
-    LineCursor(const char* text, int32_t length, int32_t& pos, int32_t& sectionPos)
-        : m_text(text), m_length(length), m_pos(pos), m_sectionPos(sectionPos)
+    explicit LineCursor(CIniFile& store)
+        : m_text(store.m_pText), m_length(store.m_nTextLen), m_pos(store.m_nPos), m_sectionPos(store.m_nSectionPos)
     {
     }
 
@@ -168,10 +303,10 @@ private:
 
 // Builds the output text. A text is appended whole or, when the output cannot grow, not at all; the
 // output is then marked incomplete so that it is never written.
-class OutputBuilder {
+class CIniFile::OutputBuilder {
 public:
-    OutputBuilder(char*& text, int32_t& length, int32_t& capacity, bool& failed)
-        : m_text(text), m_length(length), m_capacity(capacity), m_failed(failed)
+    explicit OutputBuilder(CIniFile& store)
+        : m_text(store.m_pOut), m_length(store.m_nOutLen), m_capacity(store.m_nOutCap), m_failed(store.m_bOutFailed)
     {
     }
 
@@ -231,51 +366,9 @@ private:
     bool& m_failed;
 };
 
-// Length of an open file, or -1 when it cannot be told or is too long for 32-bit positions.
-int64_t FileLength(FILE* file)
-{
-#if defined(_WIN32)
-    if (_fseeki64(file, 0, SEEK_END) != 0)
-        return -1;
-    int64_t length = _ftelli64(file);
-    if (_fseeki64(file, 0, SEEK_SET) != 0)
-        return -1;
-#else
-    if (fseeko(file, 0, SEEK_END) != 0)
-        return -1;
-    int64_t length = ftello(file);
-    if (fseeko(file, 0, SEEK_SET) != 0)
-        return -1;
-#endif
-    return length >= 0 && length <= kMaxTextLength ? length : -1;
-}
+CIniFile::LineCursor CIniFile::Lines() { return LineCursor(*this); }
 
-// Finds the value text of key in section and keeps a copy in scratch; false when missing or empty.
-bool FindValueText(LineCursor cursor, std::string& scratch, const char* section, const char* key)
-{
-    std::optional<std::string_view> value = cursor.FindValue(ViewOf(section), Trim(ViewOf(key)));
-    if (!value || value->empty())
-        return false;
-    scratch.assign(*value);
-    return true;
-}
-
-// Parsed value of a typed reader; none when the key is missing, its value empty, or memory short.
-template <typename Unsigned>
-std::optional<Unsigned> ReadNumber(LineCursor cursor, std::string& scratch, const char* section, const char* key)
-{
-    try {
-        if (FindValueText(cursor, scratch, section, key))
-            return ParseDecimal<Unsigned>(scratch);
-    } catch (const std::exception&) {
-        // Out of memory copying the value: the default stands in, as for any unreadable value.
-    }
-    return std::nullopt;
-}
-
-uint64_t Join64(uint32_t high, uintptr_t low) { return uint64_t{high} << 32 | static_cast<uint32_t>(low); }
-
-}  // namespace
+CIniFile::OutputBuilder CIniFile::Output() { return OutputBuilder(*this); }
 
 int64_t ParseInt64(std::string_view text) { return static_cast<int64_t>(ParseDecimal<uint64_t>(text)); }
 
@@ -285,58 +378,43 @@ CIniFile::~CIniFile()
     std::free(m_pOut);
 }
 
-void CIniFile::Load(const std::string& path)
+void CIniFile::ReplaceText(char* text, int32_t length, bool failed)
 {
     std::free(m_pText);
-    m_pText = nullptr;
-    m_nTextLen = 0;
+    m_pText = text;
+    m_nTextLen = length;
     m_nPos = 0;
     m_nSectionPos = 0;
-    m_bLoadFailed = false;
+    m_bLoadFailed = failed;
+}
 
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) {
-        // Appending creates a missing file empty and never truncates one that appeared meanwhile.
-        if (errno == ENOENT) {
-            if (FILE* created = std::fopen(path.c_str(), "ab"))
-                std::fclose(created);
-        } else {
-            m_bLoadFailed = true;
-        }
+void CIniFile::Load(const std::string& path)
+{
+    // The old text is freed first, so that the two are never held at once.
+    ReplaceText(nullptr, 0, false);
+    FileBytes bytes = ReadFileBytes(path);
+    ReplaceText(bytes.text, bytes.length, bytes.unreadable);
+}
+
+void CIniFile::LoadText(std::string_view bytes)
+{
+    ReplaceText(nullptr, 0, false);
+    if (bytes.empty())
         return;
-    }
-    int64_t length = FileLength(file);
-    m_bLoadFailed = length < 0;
-    if (length > 0) {
-        char* text = static_cast<char*>(s_pfnRealloc(nullptr, static_cast<size_t>(length)));
-        if (text != nullptr && std::fread(text, 1, static_cast<size_t>(length), file) == static_cast<size_t>(length)) {
-            m_pText = text;
-            m_nTextLen = static_cast<int32_t>(length);
-        } else {
-            std::free(text);
-            m_bLoadFailed = true;
-        }
-    }
-    std::fclose(file);
+    char* text = bytes.size() <= kMaxTextLength ? static_cast<char*>(s_pfnRealloc(nullptr, bytes.size())) : nullptr;
+    if (text != nullptr)
+        std::memcpy(text, bytes.data(), bytes.size());
+    ReplaceText(text, text != nullptr ? static_cast<int32_t>(bytes.size()) : 0, text == nullptr);
 }
 
 bool CIniFile::ReadLine(std::string& line)
 {
-    try {
-        line.clear();
-        std::string_view view;
-        bool found = LineCursor(m_pText, m_nTextLen, m_nPos, m_nSectionPos).ReadLine(view);
-        line.assign(view);
-        return found;
-    } catch (const std::exception&) {
-        return false;
-    }
+    line.clear();
+    std::string_view found;
+    return Lines().ReadLine(found) && CopyText(found, line);
 }
 
-bool CIniFile::FindSection(const std::string& name)
-{
-    return LineCursor(m_pText, m_nTextLen, m_nPos, m_nSectionPos).FindSection(name);
-}
+bool CIniFile::FindSection(const std::string& name) { return Lines().FindSection(name); }
 
 bool CIniFile::FindValue(const std::string& section, std::string& key, std::string& value)
 {
@@ -345,135 +423,53 @@ bool CIniFile::FindValue(const std::string& section, std::string& key, std::stri
     size_t length = trimmed.size();
     key.erase(first + length);
     key.erase(0, first);
-    LineCursor cursor(m_pText, m_nTextLen, m_nPos, m_nSectionPos);
-    std::optional<std::string_view> found = cursor.FindValue(section, key);
-    if (!found)
-        return false;
-    try {
-        value.assign(*found);
-        return !found->empty();
-    } catch (const std::exception&) {
-        return false;
-    }
+    std::optional<std::string_view> found = Lines().FindValue(section, key);
+    return found && CopyText(*found, value) && !found->empty();
 }
 
 bool CIniFile::NextSection(std::string& name)
 {
     std::string_view found;
-    if (!LineCursor(m_pText, m_nTextLen, m_nPos, m_nSectionPos).NextSection(found))
-        return false;
-    try {
-        name.assign(found);
-        return true;
-    } catch (const std::exception&) {
-        return false;
-    }
+    return Lines().NextSection(found) && CopyText(found, name);
 }
 
-void CIniFile::ReadByte(const char* section, const char* key, uint8_t* value, uint8_t def)
+// The value text of key in section, kept in m_strValue; false when missing or empty.
+bool CIniFile::FindValueText(const char* section, const char* key)
 {
-    LineCursor cursor(m_pText, m_nTextLen, m_nPos, m_nSectionPos);
-    *value = static_cast<uint8_t>(ReadNumber<uint32_t>(cursor, m_strValue, section, key).value_or(def));
+    std::optional<std::string_view> value = Lines().FindValue(ViewOf(section), Trim(ViewOf(key)));
+    return value && !value->empty() && CopyText(*value, m_strValue);
 }
 
-void CIniFile::ReadShort(const char* section, const char* key, int16_t* value, int16_t def)
+// The typed readers differ only in the variable's type: 64-bit variables take the 64-bit parse, all
+// others the 32-bit one cut to their width.
+template <typename Variable>
+void CIniFile::ReadNumber(const char* section, const char* key, Variable* value, Variable def)
 {
-    LineCursor cursor(m_pText, m_nTextLen, m_nPos, m_nSectionPos);
-    std::optional<uint32_t> parsed = ReadNumber<uint32_t>(cursor, m_strValue, section, key);
-    *value = parsed ? static_cast<int16_t>(*parsed) : def;
+    using Parsed = std::conditional_t<sizeof(Variable) == 8, uint64_t, uint32_t>;
+    *value = FindValueText(section, key) ? static_cast<Variable>(ParseDecimal<Parsed>(m_strValue)) : def;
 }
 
-void CIniFile::ReadWord(const char* section, const char* key, uint16_t* value, uint16_t def)
-{
-    LineCursor cursor(m_pText, m_nTextLen, m_nPos, m_nSectionPos);
-    *value = static_cast<uint16_t>(ReadNumber<uint32_t>(cursor, m_strValue, section, key).value_or(def));
-}
-
-void CIniFile::ReadInt(const char* section, const char* key, int32_t* value, int32_t def)
-{
-    LineCursor cursor(m_pText, m_nTextLen, m_nPos, m_nSectionPos);
-    std::optional<uint32_t> parsed = ReadNumber<uint32_t>(cursor, m_strValue, section, key);
-    *value = parsed ? static_cast<int32_t>(*parsed) : def;
-}
-
-void CIniFile::ReadUInt(const char* section, const char* key, uint32_t* value, uint32_t def)
-{
-    LineCursor cursor(m_pText, m_nTextLen, m_nPos, m_nSectionPos);
-    *value = ReadNumber<uint32_t>(cursor, m_strValue, section, key).value_or(def);
-}
-
-void CIniFile::ReadLong(const char* section, const char* key, int32_t* value, int32_t def)
-{
-    ReadInt(section, key, value, def);
-}
-
-void CIniFile::ReadInt64(const char* section, const char* key, int64_t* value, int64_t def)
-{
-    LineCursor cursor(m_pText, m_nTextLen, m_nPos, m_nSectionPos);
-    std::optional<uint64_t> parsed = ReadNumber<uint64_t>(cursor, m_strValue, section, key);
-    *value = parsed ? static_cast<int64_t>(*parsed) : def;
-}
-
-void CIniFile::ReadUInt64(const char* section, const char* key, uint64_t* value, uint64_t def)
-{
-    LineCursor cursor(m_pText, m_nTextLen, m_nPos, m_nSectionPos);
-    *value = ReadNumber<uint64_t>(cursor, m_strValue, section, key).value_or(def);
-}
+void CIniFile::ReadByte(const char* s, const char* k, uint8_t* v, uint8_t d) { ReadNumber(s, k, v, d); }
+void CIniFile::ReadShort(const char* s, const char* k, int16_t* v, int16_t d) { ReadNumber(s, k, v, d); }
+void CIniFile::ReadWord(const char* s, const char* k, uint16_t* v, uint16_t d) { ReadNumber(s, k, v, d); }
+void CIniFile::ReadInt(const char* s, const char* k, int32_t* v, int32_t d) { ReadNumber(s, k, v, d); }
+void CIniFile::ReadUInt(const char* s, const char* k, uint32_t* v, uint32_t d) { ReadNumber(s, k, v, d); }
+void CIniFile::ReadLong(const char* s, const char* k, int32_t* v, int32_t d) { ReadNumber(s, k, v, d); }
+void CIniFile::ReadInt64(const char* s, const char* k, int64_t* v, int64_t d) { ReadNumber(s, k, v, d); }
+void CIniFile::ReadUInt64(const char* s, const char* k, uint64_t* v, uint64_t d) { ReadNumber(s, k, v, d); }
 
 void CIniFile::ReadString(const char* section, const char* key, std::string* value, const char* def)
 {
-    LineCursor cursor(m_pText, m_nTextLen, m_nPos, m_nSectionPos);
-    try {
-        if (FindValueText(cursor, m_strValue, section, key))
-            value->assign(m_strValue);
-        else
-            value->assign(ViewOf(def));
-    } catch (const std::exception&) {
-        // Out of memory for the text itself: empty is the one value that needs none.
+    std::string_view text = FindValueText(section, key) ? std::string_view(m_strValue) : ViewOf(def);
+    if (!CopyText(text, *value))
         value->clear();
-    }
 }
 
 void CIniFile::ReadTable(const char* section, const IniParam* params, int32_t count)
 {
     for (int32_t i = 0; i < count; ++i) {
-        const IniParam& param = params[i];
-        const uintptr_t low = param.defaultLow;
-        switch (param.type) {
-        case 0:
-            ReadByte(section, param.key, static_cast<uint8_t*>(param.value), static_cast<uint8_t>(low));
-            break;
-        case 1:
-            ReadShort(section, param.key, static_cast<int16_t*>(param.value), static_cast<int16_t>(low));
-            break;
-        case 2:
-        case 3:
-            ReadWord(section, param.key, static_cast<uint16_t*>(param.value), static_cast<uint16_t>(low));
-            break;
-        case 4:
-        case 5:
-        case 7:
-        case 9:
-            ReadUInt(section, param.key, static_cast<uint32_t*>(param.value), static_cast<uint32_t>(low));
-            break;
-        case 6:
-        case 8:
-            ReadInt(section, param.key, static_cast<int32_t*>(param.value), static_cast<int32_t>(low));
-            break;
-        case 10:
-            ReadInt64(section, param.key, static_cast<int64_t*>(param.value),
-                      static_cast<int64_t>(Join64(param.defaultHigh, low)));
-            break;
-        case 11:
-            ReadUInt64(section, param.key, static_cast<uint64_t*>(param.value), Join64(param.defaultHigh, low));
-            break;
-        case 12:
-            ReadString(section, param.key, static_cast<std::string*>(param.value),
-                       reinterpret_cast<const char*>(low));
-            break;
-        default:
-            break;
-        }
+        if (const TypeCodec* codec = CodecFor(params[i].type))
+            codec->read(*this, section, params[i]);
     }
 }
 
@@ -486,110 +482,48 @@ void CIniFile::BeginWrite()
     m_bOutFailed = false;
 }
 
-void CIniFile::Append(const char* text)
-{
-    OutputBuilder(m_pOut, m_nOutLen, m_nOutCap, m_bOutFailed).Append({ViewOf(text)});
-}
+void CIniFile::Append(const char* text) { Output().Append({ViewOf(text)}); }
 
-void CIniFile::WriteSection(const char* name)
-{
-    OutputBuilder(m_pOut, m_nOutLen, m_nOutCap, m_bOutFailed).Append({"[", Trim(ViewOf(name)), "]\r\n"});
-}
+void CIniFile::WriteSection(const char* name) { Output().Append({"[", Trim(ViewOf(name)), "]\r\n"}); }
 
 void CIniFile::WriteSectionId(int64_t id)
 {
     char digits[24];
     std::to_chars_result end = std::to_chars(digits, digits + sizeof digits, id);
     std::string_view name(digits, static_cast<size_t>(end.ptr - digits));
-    OutputBuilder(m_pOut, m_nOutLen, m_nOutCap, m_bOutFailed).Append({"[", name, "]\r\n"});
+    Output().Append({"[", name, "]\r\n"});
 }
 
-void CIniFile::WriteText(const char* key, const std::string& value)
-{
-    OutputBuilder(m_pOut, m_nOutLen, m_nOutCap, m_bOutFailed).AppendKeyLine(ViewOf(key), value);
-}
+void CIniFile::WriteText(const char* key, const std::string& value) { Output().AppendKeyLine(ViewOf(key), value); }
 
-void CIniFile::WriteByte(const char* key, uint8_t value)
-{
-    OutputBuilder(m_pOut, m_nOutLen, m_nOutCap, m_bOutFailed).AppendNumberLine(ViewOf(key), unsigned{value});
-}
-
-void CIniFile::WriteShort(const char* key, int16_t value)
-{
-    OutputBuilder(m_pOut, m_nOutLen, m_nOutCap, m_bOutFailed).AppendNumberLine(ViewOf(key), int{value});
-}
-
-void CIniFile::WriteWord(const char* key, uint16_t value)
-{
-    OutputBuilder(m_pOut, m_nOutLen, m_nOutCap, m_bOutFailed).AppendNumberLine(ViewOf(key), unsigned{value});
-}
-
-void CIniFile::WriteInt(const char* key, int32_t value)
-{
-    OutputBuilder(m_pOut, m_nOutLen, m_nOutCap, m_bOutFailed).AppendNumberLine(ViewOf(key), value);
-}
-
-void CIniFile::WriteUInt(const char* key, uint32_t value)
-{
-    OutputBuilder(m_pOut, m_nOutLen, m_nOutCap, m_bOutFailed).AppendNumberLine(ViewOf(key), value);
-}
-
-void CIniFile::WriteInt64(const char* key, int64_t value)
-{
-    OutputBuilder(m_pOut, m_nOutLen, m_nOutCap, m_bOutFailed).AppendNumberLine(ViewOf(key), value);
-}
-
-void CIniFile::WriteUInt64(const char* key, uint64_t value)
-{
-    OutputBuilder(m_pOut, m_nOutLen, m_nOutCap, m_bOutFailed).AppendNumberLine(ViewOf(key), value);
-}
+void CIniFile::WriteByte(const char* key, uint8_t value) { Output().AppendNumberLine(ViewOf(key), value); }
+void CIniFile::WriteShort(const char* key, int16_t value) { Output().AppendNumberLine(ViewOf(key), value); }
+void CIniFile::WriteWord(const char* key, uint16_t value) { Output().AppendNumberLine(ViewOf(key), value); }
+void CIniFile::WriteInt(const char* key, int32_t value) { Output().AppendNumberLine(ViewOf(key), value); }
+void CIniFile::WriteUInt(const char* key, uint32_t value) { Output().AppendNumberLine(ViewOf(key), value); }
+void CIniFile::WriteInt64(const char* key, int64_t value) { Output().AppendNumberLine(ViewOf(key), value); }
+void CIniFile::WriteUInt64(const char* key, uint64_t value) { Output().AppendNumberLine(ViewOf(key), value); }
 
 void CIniFile::WriteTable(const IniParam* params, int32_t count)
 {
     for (int32_t i = 0; i < count; ++i) {
-        const IniParam& param = params[i];
-        const void* value = param.value;
-        switch (param.type) {
-        case 0:
-            WriteByte(param.key, *static_cast<const uint8_t*>(value));
-            break;
-        case 1:
-            WriteShort(param.key, *static_cast<const int16_t*>(value));
-            break;
-        case 2:
-        case 3:
-            WriteWord(param.key, *static_cast<const uint16_t*>(value));
-            break;
-        case 4:
-        case 5:
-        case 7:
-        case 9:
-            WriteUInt(param.key, *static_cast<const uint32_t*>(value));
-            break;
-        case 6:
-        case 8:
-            WriteInt(param.key, *static_cast<const int32_t*>(value));
-            break;
-        case 10:
-            WriteInt64(param.key, *static_cast<const int64_t*>(value));
-            break;
-        case 11:
-            WriteUInt64(param.key, *static_cast<const uint64_t*>(value));
-            break;
-        case 12:
-            WriteText(param.key, *static_cast<const std::string*>(value));
-            break;
-        default:
-            break;
-        }
+        if (const TypeCodec* codec = CodecFor(params[i].type))
+            codec->write(*this, params[i]);
     }
+}
+
+std::string_view CIniFile::TextToWrite() const
+{
+    if (m_pOut == nullptr || m_nOutLen == 0 || m_bOutFailed || m_bLoadFailed)
+        return {};
+    if (m_nOutLen == m_nTextLen && std::memcmp(m_pOut, m_pText, static_cast<size_t>(m_nOutLen)) == 0)
+        return {};
+    return std::string_view(m_pOut, static_cast<size_t>(m_nOutLen));
 }
 
 void CIniFile::Commit(const std::string& path)
 {
-    if (m_pOut == nullptr || m_nOutLen == 0 || m_bOutFailed || m_bLoadFailed)
-        return;
-    if (m_nOutLen == m_nTextLen && std::memcmp(m_pOut, m_pText, static_cast<size_t>(m_nOutLen)) == 0)
+    if (TextToWrite().empty())
         return;
     SaveFileSafely(path, m_pOut, static_cast<size_t>(m_nOutLen));
 }

@@ -5,23 +5,46 @@
 #include <string>
 #include <string_view>
 
+// The type code of a parameter table entry. The numbers are fixed (callers' tables hold them), and
+// several codes name one variable type: the store reads and writes them alike.
+enum IniType : int32_t {
+    kIniByte = 0,    // uint8_t
+    kIniShort = 1,   // int16_t
+    kIniWord = 2,    // uint16_t
+    kIniWord3 = 3,   // uint16_t, as kIniWord
+    kIniUInt = 4,    // uint32_t
+    kIniUInt5 = 5,   // uint32_t, as kIniUInt
+    kIniInt = 6,     // int32_t
+    kIniUInt7 = 7,   // uint32_t, as kIniUInt
+    kIniInt8 = 8,    // int32_t, as kIniInt
+    kIniUInt9 = 9,   // uint32_t, as kIniUInt
+    kIniInt64 = 10,  // int64_t
+    kIniUInt64 = 11, // uint64_t
+    kIniString = 12, // std::string
+    kIniTypeCount    // any other code, negative ones too, is skipped by reading and writing alike
+};
+
 // One entry of a settings parameter table: one call reads or writes a whole group of keys of a section.
-// Type codes: 0 u8, 1 s16, 2/3 u16, 4/5/7/9 u32, 6/8 s32, 10 s64, 11 u64, 12 std::string; others skipped.
 struct IniParam {
-    int32_t type;
+    int32_t type;          // an IniType; kept a plain integer so that a table may hold any code
     const char* key;
     void* value;
     const void* second;    // never read
-    uintptr_t defaultLow;  // low 32 bits of the default; for code 12 the default text (const char*)
-    uint32_t defaultHigh;  // high 32 bits of the default for codes 10 and 11
+    uintptr_t defaultLow;  // low 32 bits of the default; for kIniString the default text (const char*)
+    uint32_t defaultHigh;  // high 32 bits of the default for kIniInt64 and kIniUInt64
 };
 
-// The store's signed 64-bit decimal parse (type codes 10 and 11): white space, an optional sign, digits up
-// to the first other byte, wrapping past the range; no digits give 0.
+// The store's signed 64-bit decimal parse (kIniInt64, kIniUInt64): white space, an optional sign, digits
+// up to the first other byte, wrapping past the range; no digits give 0.
 int64_t ParseInt64(std::string_view text);
 
 // In-memory store of the settings text. Lookups read the text as loaded; a save builds a complete new
 // text and writes it only when its bytes differ from the loaded ones.
+//
+// Out of memory, no member throws; each gives the answer that claims nothing: the loaded text stays
+// empty and a save then writes nothing, a lookup finds nothing, a typed reader stores its default
+// (ReadString empty text, should even the default not fit), and an append that cannot grow the output is left
+// out and keeps the incomplete output from ever being written.
 class CIniFile {
 public:
     CIniFile() = default;
@@ -29,8 +52,9 @@ public:
     CIniFile(const CIniFile&) = delete;
     CIniFile& operator=(const CIniFile&) = delete;
 
-    // Loading and lookup.
+    // Loading and lookup. Load = the file's bytes (a missing file is created empty) + LoadText.
     void Load(const std::string& path);
+    void LoadText(std::string_view bytes);
     bool ReadLine(std::string& line);
     bool FindSection(const std::string& name);
     bool FindValue(const std::string& section, std::string& key, std::string& value);
@@ -50,7 +74,7 @@ public:
     void ReadString(const char* section, const char* key, std::string* value, const char* def);
     void ReadTable(const char* section, const IniParam* params, int32_t count);
 
-    // Output and saving.
+    // Output and saving. Commit = TextToWrite + the file's replacement.
     void BeginWrite();
     void Append(const char* text);
     void WriteSection(const char* name);
@@ -64,6 +88,9 @@ public:
     void WriteInt64(const char* key, int64_t value);
     void WriteUInt64(const char* key, uint64_t value);
     void WriteTable(const IniParam* params, int32_t count);
+    // The bytes a Commit writes; empty when it writes nothing: no output or an incomplete one, a file
+    // that could not be read, or an output equal to the loaded text.
+    std::string_view TextToWrite() const;
     void Commit(const std::string& path);
 
     // Read-only views for tests and for the manager's own checks.
@@ -77,6 +104,16 @@ public:
     static void* (*s_pfnRealloc)(void* block, size_t size);
 
 private:
+    class LineCursor;     // the one walk over the loaded text, at m_nPos and m_nSectionPos
+    class OutputBuilder;  // the one way onto the end of the output
+    LineCursor Lines();
+    OutputBuilder Output();
+
+    void ReplaceText(char* text, int32_t length, bool failed);
+    bool FindValueText(const char* section, const char* key);
+    template <typename Variable>
+    void ReadNumber(const char* section, const char* key, Variable* value, Variable def);
+
     char* m_pText = nullptr;
     int32_t m_nTextLen = 0;
     int32_t m_nPos = 0;

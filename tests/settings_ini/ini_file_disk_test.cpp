@@ -239,4 +239,51 @@ TEST(IniDisk, SaveInterruptedBeforeTheReplaceKeepsTheOldFileWhole)
     EXPECT_EQ(folder.Names(), std::vector<std::string>{"t.ini"});
 }
 
+// The in-memory halves are the file operations without the file: LoadText holds what Load reads, and
+// Commit writes exactly TextToWrite, leaving the file alone when that is empty.
+TEST(IniDisk, InMemoryHalvesAgreeWithTheFile)
+{
+    const std::string loadedTexts[] = {"", kSaved, "[COMMON]\nMedianWndSize=15\n", "[COMMON]\r\nno end"};
+    enum Build { kNothing, kBeganOnly, kCommon };
+    for (const std::string& loaded : loadedTexts) {
+        for (Build build : {kNothing, kBeganOnly, kCommon}) {
+            SCOPED_TRACE(testing::PrintToString(loaded) + " build " + std::to_string(build));
+            TempFolder folder;
+            std::string file = folder.File("t.ini");
+            WriteBytes(file, loaded);
+            CIniFile fromFile;
+            fromFile.Load(file);
+            CIniFile fromMemory;
+            fromMemory.LoadText(loaded);
+            EXPECT_EQ(std::string(fromMemory.LoadedText() ? fromMemory.LoadedText() : "", fromMemory.LoadedLength()),
+                      loaded);
+            EXPECT_EQ(fromMemory.LoadedLength(), fromFile.LoadedLength());
+            for (CIniFile* ini : {&fromFile, &fromMemory}) {
+                if (build == kBeganOnly)
+                    ini->BeginWrite();
+                if (build == kCommon)
+                    WriteCommon(*ini, 15);
+            }
+            const bool writes = build == kCommon && loaded != kSaved;
+            EXPECT_EQ(fromMemory.TextToWrite(), writes ? kSaved : "");
+            fromFile.Commit(file);
+            EXPECT_EQ(ReadBytes(file), writes ? kSaved : loaded);
+        }
+    }
+}
+
+// A text that could not be held is like a file that could not be read: a save never writes over it.
+TEST(IniDisk, TextWithoutMemoryIsNeverSavedOver)
+{
+    CIniFile ini;
+    {
+        FailingAllocations failing(false);
+        ini.LoadText(kSaved + "; mine\r\n");
+    }
+    EXPECT_EQ(ini.LoadedLength(), 0);
+    WriteCommon(ini, 15);
+    EXPECT_EQ(OutputOf(ini), kSaved);
+    EXPECT_EQ(ini.TextToWrite(), "");
+}
+
 }  // namespace
