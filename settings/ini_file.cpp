@@ -320,6 +320,14 @@ void CIniFile::Load(const std::string& path)
     std::fclose(file);
 }
 
+void CIniFile::SeekSection(int32_t pos)
+{
+    if (pos < 0 || pos > m_nTextLen)
+        return;
+    m_nPos = pos;
+    m_nSectionPos = pos;
+}
+
 bool CIniFile::ReadLine(std::string& line)
 {
     try {
