@@ -30,6 +30,14 @@ std::string TrimRight(const std::string& text)
 
 std::string Trim(const std::string& text) { return TrimLeft(TrimRight(text)); }
 
+// "[" name "]", built by appending (GCC 12 warns wrongly about a literal + string + literal).
+std::string Bracketed(const std::string& name)
+{
+    std::string text(1, '[');
+    text.append(name).push_back(']');
+    return text;
+}
+
 // The C runtime's digits loop; past the range the number wraps (the store's documented reading, so that
 // every number its writers produce reads back as itself).
 uint64_t ParseDigits(const std::string& text)
@@ -102,7 +110,7 @@ bool IniStore::FindSection(const std::string& name)
 {
     if (m_nTextLen == 0)
         return false;
-    const std::string target = "[" + Trim(name) + "]";
+    const std::string target = Bracketed(Trim(name));
     int32_t start = m_nPos = m_nSectionPos;
     for (;;) {
         std::string line;
@@ -252,7 +260,7 @@ void IniStore::Append(const std::string& text)
         *m_Out += text;
 }
 
-void IniStore::WriteSection(const char* name) { Append("[" + Trim(name) + "]\r\n"); }
+void IniStore::WriteSection(const char* name) { Append(Bracketed(Trim(name)).append("\r\n")); }
 
 void IniStore::WriteSectionId(int64_t id)
 {

@@ -1,6 +1,7 @@
 #include <chrono>
 
 #include "manager_fixture.h"
+#include "settings_model.h"
 
 namespace {
 
@@ -181,6 +182,13 @@ TEST_F(ManagerTest, WalkReadsEachSectionOnceWhereTheStoreFindsIt)
         WriteFile(c.file);
         Load(KnowsEveryChannel);
         EXPECT_EQ(m_settings.Records(), c.records) << c.what;
+        // The oracle of the differential test must agree with the hand-worked records too.
+        settings_model::ChannelSettings oracle;
+        oracle.LoadSettings(c.file, KnowsEveryChannel);
+        Records modelRecords;
+        for (const settings_model::ChannelRecord& r : oracle.m_Records)
+            modelRecords.push_back({r.ChannelId, r.MedianWndSize, r.ProcEnable});
+        EXPECT_EQ(modelRecords, c.records) << "model: " << c.what;
     }
 }
 

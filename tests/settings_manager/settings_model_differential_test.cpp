@@ -40,16 +40,16 @@ std::string GeneratedFile(std::mt19937& random)
         switch (random() % 8) {
         case 0:
         case 1:
-        case 2: line = std::string(random() % 4 == 0 ? " " : "") + "[" + Pick(kNames, random) + "]"; break;
-        case 3: line = "[" + std::string(Pick(kNames, random)) + "] tail"; break;
-        case 4: line = "["; break;
-        case 5: line = ""; break;
+        case 2: line.append(random() % 4 == 0 ? " [" : "[").append(Pick(kNames, random)).append("]"); break;
+        case 3: line.append("[").append(Pick(kNames, random)).append("] tail"); break;
+        case 4: line.push_back('['); break;
+        case 5: break;
         default: line = std::string(Pick(kKeys, random)) + "=" + Pick(kValues, random); break;
         }
         file += line + Pick(kLineEnds, random);
     }
     if (random() % 4 == 0)
-        file += "[" + std::string(Pick(kNames, random)) + "]";  // a last line without its end
+        file.append("[").append(Pick(kNames, random)).append("]");  // a last line without its end
     return file;
 }
 
