@@ -4,6 +4,7 @@
 #include <array>
 #include <new>
 #include <string_view>
+#include <unordered_set>
 
 namespace {
 
@@ -26,8 +27,6 @@ std::array<IniParam, 2> ChannelParams(ChannelRecord& live)
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; }
 
-bool HasBlankAtAnEnd(std::string_view text) { return !text.empty() && (IsBlank(text.front()) || IsBlank(text.back())); }
-
 // The store's header rule: trimmed, at least "[]", brackets at both ends; the name is what lies between.
 bool HeaderName(std::string_view line, std::string& name)
 {
@@ -39,6 +38,27 @@ bool HeaderName(std::string_view line, std::string& name)
         return false;
     name.assign(line.substr(1, line.size() - 2));
     return true;
+}
+
+// A section header line: where its line starts, and the name between its brackets.
+struct HeaderLine {
+    int32_t pos;
+    std::string name;
+};
+
+// Every header of the text in file order with the position of its line, the first line's included,
+// which the store's own walk never returns.
+std::vector<HeaderLine> ListHeaders(CIniFile& ini)
+{
+    std::vector<HeaderLine> headers;
+    std::string line;
+    std::string name;
+    ini.SeekSection(0);
+    if (ini.ReadLine(line) && HeaderName(line, name))
+        headers.push_back({0, name});
+    while (ini.NextSection(name))
+        headers.push_back({ini.SectionPos(), name});
+    return headers;
 }
 
 // The class library's growth step for a full array: an eighth of the size, clamped to 4..1024.
@@ -159,32 +179,37 @@ void CChannelSettings::ReadSettingsText()
     ReadChannelSections();
 }
 
-// Every channel section in file order, wherever it stands: also above COMMON and on the first line,
-// so that a hand-edited file loses no channel at the next save.
+// The walk starts behind the last fixed section found and visits each header after it once, in file
+// order. Each is read as the store reads a section, by its name, so "[ 12]" takes the values of the
+// "[12]" a lookup finds; a section already read for an earlier header is not read again. Channel sections
+// above the start (a hand-edited file) would be lost at the next save: they are kept, but only for
+// channels the walk does not load, so a stale copy never overrides the real one.
 void CChannelSettings::ReadChannelSections()
 {
-    m_Ini.Rewind();
-    std::string line;
-    std::string name;
-    if (m_Ini.ReadLine(line) && HeaderName(line, name))
-        ReadChannel(name);
-    while (m_Ini.NextSection(name))
-        ReadChannel(name);
+    const int32_t walkStart = m_Ini.SectionPos();
+    const std::vector<HeaderLine> headers = ListHeaders(m_Ini);
+    std::unordered_set<int64_t> walkIds;
+    for (const HeaderLine& header : headers)
+        if (header.pos > walkStart)
+            walkIds.insert(ParseInt64(header.name));
+    std::unordered_set<int32_t> sectionsRead;
+    for (const HeaderLine& header : headers) {
+        const int64_t channelId = ParseInt64(header.name);
+        if (channelId == 0 || (header.pos <= walkStart && walkIds.count(channelId) != 0))
+            continue;
+        ReadChannel(header.pos, header.name, channelId, sectionsRead);
+    }
 }
 
-void CChannelSettings::ReadChannel(const std::string& sectionName)
+void CChannelSettings::ReadChannel(int32_t headerPos, const std::string& sectionName, int64_t channelId,
+                                   std::unordered_set<int32_t>& sectionsRead)
 {
-    const int64_t channelId = ParseInt64(sectionName);
-    if (channelId == 0)
+    // The readers take the name as text, so it ends at a NUL; the lookup starts at the header itself.
+    const std::string name = sectionName.c_str();
+    m_Ini.SeekSection(headerPos);
+    if (m_Ini.FindSection(name) && !sectionsRead.insert(m_Ini.SectionPos()).second)
         return;
-    // A name that cannot be found again as it stands (blanks at its ends, a NUL inside) would lead a
-    // lookup to another section and send the walk back; such a section holds the table defaults.
-    if (HasBlankAtAnEnd(sectionName) || sectionName.find('\0') != std::string::npos) {
-        m_Live.MedianWndSize = kDefaultWndSize;
-        m_Live.ProcEnable = kDefaultEnable;
-    } else {
-        ReadRecordValues(sectionName.c_str());
-    }
+    ReadRecordValues(name.c_str());
     if (!AppendRecord({channelId, m_Live.MedianWndSize, m_Live.ProcEnable}))
         throw std::bad_alloc();
 }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/calling_convention.h"
@@ -71,7 +72,8 @@ private:
     void ResetTables();
     void ReadSettingsText();
     void ReadChannelSections();
-    void ReadChannel(const std::string& sectionName);
+    void ReadChannel(int32_t headerPos, const std::string& sectionName, int64_t channelId,
+                     std::unordered_set<int32_t>& sectionsRead);
     void ReadRecordValues(const char* section);
     bool AppendRecord(const ChannelRecord& record);
     void WriteSettingsText();

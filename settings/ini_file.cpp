@@ -407,6 +407,14 @@ void CIniFile::LoadText(std::string_view bytes)
     ReplaceText(text, text != nullptr ? static_cast<int32_t>(bytes.size()) : 0, text == nullptr);
 }
 
+void CIniFile::SeekSection(int32_t pos)
+{
+    if (pos < 0 || pos > m_nTextLen)
+        return;
+    m_nPos = pos;
+    m_nSectionPos = pos;
+}
+
 bool CIniFile::ReadLine(std::string& line)
 {
     line.clear();

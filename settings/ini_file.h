@@ -59,8 +59,10 @@ public:
     bool FindSection(const std::string& name);
     bool FindValue(const std::string& section, std::string& key, std::string& value);
     bool NextSection(std::string& name);
-    // Back to the positions Load leaves: the next search or walk starts at the top of the text.
-    void Rewind() { m_nPos = 0; m_nSectionPos = 0; }
+    // Where the header found last stands, and a way back to such a place: a walk over the headers keeps
+    // its own place while lookups of the sections it meets move the store's.
+    int32_t SectionPos() const { return m_nSectionPos; }
+    void SeekSection(int32_t pos);
 
     // Typed readers: always store, the parsed value or the default.
     void ReadByte(const char* section, const char* key, uint8_t* value, uint8_t def);

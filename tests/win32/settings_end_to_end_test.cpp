@@ -137,6 +137,24 @@ TEST_F(SettingsEndToEnd, ARunThatChangesNothingLeavesTheFileUntouched)
     EXPECT_EQ(data.ftLastWriteTime.dwHighDateTime, old.dwHighDateTime);
 }
 
+TEST_F(SettingsEndToEnd, HandEditedSectionsAreEachReadOnceAndNoneIsLost)
+{
+    // A stale copy of 12 and a lone 40 above COMMON; "[ 12]" stands for the "[12]" below it, past 13.
+    fixture::WriteSettings("[12]\r\nMedianWndSize=3\r\nProcEnable=1\r\n[40]\r\nMedianWndSize=5\r\nProcEnable=1\r\n"
+                           "[SETTINGS]\r\nCommon=0\r\n[COMMON]\r\nMedianWndSize=15\r\nProcEnable=0\r\n"
+                           "[ 12]\r\nMedianWndSize=4\r\nProcEnable=1\r\n[13]\r\nMedianWndSize=6\r\nProcEnable=1\r\n"
+                           "[12]\r\nMedianWndSize=9\r\nProcEnable=1\r\n");
+    Start();
+    EXPECT_EQ(WindowUsedFor(12, 1), 9);
+    EXPECT_EQ(WindowUsedFor(13, 2), 6);
+    EXPECT_EQ(WindowUsedFor(40, 3), 5);
+    Finish();
+    EXPECT_EQ(fixture::ReadSettings(),
+              "[DIALOG]\r\nDlgWndPosX=-100\r\nDlgWndPosY=-100\r\n[SETTINGS]\r\nCommon=0\r\n"
+              "[COMMON]\r\nMedianWndSize=15\r\nProcEnable=0\r\n[40]\r\nMedianWndSize=5\r\nProcEnable=1\r\n"
+              "[12]\r\nMedianWndSize=9\r\nProcEnable=1\r\n[13]\r\nMedianWndSize=6\r\nProcEnable=1\r\n");
+}
+
 TEST_F(SettingsEndToEnd, OutOfRangeWindowFromAHandEditedFileIsHeldToTheFilter)
 {
     fixture::WriteSettings("[COMMON]\r\nMedianWndSize=99\r\nProcEnable=1\r\n");

@@ -1,0 +1,497 @@
+#include "settings_model.h"
+
+#include <algorithm>
+#include <cinttypes>
+#include <cstdarg>
+#include <cstdio>
+
+namespace settings_model {
+
+namespace {
+
+bool IsWhite(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; }
+bool IsCrOrLf(char c) { return c == '\r' || c == '\n'; }
+
+std::string TrimLeft(const std::string& text)
+{
+    size_t i = 0;
+    while (i < text.size() && IsWhite(text[i]))
+        ++i;
+    return text.substr(i);
+}
+
+std::string TrimRight(const std::string& text)
+{
+    size_t n = text.size();
+    while (n > 0 && IsWhite(text[n - 1]))
+        --n;
+    return text.substr(0, n);
+}
+
+std::string Trim(const std::string& text) { return TrimLeft(TrimRight(text)); }
+
+// "[" name "]", built by appending (GCC 12 warns wrongly about a literal + string + literal).
+std::string Bracketed(const std::string& name)
+{
+    std::string text(1, '[');
+    text.append(name).push_back(']');
+    return text;
+}
+
+// The C runtime's digits loop; past the range the number wraps (the store's documented reading, so that
+// every number its writers produce reads back as itself).
+uint64_t ParseDigits(const std::string& text)
+{
+    size_t i = 0;
+    while (i < text.size() && (IsWhite(text[i]) || IsCrOrLf(text[i])))
+        ++i;
+    bool minus = false;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+'))
+        minus = text[i++] == '-';
+    uint64_t n = 0;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9')
+        n = n * 10 + static_cast<uint64_t>(text[i++] - '0');
+    return minus ? 0 - n : n;
+}
+
+std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string Format(const char* format, ...)
+{
+    char text[32];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    return text;
+}
+
+}  // namespace
+
+int32_t ParseInt32(const std::string& text) { return static_cast<int32_t>(static_cast<uint32_t>(ParseDigits(text))); }
+int64_t ParseInt64(const std::string& text) { return static_cast<int64_t>(ParseDigits(text)); }
+
+bool operator==(const ChannelRecord& a, const ChannelRecord& b)
+{
+    return a.ChannelId == b.ChannelId && a.MedianWndSize == b.MedianWndSize && a.ProcEnable == b.ProcEnable;
+}
+
+// ---- The store ----
+
+void IniStore::Load(const std::optional<std::string>& bytes)
+{
+    m_pText.clear();
+    m_nTextLen = m_nPos = m_nSectionPos = 0;
+    // Mend: a file that is there but could not be read is never overwritten with defaults.
+    m_bLoadFailed = !bytes;
+    if (bytes) {
+        m_pText = *bytes;
+        m_nTextLen = static_cast<int32_t>(bytes->size());
+    }
+}
+
+bool IniStore::ReadLine(std::string& line)
+{
+    line.clear();
+    if (m_nPos == m_nTextLen)
+        return false;
+    const int32_t begin = m_nPos;
+    while (m_nPos < m_nTextLen && !IsCrOrLf(m_pText[m_nPos]))
+        ++m_nPos;
+    if (m_nPos == m_nTextLen)
+        return false;
+    line = m_pText.substr(begin, m_nPos - begin);
+    ++m_nPos;
+    if (m_nPos < m_nTextLen && IsCrOrLf(m_pText[m_nPos]))
+        ++m_nPos;
+    return true;
+}
+
+bool IniStore::FindSection(const std::string& name)
+{
+    if (m_nTextLen == 0)
+        return false;
+    const std::string target = Bracketed(Trim(name));
+    int32_t start = m_nPos = m_nSectionPos;
+    for (;;) {
+        std::string line;
+        ReadLine(line);
+        if (Trim(line) == target) {
+            m_nSectionPos = start;
+            return true;
+        }
+        start = m_nPos;
+        if (start == m_nTextLen)
+            start = m_nPos = 0;
+        if (start == m_nSectionPos)
+            return false;
+    }
+}
+
+bool IniStore::FindValue(const std::string& section, std::string& key, std::string& value)
+{
+    key = Trim(key);
+    if (!FindSection(section))
+        return false;
+    std::string line;
+    for (;;) {
+        if (!ReadLine(line))
+            return false;
+        line = TrimLeft(line);
+        if (line.empty())
+            continue;
+        if (line[0] == '[')
+            return false;
+        const size_t equals = line.find('=');
+        if (equals == std::string::npos)
+            continue;
+        if (TrimRight(line.substr(0, equals)) != key)
+            continue;
+        value = line.substr(equals + 1);
+        return !value.empty();
+    }
+}
+
+bool IniStore::NextSection(std::string& name)
+{
+    if (m_nTextLen == 0)
+        return false;
+    m_nPos = m_nSectionPos;
+    std::string line;
+    ReadLine(line);
+    for (;;) {
+        const int32_t start = m_nPos;
+        if (!ReadLine(line))
+            return false;
+        line = Trim(line);
+        if (line.size() >= 1 && line.front() == '[' && line.back() == ']') {
+            m_nSectionPos = start;
+            name = line.substr(1, line.size() - 2);
+            return true;
+        }
+    }
+}
+
+// Each typed reader: a CString of section and key (texts end at their NUL), FindValue, then the
+// converted value or the default.
+void IniStore::ReadByte(const char* section, const char* key, uint8_t* value, uint8_t def)
+{
+    std::string k = key;
+    *value = FindValue(section, k, m_strValue) ? static_cast<uint8_t>(ParseInt32(m_strValue)) : def;
+}
+
+void IniStore::ReadShort(const char* section, const char* key, int16_t* value, int16_t def)
+{
+    std::string k = key;
+    *value = FindValue(section, k, m_strValue) ? static_cast<int16_t>(ParseInt32(m_strValue)) : def;
+}
+
+void IniStore::ReadWord(const char* section, const char* key, uint16_t* value, uint16_t def)
+{
+    std::string k = key;
+    *value = FindValue(section, k, m_strValue) ? static_cast<uint16_t>(ParseInt32(m_strValue)) : def;
+}
+
+void IniStore::ReadInt(const char* section, const char* key, int32_t* value, int32_t def)
+{
+    std::string k = key;
+    *value = FindValue(section, k, m_strValue) ? ParseInt32(m_strValue) : def;
+}
+
+void IniStore::ReadUInt(const char* section, const char* key, uint32_t* value, uint32_t def)
+{
+    std::string k = key;
+    *value = FindValue(section, k, m_strValue) ? static_cast<uint32_t>(ParseInt32(m_strValue)) : def;
+}
+
+void IniStore::ReadLong(const char* section, const char* key, int32_t* value, int32_t def)
+{
+    ReadInt(section, key, value, def);
+}
+
+void IniStore::ReadInt64(const char* section, const char* key, int64_t* value, int64_t def)
+{
+    std::string k = key;
+    *value = FindValue(section, k, m_strValue) ? ParseInt64(m_strValue) : def;
+}
+
+void IniStore::ReadUInt64(const char* section, const char* key, uint64_t* value, uint64_t def)
+{
+    std::string k = key;
+    *value = FindValue(section, k, m_strValue) ? static_cast<uint64_t>(ParseInt64(m_strValue)) : def;
+}
+
+void IniStore::ReadString(const char* section, const char* key, std::string* value, const char* def)
+{
+    std::string k = key;
+    *value = FindValue(section, k, m_strValue) ? m_strValue : std::string(def ? def : "");
+}
+
+void IniStore::ReadTable(const char* section, const IniParam* params, int32_t count)
+{
+    for (int32_t i = 0; i < count; ++i) {
+        const IniParam& p = params[i];
+        const uint64_t def64 = uint64_t{p.defaultHigh} << 32 | static_cast<uint32_t>(p.defaultLow);
+        switch (p.type) {
+        case 0: ReadByte(section, p.key, static_cast<uint8_t*>(p.value), static_cast<uint8_t>(p.defaultLow)); break;
+        case 1: ReadShort(section, p.key, static_cast<int16_t*>(p.value), static_cast<int16_t>(p.defaultLow)); break;
+        case 2:
+        case 3: ReadWord(section, p.key, static_cast<uint16_t*>(p.value), static_cast<uint16_t>(p.defaultLow)); break;
+        case 4:
+        case 5:
+        case 7:
+        case 9: ReadUInt(section, p.key, static_cast<uint32_t*>(p.value), static_cast<uint32_t>(p.defaultLow)); break;
+        case 6:
+        case 8: ReadInt(section, p.key, static_cast<int32_t*>(p.value), static_cast<int32_t>(p.defaultLow)); break;
+        case 10: ReadInt64(section, p.key, static_cast<int64_t*>(p.value), static_cast<int64_t>(def64)); break;
+        case 11: ReadUInt64(section, p.key, static_cast<uint64_t*>(p.value), def64); break;
+        case 12:
+            ReadString(section, p.key, static_cast<std::string*>(p.value), reinterpret_cast<const char*>(p.defaultLow));
+            break;
+        default: break;
+        }
+    }
+}
+
+void IniStore::BeginWrite() { m_Out = std::string(); }
+
+void IniStore::Append(const std::string& text)
+{
+    if (m_Out)
+        *m_Out += text;
+}
+
+void IniStore::WriteSection(const char* name) { Append(Bracketed(Trim(name)).append("\r\n")); }
+
+void IniStore::WriteSectionId(int64_t id)
+{
+    m_strValue = Format("%" PRId64, id);
+    WriteSection(m_strValue.c_str());
+}
+
+void IniStore::WriteText(const char* key, const std::string& value) { Append(Trim(key) + "=" + value + "\r\n"); }
+
+void IniStore::WriteByte(const char* key, uint8_t value) { WriteText(key, m_strValue = Format("%u", unsigned{value})); }
+void IniStore::WriteShort(const char* key, int16_t value) { WriteText(key, m_strValue = Format("%d", int{value})); }
+void IniStore::WriteWord(const char* key, uint16_t value) { WriteText(key, m_strValue = Format("%u", unsigned{value})); }
+void IniStore::WriteInt(const char* key, int32_t value) { WriteText(key, m_strValue = Format("%" PRId32, value)); }
+void IniStore::WriteUInt(const char* key, uint32_t value) { WriteText(key, m_strValue = Format("%" PRIu32, value)); }
+void IniStore::WriteInt64(const char* key, int64_t value) { WriteText(key, m_strValue = Format("%" PRId64, value)); }
+void IniStore::WriteUInt64(const char* key, uint64_t value) { WriteText(key, m_strValue = Format("%" PRIu64, value)); }
+
+void IniStore::WriteTable(const IniParam* params, int32_t count)
+{
+    for (int32_t i = 0; i < count; ++i) {
+        const IniParam& p = params[i];
+        switch (p.type) {
+        case 0: WriteByte(p.key, *static_cast<const uint8_t*>(p.value)); break;
+        case 1: WriteShort(p.key, *static_cast<const int16_t*>(p.value)); break;
+        case 2:
+        case 3: WriteWord(p.key, *static_cast<const uint16_t*>(p.value)); break;
+        case 4:
+        case 5:
+        case 7:
+        case 9: WriteUInt(p.key, *static_cast<const uint32_t*>(p.value)); break;
+        case 6:
+        case 8: WriteInt(p.key, *static_cast<const int32_t*>(p.value)); break;
+        case 10: WriteInt64(p.key, *static_cast<const int64_t*>(p.value)); break;
+        case 11: WriteUInt64(p.key, *static_cast<const uint64_t*>(p.value)); break;
+        case 12: WriteText(p.key, *static_cast<const std::string*>(p.value)); break;
+        default: break;
+        }
+    }
+}
+
+std::optional<std::string> IniStore::Commit() const
+{
+    if (!m_Out || m_Out->empty())
+        return std::nullopt;
+    if (*m_Out == m_pText)
+        return std::nullopt;
+    // Mend: a file that could not be read is never overwritten (see Load).
+    if (m_bLoadFailed)
+        return std::nullopt;
+    return m_Out;
+}
+
+// ---- The manager ----
+
+ChannelRecord* ChannelSettings::RecordInForce()
+{
+    if (m_bCommon)
+        return &m_Records[0];
+    return m_nCurrent == -1 ? nullptr : &m_Records[m_nCurrent];
+}
+
+void ChannelSettings::StoreLive()
+{
+    if (ChannelRecord* r = RecordInForce())
+        *r = m_Live;
+}
+
+void ChannelSettings::FetchLive()
+{
+    if (ChannelRecord* r = RecordInForce())
+        m_Live = *r;
+}
+
+void ChannelSettings::ReadChannelParams(const char* section)
+{
+    const IniParam ChannelParams[2] = {
+        {6, "MedianWndSize", &m_Live.MedianWndSize, nullptr, 15, 0},
+        {4, "ProcEnable ", &m_Live.ProcEnable, nullptr, 0, 0},
+    };
+    m_Ini.ReadTable(section, ChannelParams, 2);
+    // Mend: the filter takes 1..30 only, so a hand-edited window size is brought into that range.
+    m_Live.MedianWndSize = std::min(std::max(m_Live.MedianWndSize, 1), 30);
+}
+
+void ChannelSettings::WriteChannelParams()
+{
+    const IniParam ChannelParams[2] = {
+        {6, "MedianWndSize", &m_Live.MedianWndSize, nullptr, 15, 0},
+        {4, "ProcEnable ", &m_Live.ProcEnable, nullptr, 0, 0},
+    };
+    m_Ini.WriteTable(ChannelParams, 2);
+}
+
+void ChannelSettings::LoadSettings(const std::optional<std::string>& file, ChannelCheck check)
+{
+    m_pfnChannelCheck = std::move(check);
+    m_nCurrent = -1;
+    m_Ini.Load(file);
+    m_Ini.ReadLong("DIALOG", "DlgWndPosX", &m_ptDlgPos.x, -100);
+    m_Ini.ReadLong("DIALOG", "DlgWndPosY", &m_ptDlgPos.y, -100);
+    // Mend: the user's DEFAULT section would vanish at the first save; one that was there is written back.
+    m_bHadDefaultSection = m_Ini.FindSection("DEFAULT");
+    ReadChannelParams("DEFAULT");
+    m_Default = {0, m_Live.MedianWndSize, m_Live.ProcEnable};
+    m_Ini.ReadInt("SETTINGS", "Common", &m_bCommon, 1);
+    ReadChannelParams("COMMON");
+    m_Records.push_back({0, m_Live.MedianWndSize, m_Live.ProcEnable});
+
+    // Step 9, the walk over the channel sections behind the last fixed section found.
+    // Mend: the walk keeps its own place instead of following each lookup, which skipped sections or
+    // went back for ever after a blank-edged name; a section already read is not read again.
+    const int32_t walkStart = m_Ini.m_nSectionPos;
+    std::vector<int64_t> walkIds;
+    std::string name;
+    while (m_Ini.NextSection(name))
+        walkIds.push_back(ParseInt64(name));
+    std::vector<int32_t> sectionsRead;
+
+    // Mend: channel sections above the walk's start, the first line's included, would be lost at the next
+    // save; they are loaded in file order, but only for channels the walk does not load.
+    m_Ini.m_nPos = m_Ini.m_nSectionPos = 0;
+    std::string line;
+    std::vector<std::pair<int32_t, std::string>> above;
+    if (m_Ini.ReadLine(line) && (line = Trim(line)).size() >= 2 && line.front() == '[' && line.back() == ']')
+        above.push_back({0, line.substr(1, line.size() - 2)});
+    while (m_Ini.NextSection(name) && m_Ini.m_nSectionPos < walkStart)
+        above.push_back({m_Ini.m_nSectionPos, name});
+    for (const auto& [pos, aboveName] : above)
+        if (std::find(walkIds.begin(), walkIds.end(), ParseInt64(aboveName)) == walkIds.end())
+            LoadChannel(pos, aboveName, sectionsRead);
+
+    m_Ini.m_nSectionPos = walkStart;
+    while (m_Ini.NextSection(name)) {
+        const int32_t here = m_Ini.m_nSectionPos;
+        LoadChannel(here, name, sectionsRead);
+        m_Ini.m_nSectionPos = here;
+    }
+    // Mend: the loaded records are the snapshot too, so a revert with no opening before it never leaves
+    // the tables without their COMMON record.
+    m_Snapshot = m_Records;
+    FetchLive();
+}
+
+// Steps 9.1 to 9.3 for the header at headerPos.
+void ChannelSettings::LoadChannel(int32_t headerPos, const std::string& name, std::vector<int32_t>& sectionsRead)
+{
+    const int64_t number = ParseInt64(name);
+    if (number == 0)
+        return;
+    const std::string section = name.c_str();
+    m_Ini.m_nSectionPos = headerPos;
+    if (m_Ini.FindSection(section)) {
+        if (std::find(sectionsRead.begin(), sectionsRead.end(), m_Ini.m_nSectionPos) != sectionsRead.end())
+            return;
+        sectionsRead.push_back(m_Ini.m_nSectionPos);
+    }
+    ReadChannelParams(section.c_str());
+    m_Records.push_back({number, m_Live.MedianWndSize, m_Live.ProcEnable});
+}
+
+int ChannelSettings::SwitchChannel(int64_t id)
+{
+    if (m_nCurrent != -1 && m_Records[m_nCurrent].ChannelId == id)
+        return 0;
+    StoreLive();
+    m_nCurrent = -1;
+    for (size_t i = 0; i < m_Records.size() && m_nCurrent == -1; ++i)
+        if (m_Records[i].ChannelId == id)
+            m_nCurrent = static_cast<int32_t>(i);
+    if (m_nCurrent == -1) {
+        m_Default.ChannelId = id;
+        m_Records.push_back(m_Default);
+        m_Snapshot.push_back(m_Default);
+        m_nCurrent = static_cast<int32_t>(m_Records.size() - 1);
+    }
+    FetchLive();
+    return 1;
+}
+
+void ChannelSettings::BeginEdit()
+{
+    StoreLive();
+    m_Snapshot = m_Records;
+}
+
+void ChannelSettings::RevertEdit()
+{
+    m_Records = m_Snapshot;
+    FetchLive();
+}
+
+void ChannelSettings::SetIndividual(int bIndividual)
+{
+    StoreLive();
+    m_bCommon = bIndividual == 0 ? 1 : 0;
+    FetchLive();
+}
+
+std::optional<std::string> ChannelSettings::SaveSettings()
+{
+    m_Ini.BeginWrite();
+    StoreLive();
+    // Mend: a frame that still comes after the save sees the record in force, not the last one written.
+    const ChannelRecord inForce = m_Live;
+    m_Ini.WriteSection("DIALOG");
+    m_Ini.WriteInt("DlgWndPosX", m_ptDlgPos.x);
+    m_Ini.WriteInt("DlgWndPosY", m_ptDlgPos.y);
+    m_Ini.WriteSection("SETTINGS");
+    m_Ini.WriteInt("Common", m_bCommon);
+    // Mend: see LoadSettings; the DEFAULT section stands before COMMON.
+    if (m_bHadDefaultSection) {
+        m_Ini.WriteSection("DEFAULT");
+        m_Live = m_Default;
+        WriteChannelParams();
+    }
+    m_Ini.WriteSection("COMMON");
+    m_Live = m_Records[0];
+    WriteChannelParams();
+    for (size_t i = 1; i < m_Records.size(); ++i) {
+        const ChannelRecord r = m_Records[i];
+        // Mend: without the host's check no channel can be judged gone, so every channel is kept.
+        const int known = m_pfnChannelCheck ? m_pfnChannelCheck(r.ChannelId) : 1;
+        if (known != 0 || (r.ChannelId >= 1 && r.ChannelId <= 4)) {
+            m_Ini.WriteSectionId(r.ChannelId);
+            m_Live = r;
+            WriteChannelParams();
+        }
+    }
+    std::optional<std::string> written = m_Ini.Commit();
+    m_Live = inForce;
+    return written;
+}
+
+}  // namespace settings_model
