@@ -31,4 +31,20 @@ inline void ChromaMedianPlane(uint8_t* plane, ptrdiff_t stride, int width, int h
     }
 }
 
+// A planar frame (luma, then the U and V planes of chromaWidth x chromaHeight) filtered as a whole or
+// field by field (even rows, odd rows).
+inline void ChromaMedianPlanarFrame(uint8_t* frame, size_t lumaBytes, int chromaWidth, int chromaHeight, int count,
+                                    bool fields)
+{
+    uint8_t* plane = frame + lumaBytes;
+    for (int p = 0; p < 2; ++p, plane += static_cast<size_t>(chromaWidth) * chromaHeight) {
+        if (fields) {
+            ChromaMedianPlane(plane, 2 * chromaWidth, chromaWidth, (chromaHeight + 1) / 2, count);
+            ChromaMedianPlane(plane + chromaWidth, 2 * chromaWidth, chromaWidth, chromaHeight / 2, count);
+        } else {
+            ChromaMedianPlane(plane, chromaWidth, chromaWidth, chromaHeight, count);
+        }
+    }
+}
+
 }  // namespace reference
