@@ -3,7 +3,7 @@
 #   cat clip.y4m | uvdenoise --quiet > /dev/null     against     cat clip.y4m | cat > /dev/null
 # Each figure is the median of --runs runs (default 5); the clips live in memory (/dev/shm when there).
 #   scripts/bench-uvdenoise.sh [--runs N] [--windows "3 7 15"] [--threads N]
-# The machine's load is printed too: other work on the machine lowers every figure.
+# Then the plane kernels' own times. The machine's load is printed too: other work on the machine lowers every figure.
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -21,7 +21,7 @@ while [ $# -gt 0 ]; do
 done
 
 cmake -S "$root" -B "$native" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$native" -j2 --target uvdenoise >/dev/null
+cmake --build "$native" -j2 --target uvdenoise chroma_median_plane_timing >/dev/null
 uvdenoise="$native/cli/uvdenoise"
 
 scratch_root=/tmp
@@ -45,6 +45,9 @@ median_seconds() {
 
 echo "load average: $(cut -d' ' -f1-3 /proc/loadavg), $(nproc) cores, default threads: $(nproc)"
 grep -m1 '^model name' /proc/cpuinfo || true
+echo
+echo "Plane kernels, microseconds per hot plane (median of 9 interleaved rounds):"
+"$native/bench/filter_plane/chroma_median_plane_timing"
 echo
 echo "| clip | frames | window | pipe alone fps | uvdenoise fps | share of the pipe's rate |"
 echo "|---|---|---|---|---|---|"
