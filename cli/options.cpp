@@ -1,25 +1,6 @@
 #include "cli/options.h"
 
-namespace {
-
-// A whole decimal number within [low, high]; no clamping, no trailing characters.
-bool ParseBounded(const std::string& text, int low, int high, int& value)
-{
-    if (text.empty() || text.size() > 6)
-        return false;
-    int parsed = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9')
-            return false;
-        parsed = parsed * 10 + (c - '0');
-    }
-    if (parsed < low || parsed > high)
-        return false;
-    value = parsed;
-    return true;
-}
-
-}  // namespace
+#include "cli/decimal.h"
 
 bool ParseOptions(const std::vector<std::string>& args, Options& options, std::string& error)
 {
@@ -42,12 +23,12 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options, std::s
             }
         }
         if (arg == "--window") {
-            if (!ParseBounded(value, 1, 30, options.window)) {
+            if (!ParseDecimal(value, 1, 30, options.window)) {
                 error = "--window must be a whole number from 1 to 30, not \"" + value + "\"";
                 return false;
             }
         } else if (arg == "--threads") {
-            if (!ParseBounded(value, 1, 256, options.threads)) {
+            if (!ParseDecimal(value, 1, 256, options.threads)) {
                 error = "--threads must be a whole number from 1 to 256, not \"" + value + "\"";
                 return false;
             }
@@ -76,7 +57,8 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options, std::s
 }
 
 const char* const kHelpText =
-    "Usage: uvdenoise [--window N] [--fields] [--threads N] [--quiet] [IN [OUT]]\n"
+    "Usage: uvdenoise [--window N] [--fields] [--threads N] [--quiet] [--help]\n"
+    "                 [IN [OUT]]\n"
     "Removes chroma sparkles (impulse colour noise) from a YUV4MPEG2 stream: every\n"
     "U and V sample becomes the median of N samples of its column (N/2 rows below,\n"
     "N-1-N/2 above, edge rows repeated). Every column is filtered; luma, the stream\n"

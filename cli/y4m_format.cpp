@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "cli/decimal.h"
+
 namespace {
 
 constexpr std::string_view kMagic = "YUV4MPEG2";
@@ -18,23 +20,6 @@ constexpr ChromaTag kChromaTags[] = {
     {"420", {1, 1, false}},     {"422", {1, 0, false}},      {"411", {2, 0, false}},
     {"444", {0, 0, false}},     {"mono", {0, 0, true}},
 };
-
-// A dimension: decimal digits only, 1 to 32768.
-bool ParseDimension(std::string_view digits, int32_t& value)
-{
-    if (digits.empty() || digits.size() > 5)
-        return false;
-    int32_t parsed = 0;
-    for (const char c : digits) {
-        if (c < '0' || c > '9')
-            return false;
-        parsed = parsed * 10 + (c - '0');
-    }
-    if (parsed < 1 || parsed > 32768)
-        return false;
-    value = parsed;
-    return true;
-}
 
 std::string Failure(const std::string& what) { return what + "; " + kSupported; }
 
@@ -67,7 +52,7 @@ bool ParseStreamHeader(std::string_view line, Y4mStreamFormat& format, std::stri
         const std::string_view value = tag.substr(1);
         if (tag[0] == 'W' || tag[0] == 'H') {
             int32_t& target = tag[0] == 'W' ? parsed.width : parsed.height;
-            if (!ParseDimension(value, target)) {
+            if (!ParseDecimal(value, 1, 32768, target)) {
                 error = Failure("bad picture size tag " + Quoted(tag) + " (1 to 32768)");
                 return false;
             }

@@ -322,15 +322,27 @@ void WalkPlane(int32_t width, const Walker& walker)
     RunWalk<V, Group>(lastWalk, kBytes * v, static_cast<size_t>(width) - kBytes, walker);
 }
 
-// The kernels of one instruction set. Planes narrower than one register take the portable reference.
+// True when the plane needs no registers: nothing to do, or narrower than one register, which the portable
+// reference has then filtered.
+template <class V>
+bool DoneWithoutRegisters(uint8_t* plane, ptrdiff_t stride, int32_t width, int32_t height, int32_t count,
+                          uint8_t* scratch)
+{
+    if (count <= 1 || height <= count / 2)
+        return true;
+    if (static_cast<size_t>(width) >= V::kBytes)
+        return false;
+    ChromaMedianPlane_C(plane, stride, width, height, count, scratch);
+    return true;
+}
+
+// The kernels of one instruction set.
 template <class V>
 void PlaneBlockKernel(uint8_t* plane, ptrdiff_t stride, int32_t width, int32_t height, int32_t count,
                       uint8_t* scratch)
 {
-    if (count <= 1 || height <= count / 2)
+    if (DoneWithoutRegisters<V>(plane, stride, width, height, count, scratch))
         return;
-    if (static_cast<size_t>(width) < V::kBytes)
-        return ChromaMedianPlane_C(plane, stride, width, height, count, scratch);
     const PlaneBlockWalker<V> walker(plane, stride, height, count, scratch);
     WalkPlane<V, static_cast<int>(kPlaneWalkBytes / V::kBytes)>(width, walker);
 }
@@ -347,10 +359,8 @@ template <class V>
 void PlaneNetworkKernel(uint8_t* plane, ptrdiff_t stride, int32_t width, int32_t height, int32_t count,
                         uint8_t* scratch)
 {
-    if (count <= 1 || height <= count / 2)
+    if (DoneWithoutRegisters<V>(plane, stride, width, height, count, scratch))
         return;
-    if (static_cast<size_t>(width) < V::kBytes)
-        return ChromaMedianPlane_C(plane, stride, width, height, count, scratch);
     switch (count) {
     case 2: return PlaneNetworkKernel<V, 2>(plane, stride, width, height);
     case 3: return PlaneNetworkKernel<V, 3>(plane, stride, width, height);
