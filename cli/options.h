@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct Options {
+    int window = 15;
+    bool fields = false;
+    int threads = 0;  // 0: one per core
+    bool quiet = false;
+    bool help = false;
+    std::string input = "-";   // "-": standard input
+    std::string output = "-";  // "-": standard output
+};
+
+// Parses the arguments after the program name. On failure returns false and sets `error` to one sentence.
+bool ParseOptions(const std::vector<std::string>& args, Options& options, std::string& error);
+
+// The --help text: everything about the program in one screen.
+extern const char* const kHelpText;

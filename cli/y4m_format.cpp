@@ -1,0 +1,109 @@
+#include "cli/y4m_format.h"
+
+#include <cstdio>
+
+#include "cli/decimal.h"
+
+namespace {
+
+constexpr std::string_view kMagic = "YUV4MPEG2";
+constexpr const char* kSupported =
+    "supported: YUV4MPEG2 with 8-bit C420jpeg, C420paldv, C420mpeg2, C420, no C tag (4:2:0), C422, C411, C444, Cmono";
+
+struct ChromaTag {
+    std::string_view name;
+    ChromaLayout layout;
+};
+
+constexpr ChromaTag kChromaTags[] = {
+    {"420jpeg", {1, 1, false}}, {"420paldv", {1, 1, false}}, {"420mpeg2", {1, 1, false}},
+    {"420", {1, 1, false}},     {"422", {1, 0, false}},      {"411", {2, 0, false}},
+    {"444", {0, 0, false}},     {"mono", {0, 0, true}},
+};
+
+std::string Failure(const std::string& what) { return what + "; " + kSupported; }
+
+}  // namespace
+
+PlaneGeometry Y4mStreamFormat::Chroma() const
+{
+    if (chroma.mono)
+        return {0, 0};
+    const int32_t xRound = (1 << chroma.shiftX) - 1;
+    const int32_t yRound = (1 << chroma.shiftY) - 1;
+    return {(width + xRound) >> chroma.shiftX, (height + yRound) >> chroma.shiftY};
+}
+
+bool ParseStreamHeader(std::string_view line, Y4mStreamFormat& format, std::string& error)
+{
+    if (line.substr(0, kMagic.size()) != kMagic || (line.size() > kMagic.size() && line[kMagic.size()] != ' ')) {
+        error = Failure("not a YUV4MPEG2 stream header: \"" + Quoted(line) + "\"");
+        return false;
+    }
+    Y4mStreamFormat parsed;
+    bool haveWidth = false, haveHeight = false;
+    std::string_view rest = line.substr(kMagic.size());
+    while (!rest.empty()) {
+        const size_t space = rest.find(' ');
+        const std::string_view tag = rest.substr(0, space);
+        rest = space == std::string_view::npos ? std::string_view() : rest.substr(space + 1);
+        if (tag.empty())
+            continue;
+        const std::string_view value = tag.substr(1);
+        if (tag[0] == 'W' || tag[0] == 'H') {
+            int32_t& target = tag[0] == 'W' ? parsed.width : parsed.height;
+            if (!ParseDecimal(value, 1, 32768, target)) {
+                error = Failure("bad picture size tag " + Quoted(tag) + " (1 to 32768)");
+                return false;
+            }
+            (tag[0] == 'W' ? haveWidth : haveHeight) = true;
+        } else if (tag[0] == 'C') {
+            parsed.chromaTag = std::string(tag);
+            const ChromaTag* known = nullptr;
+            for (const ChromaTag& candidate : kChromaTags)
+                if (candidate.name == value)
+                    known = &candidate;
+            if (!known) {
+                error = Failure("unsupported chroma format " + Quoted(tag));
+                return false;
+            }
+            parsed.chroma = known->layout;
+        }
+    }
+    if (!haveWidth || !haveHeight) {
+        error = Failure(std::string("stream header has no ") + (haveWidth ? "H (height)" : "W (width)") + " tag: \"" +
+                        Quoted(line) + "\"");
+        return false;
+    }
+    if (int64_t{parsed.width} * parsed.height > kMaxPicturePixels) {
+        error = Failure("picture " + std::to_string(parsed.width) + "x" + std::to_string(parsed.height) +
+                        " is larger than 8192x8192 pixels");
+        return false;
+    }
+    format = parsed;
+    return true;
+}
+
+bool IsFrameHeader(std::string_view line)
+{
+    constexpr std::string_view kFrame = "FRAME";
+    return line.substr(0, kFrame.size()) == kFrame && (line.size() == kFrame.size() || line[kFrame.size()] == ' ');
+}
+
+std::string Quoted(std::string_view text, size_t limit)
+{
+    std::string shown;
+    for (size_t i = 0; i < text.size() && i < limit; ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c >= 0x20 && c < 0x7F && c != '\\') {
+            shown += static_cast<char>(c);
+        } else {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
+            shown += escaped;
+        }
+    }
+    if (text.size() > limit)
+        shown += "...";
+    return shown;
+}

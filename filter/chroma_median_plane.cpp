@@ -1,0 +1,74 @@
+#include "filter/chroma_median_plane.h"
+
+#include <algorithm>
+#include <iterator>
+
+#include "filter/chroma_median_plane_scratch.h"
+#include "filter/cpu_features.h"
+
+void ChromaMedianPlane_C(uint8_t* plane, ptrdiff_t stride, int32_t width, int32_t height, int32_t count, uint8_t*)
+{
+    const int32_t h = count / 2;
+    const int32_t a = count - 1 - h;
+    if (count <= 1 || height <= h)
+        return;
+    auto clampRow = [&](int32_t row) { return std::clamp(row, 0, height - 1); };
+    for (int32_t x = 0; x < width; ++x) {
+        uint8_t* column = plane + x;
+        auto at = [&](int32_t row) -> uint8_t& { return column[stride * clampRow(row)]; };
+        // arrived[] holds the window in arrival order (a ring), sorted[] the same values in order.
+        uint8_t arrived[kMaxMedianWindow];
+        uint8_t sorted[kMaxMedianWindow];
+        for (int32_t i = 0; i < count; ++i)
+            arrived[i] = sorted[i] = at(i - a);
+        std::sort(sorted, sorted + count);
+        int32_t oldest = 0;
+        for (int32_t r = 0; r < height; ++r) {
+            const uint8_t selected = sorted[h];
+            if (r + 1 == height) {
+                at(r) = selected;
+                break;
+            }
+            // Read before row r is written: r + 1 + h is never r, and the clamped last row is written last.
+            const uint8_t incoming = at(r + 1 + h);
+            at(r) = selected;
+            uint8_t* gone = std::find(sorted, sorted + count, arrived[oldest]);
+            std::copy(gone + 1, sorted + count, gone);
+            uint8_t* place = std::upper_bound(sorted, sorted + count - 1, incoming);
+            std::copy_backward(place, sorted + count - 1, sorted + count);
+            *place = incoming;
+            arrived[oldest] = incoming;
+            oldest = oldest + 1 == count ? 0 : oldest + 1;
+        }
+    }
+}
+
+const size_t kChromaMedianPlaneScratchBytes = kPlaneBlockScratchBytes;
+
+const ChromaMedianPlaneVariant kChromaMedianPlaneVariants[] = {
+    {"ChromaMedianPlane_C", ChromaMedianPlane_C, 0, 1, kMaxMedianWindow},
+#if defined(__i386__) || defined(__x86_64__)
+    {"ChromaMedianPlane_SSE2", ChromaMedianPlane_SSE2, kCpuSSE2, 1, kMaxMedianWindow},
+    {"ChromaMedianPlaneNetwork_SSE2", ChromaMedianPlaneNetwork_SSE2, kCpuSSE2, 2, 5},
+#endif
+#if defined(__x86_64__)
+    // Not in the 32-bit build: there, under Wine, SSE code ran slower once any AVX code had run.
+    {"ChromaMedianPlane_AVX2", ChromaMedianPlane_AVX2, kCpuAVX2, 1, kMaxMedianWindow},
+    {"ChromaMedianPlaneNetwork_AVX2", ChromaMedianPlaneNetwork_AVX2, kCpuAVX2, 2, 5},
+#endif
+};
+const size_t kChromaMedianPlaneVariantCount = std::size(kChromaMedianPlaneVariants);
+
+ChromaMedianPlaneKernels ChooseChromaMedianPlaneKernels(uint32_t cpuFeatures)
+{
+    ChromaMedianPlaneKernels kernels{};
+    for (int32_t count = 0; count <= kMaxMedianWindow; ++count) {
+        kernels.byCount[count] = ChromaMedianPlane_C;
+        for (const ChromaMedianPlaneVariant& variant : kChromaMedianPlaneVariants) {
+            const bool runs = (cpuFeatures & variant.neededFeatures) == variant.neededFeatures;
+            if (runs && count >= variant.minCount && count <= variant.maxCount)
+                kernels.byCount[count] = variant.fn;
+        }
+    }
+    return kernels;
+}

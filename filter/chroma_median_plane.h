@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "filter/chroma_median.h"
+
+// The chroma median over a plane of 8-bit samples (one U or V plane of a planar picture), in place: row r
+// of every column becomes the sample at rank count/2 of rows r - (count - 1 - count/2) ... r + count/2,
+// row numbers clamped to the plane. Every column is filtered. Rows are `stride` bytes apart, so a field
+// is a plane with twice the picture's stride.
+//
+// Preconditions: width >= 1, height >= 1, 1 <= count <= 30, scratch holds kChromaMedianPlaneScratchBytes
+// aligned to kChromaMedianPlaneScratchAlign. A plane of count/2 rows or fewer, or count 1, is left
+// unchanged. Columns are independent: disjoint column ranges of one plane may be filtered by separate calls
+// at the same time, each with its own scratch.
+using ChromaMedianPlaneFn = void (*)(uint8_t* plane, ptrdiff_t stride, int32_t width, int32_t height,
+                                     int32_t count, uint8_t* scratch);
+
+// Running sorted window per column; the portable reference.
+void ChromaMedianPlane_C(uint8_t* plane, ptrdiff_t stride, int32_t width, int32_t height, int32_t count,
+                         uint8_t* scratch);
+// Sorted blocks merged with min/max, any count; 16 or 32 columns a register.
+void ChromaMedianPlane_SSE2(uint8_t* plane, ptrdiff_t stride, int32_t width, int32_t height, int32_t count,
+                            uint8_t* scratch);
+void ChromaMedianPlane_AVX2(uint8_t* plane, ptrdiff_t stride, int32_t width, int32_t height, int32_t count,
+                            uint8_t* scratch);
+// Selection networks, counts 2 to 5 only; no scratch.
+void ChromaMedianPlaneNetwork_SSE2(uint8_t* plane, ptrdiff_t stride, int32_t width, int32_t height,
+                                   int32_t count, uint8_t* scratch);
+void ChromaMedianPlaneNetwork_AVX2(uint8_t* plane, ptrdiff_t stride, int32_t width, int32_t height,
+                                   int32_t count, uint8_t* scratch);
+
+constexpr size_t kChromaMedianPlaneScratchAlign = 64;
+extern const size_t kChromaMedianPlaneScratchBytes;
+
+// The choice table: every variant built for this target with what it needs and the counts it serves,
+// in rising preference. For each count the chooser takes the last entry the CPU runs.
+struct ChromaMedianPlaneVariant {
+    const char* name;
+    ChromaMedianPlaneFn fn;
+    uint32_t neededFeatures;
+    int32_t minCount;
+    int32_t maxCount;
+};
+extern const ChromaMedianPlaneVariant kChromaMedianPlaneVariants[];
+extern const size_t kChromaMedianPlaneVariantCount;
+
+struct ChromaMedianPlaneKernels {
+    ChromaMedianPlaneFn byCount[kMaxMedianWindow + 1];
+};
+ChromaMedianPlaneKernels ChooseChromaMedianPlaneKernels(uint32_t cpuFeatures);

@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# Frames per second of uvdenoise in a pipe against the pipe alone, for 4:2:2 clips made by ffmpeg:
+#   cat clip.y4m | uvdenoise --quiet > /dev/null     against     cat clip.y4m | cat > /dev/null
+# Each figure is the median of --runs runs (default 5); the clips live in memory (/dev/shm when there).
+#   scripts/bench-uvdenoise.sh [--runs N] [--windows "3 7 15"] [--threads N]
+# Then the plane kernels' own times. The machine's load is printed too: other work on the machine lowers every figure.
+set -euo pipefail
+
+root="$(cd "$(dirname "$0")/.." && pwd)"
+native="$root/build/bench-native"
+runs=5
+windows="3 7 15"
+threads=""
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --runs) runs="$2"; shift 2 ;;
+    --windows) windows="$2"; shift 2 ;;
+    --threads) threads="--threads $2"; shift 2 ;;
+    *) echo "unknown argument $1" >&2; exit 2 ;;
+  esac
+done
+
+cmake -S "$root" -B "$native" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$native" -j2 --target uvdenoise chroma_median_plane_timing >/dev/null
+uvdenoise="$native/cli/uvdenoise"
+
+scratch_root=/tmp
+[ -d /dev/shm ] && [ -w /dev/shm ] && scratch_root=/dev/shm
+clips=$(mktemp -d "$scratch_root/uvdenoise-bench.XXXXXX")
+trap 'rm -rf "$clips"' EXIT
+
+# Seconds of one pipeline, read back from bash's own clock.
+seconds_of() {
+  local start end
+  start=$EPOCHREALTIME
+  bash -c "$1"
+  end=$EPOCHREALTIME
+  echo "$start $end" | awk '{ printf "%.6f\n", $2 - $1 }'
+}
+
+median_seconds() {
+  local i
+  for i in $(seq "$runs"); do seconds_of "$1"; done | sort -n | awk '{ t[NR] = $1 } END { print t[int((NR + 1) / 2)] }'
+}
+
+echo "load average: $(cut -d' ' -f1-3 /proc/loadavg), $(nproc) cores, default threads: $(nproc)"
+grep -m1 '^model name' /proc/cpuinfo || true
+echo
+echo "Plane kernels, microseconds per hot plane (median of 9 interleaved rounds):"
+"$native/bench/filter_plane/chroma_median_plane_timing"
+echo
+echo "| clip | frames | window | pipe alone fps | uvdenoise fps | share of the pipe's rate |"
+echo "|---|---|---|---|---|---|"
+for size in 720x576:200 1920x1080:60; do
+  dims=${size%:*}
+  frames=${size#*:}
+  clip="$clips/$dims.y4m"
+  ffmpeg -nostdin -v error -y -f lavfi -i "testsrc2=size=$dims:rate=25" -frames "$frames" -pix_fmt yuv422p \
+    -vf noise=alls=20:allf=t -f yuv4mpegpipe "$clip"
+  floor=$(median_seconds "cat '$clip' | cat > /dev/null")
+  for window in $windows; do
+    t=$(median_seconds "cat '$clip' | '$uvdenoise' --quiet --window $window $threads > /dev/null")
+    awk -v d="$dims" -v n="$frames" -v w="$window" -v f="$floor" -v t="$t" \
+      'BEGIN { printf "| %s | %d | %d | %.0f | %.0f | %.2f |\n", d, n, w, n / f, n / t, f / t }'
+  done
+done

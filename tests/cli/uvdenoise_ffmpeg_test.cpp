@@ -1,0 +1,225 @@
+// uvdenoise between two real ffmpeg processes: clips ffmpeg writes come back, read by ffmpeg, equal to the
+// plain definition applied to the planes ffmpeg itself decoded; hand-made streams; every promised error.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "tests/common/plane_reference.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kWork = UVD_WORK_DIR;
+
+std::string Slurp(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void Spill(const fs::path& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+// Runs a shell command line and gives its exit code.
+int Shell(const std::string& command)
+{
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+struct Outcome {
+    int exitCode;
+    std::string stderrText;
+};
+
+// uvdenoise with the arguments, standard input from `in`, standard output to `out`.
+Outcome RunUvdenoise(const std::string& args, const fs::path& in, const fs::path& out)
+{
+    const fs::path err = kWork / "stderr.txt";
+    const int code = Shell(std::string(UVD_UVDENOISE) + " " + args + " < '" + in.string() + "' > '" + out.string() +
+                           "' 2> '" + err.string() + "'");
+    return {code, Slurp(err)};
+}
+
+void Ffmpeg(const std::string& args)
+{
+    ASSERT_EQ(Shell(std::string(UVD_FFMPEG) + " -nostdin -v error -y " + args), 0) << args;
+}
+
+std::string FirstLine(const std::string& bytes) { return bytes.substr(0, bytes.find('\n') + 1); }
+
+class Uvdenoise : public ::testing::Test {
+protected:
+    void SetUp() override { fs::create_directories(kWork); }
+};
+
+struct ClipCase {
+    const char* pixFmt;
+    int shiftX, shiftY;
+    const char* field;  // ffmpeg's setfield value
+    int window;
+    bool fields;
+};
+
+// Every subsampling, progressive and interlaced, filtered whole and by fields; 72x46 leaves tails of
+// every register width in the chroma planes.
+TEST_F(Uvdenoise, FfmpegClipsComeBackAsTheDefinitionOfTheirPlanes)
+{
+    const ClipCase cases[] = {
+        {"yuv422p", 1, 0, "prog", 15, false}, {"yuv422p", 1, 0, "tff", 7, true},
+        {"yuv420p", 1, 1, "prog", 5, false},  {"yuv420p", 1, 1, "tff", 7, true},
+        {"yuv411p", 2, 0, "prog", 3, false},  {"yuv411p", 2, 0, "bff", 7, true},
+        {"yuv444p", 0, 0, "prog", 30, false}, {"yuv444p", 0, 0, "tff", 4, true},
+    };
+    const int width = 72, height = 46, frames = 3;
+    const fs::path in = kWork / "clip.y4m", out = kWork / "clip-out.y4m", outThreads = kWork / "clip-out-3.y4m";
+    const fs::path inRaw = kWork / "clip.raw", outRaw = kWork / "clip-out.raw";
+    for (const ClipCase& c : cases) {
+        SCOPED_TRACE(std::string(c.pixFmt) + " " + c.field + " window " + std::to_string(c.window));
+        Ffmpeg("-f lavfi -i testsrc=size=72x46:rate=25 -frames " + std::to_string(frames) +
+               " -vf noise=alls=60:allf=u,setfield=" + c.field + " -pix_fmt " + c.pixFmt + " -f yuv4mpegpipe '" +
+               in.string() + "'");
+        const std::string args = "--quiet --window " + std::to_string(c.window) + (c.fields ? " --fields" : "");
+        ASSERT_EQ(RunUvdenoise(args + " --threads 1", in, out).exitCode, 0);
+        ASSERT_EQ(RunUvdenoise(args + " --threads 3", in, outThreads).exitCode, 0);
+        EXPECT_EQ(Slurp(out), Slurp(outThreads)) << "the output depends on the thread count";
+        EXPECT_EQ(FirstLine(Slurp(out)), FirstLine(Slurp(in))) << "the stream header changed";
+
+        const std::string raw = std::string(" -f rawvideo -pix_fmt ") + c.pixFmt + " '";
+        Ffmpeg("-i '" + in.string() + "'" + raw + inRaw.string() + "'");
+        Ffmpeg("-i '" + out.string() + "'" + raw + outRaw.string() + "'");
+        std::string expected = Slurp(inRaw);
+        const int chromaWidth = (width + (1 << c.shiftX) - 1) >> c.shiftX;
+        const int chromaHeight = (height + (1 << c.shiftY) - 1) >> c.shiftY;
+        const size_t frameBytes = static_cast<size_t>(width * height + 2 * chromaWidth * chromaHeight);
+        ASSERT_EQ(expected.size(), frames * frameBytes);
+        for (int f = 0; f < frames; ++f)
+            reference::ChromaMedianPlanarFrame(reinterpret_cast<uint8_t*>(expected.data()) + f * frameBytes,
+                                               size_t{width} * height, chromaWidth, chromaHeight, c.window, c.fields);
+        EXPECT_TRUE(Slurp(outRaw) == expected) << "not the definition applied to the planes";
+        EXPECT_NE(expected, Slurp(inRaw)) << "the clip gives the filter nothing to do";
+    }
+}
+
+struct HandMadeCase {
+    const char* name;
+    std::string header;
+    std::string frameLine;
+    unsigned width, height;
+    unsigned chromaWidth, chromaHeight;  // 0: no chroma planes
+};
+
+std::string RandomBytes(size_t count, std::mt19937& random)
+{
+    std::string bytes(count, '\0');
+    for (char& b : bytes)
+        b = static_cast<char>(random());
+    return bytes;
+}
+
+// Streams ffmpeg does not write: C420, no C tag, tags on FRAME lines, odd sizes; they come back byte for
+// byte as the definition says, headers and FRAME lines untouched.
+TEST_F(Uvdenoise, HandMadeStreamsPassTheirHeadersAndFilterTheirPlanes)
+{
+    const HandMadeCase cases[] = {
+        {"C420", "YUV4MPEG2 W40 H30 F25:1 Ip C420\n", "FRAME\n", 40, 30, 20, 15},
+        {"no C tag", "YUV4MPEG2 W41 H31 Xsomething=1\n", "FRAME Ixyz Xa=b\n", 41, 31, 21, 16},
+        {"C422 odd width", "YUV4MPEG2 C422 H20 W33\n", "FRAME\n", 33, 20, 17, 20},
+        {"Cmono", "YUV4MPEG2 W40 H30 Cmono\n", "FRAME\n", 40, 30, 0, 0},
+    };
+    std::mt19937 random(7);
+    const fs::path in = kWork / "hand.y4m", out = kWork / "hand-out.y4m";
+    for (const HandMadeCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const size_t lumaBytes = size_t{c.width} * c.height;
+        const size_t frameBytes = lumaBytes + 2 * size_t{c.chromaWidth} * c.chromaHeight;
+        std::string input = c.header, expected = c.header;
+        for (int f = 0; f < 2; ++f) {
+            std::string frame = RandomBytes(frameBytes, random);
+            input += c.frameLine + frame;
+            if (c.chromaWidth > 0)
+                reference::ChromaMedianPlanarFrame(reinterpret_cast<uint8_t*>(frame.data()), lumaBytes, int(c.chromaWidth),
+                                                   int(c.chromaHeight), 5, false);
+            expected += c.frameLine + frame;
+        }
+        Spill(in, input);
+        const Outcome outcome = RunUvdenoise("--window 5", in, out);
+        EXPECT_EQ(outcome.exitCode, 0) << outcome.stderrText;
+        EXPECT_TRUE(Slurp(out) == expected);
+    }
+}
+
+struct ErrorCase {
+    const char* name;
+    std::string input;
+    std::string args;
+    int exitCode;
+    std::string message;
+    int framesWritten;  // -1: no output file at all
+};
+
+// Bad options, headers and formats write nothing and exit 2; a stream cut or damaged after its header
+// keeps the whole frames before the fault and exits 1. Messages name the fault and where it is.
+TEST_F(Uvdenoise, BadInputGivesThePromisedErrors)
+{
+    const std::string header = "YUV4MPEG2 W16 H8 C422\n";
+    const size_t frameBytes = 16 * 8 * 2;
+    std::mt19937 random(3);
+    std::string frames[2], filtered[2];
+    for (int f = 0; f < 2; ++f) {
+        frames[f] = "FRAME\n" + RandomBytes(frameBytes, random);
+        filtered[f] = frames[f];
+        reference::ChromaMedianPlanarFrame(reinterpret_cast<uint8_t*>(filtered[f].data()) + 6, 16 * 8, 8, 8, 15, false);
+    }
+    const std::string whole = header + frames[0] + frames[1];
+    const std::string third = "frame 3 at byte offset " + std::to_string(whole.size());
+    const ErrorCase cases[] = {
+        {"empty", "", "", 2, "empty input, no YUV4MPEG2 stream header", -1},
+        {"not Y4M", "RIFF\x01\x02WAVE\n", "", 2, "not a YUV4MPEG2 stream header: \"RIFF\\x01\\x02WAVE\"", -1},
+        {"no width", "YUV4MPEG2 H8 C422\n", "", 2, "stream header has no W (width) tag: \"YUV4MPEG2 H8 C422\"", -1},
+        {"zero width", "YUV4MPEG2 W0 H8\n", "", 2, "bad picture size tag W0", -1},
+        {"huge", "YUV4MPEG2 W16384 H16384\n", "", 2, "picture 16384x16384 is larger than 8192x8192", -1},
+        {"alpha", "YUV4MPEG2 W16 H8 C444alpha\n", "", 2, "unsupported chroma format C444alpha; supported: YUV4MPEG2 with 8-bit", -1},
+        {"10 bits", "YUV4MPEG2 W16 H8 C422p10\n", "", 2, "unsupported chroma format C422p10", -1},
+        {"header cut", "YUV4MPEG2 W16 H8 C422", "", 2, "input ends inside the stream header", -1},
+        {"window 0", whole, "--window 0", 2, "--window must be a whole number from 1 to 30, not \"0\"", -1},
+        {"window 31", whole, "--window=31", 2, "--window must be a whole number from 1 to 30", -1},
+        {"threads 0", whole, "--threads 0", 2, "--threads must be a whole number from 1 to 256", -1},
+        {"unknown option", whole, "--median 3", 2, "unknown option --median", -1},
+        {"frame data cut", whole + frames[0].substr(0, 100), "", 1, "input ends inside " + third + " (94 of 256 picture bytes)", 2},
+        {"frame line cut", whole + "FRA", "", 1, "input ends inside the header of " + third, 2},
+        {"not a frame", header + frames[0] + "JUNK\n", "", 1, "frame 2 at byte offset " + std::to_string(header.size() + frames[0].size()) + " does not start with a FRAME line: \"JUNK\\x0A\"", 1},
+    };
+    const fs::path in = kWork / "bad.y4m", out = kWork / "bad-out.y4m";
+    for (const ErrorCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        Spill(in, c.input);
+        fs::remove(out);
+        const Outcome outcome = RunUvdenoise(c.args + " --quiet '" + in.string() + "' '" + out.string() + "'", in, kWork / "stdout.bin");
+        EXPECT_EQ(outcome.exitCode, c.exitCode);
+        EXPECT_NE(outcome.stderrText.find("uvdenoise: " + c.message), std::string::npos) << outcome.stderrText;
+        EXPECT_EQ(std::count(outcome.stderrText.begin(), outcome.stderrText.end(), '\n'), 1) << "one line";
+        EXPECT_EQ(Slurp(kWork / "stdout.bin"), "");
+        if (c.framesWritten < 0) {
+            EXPECT_FALSE(fs::exists(out)) << "written for a stream it refused";
+        } else {
+            std::string expected = header;
+            for (int f = 0; f < c.framesWritten; ++f)
+                expected += filtered[f];
+            EXPECT_TRUE(Slurp(out) == expected);
+        }
+    }
+}
+
+}  // namespace
