@@ -86,10 +86,10 @@ public:
     {
         const ChromaBlockLayout& layout = m_layout;
         for (int32_t t = 0; t <= count; ++t)
-            m_tailAtLow[t] = layout.TailEntry(t, layout.TailLow(t));
+            m_tailAtLow[t] = layout.TailEntry(t, layout.LowestKeptRank(t));
         for (int32_t t = 1; t <= count; ++t) {
-            const int32_t low = layout.TailLow(t);
-            m_tailSteps[t] = {layout.TailEntry(t - 1, low), m_tailAtLow[t], layout.TailHigh(t) - low + 1};
+            const int32_t low = layout.LowestKeptRank(t);
+            m_tailSteps[t] = {layout.TailEntry(t - 1, low), m_tailAtLow[t], layout.HighestKeptRank(t) - low + 1};
         }
         for (int32_t length = 1; length < count; ++length) {
             const int32_t t = count - length;
@@ -108,8 +108,8 @@ public:
         const ChromaBlockLayout layout = m_layout;
         const int32_t n = layout.count;
         const int32_t wholeBlockEntry = m_tailAtLow[n];
-        Reg* const rows = m_scratch + G * layout.RowsStart();
-        Reg* const heads = m_scratch + G * (layout.HeadsStart() + 1);
+        Reg* const rows = m_scratch + G * layout.BlockRowsStart();
+        Reg* const heads = m_scratch + G * (layout.HeadStart() + 1);
         Reg* const tails = m_scratch + G * layout.TailsStart();
         WriteGuards<G>(heads, tails);
 
@@ -170,7 +170,7 @@ private:
         ForEachIndex<G>([&](int g) { heads[g - G] = V::Zero(); });
         for (int32_t t = 0; t <= m_layout.count; ++t) {
             Reg* low = tails + G * m_tailAtLow[t];
-            Reg* aboveHigh = low + G * (m_layout.TailHigh(t) - m_layout.TailLow(t) + 1);
+            Reg* aboveHigh = low + G * (m_layout.HighestKeptRank(t) - m_layout.LowestKeptRank(t) + 1);
             ForEachIndex<G>([&](int g) {
                 low[g - G] = V::Zero();
                 aboveHigh[g] = V::Full();
