@@ -50,9 +50,21 @@ uint32_t InitialMask()
     return static_cast<uint32_t>(std::strtoul(text, nullptr, 0));
 }
 
-std::atomic<uint32_t>& Mask()
+// Plain atomics with constant initial values, filled on first use: function-local statics would need the
+// runtime's initialisation guard, which brings a whole thread library into the DLL. Racing first uses
+// store the same value. Bit 31 means "not yet"; no instruction set uses it.
+constexpr uint32_t kNotYet = 1u << 31;
+std::atomic<uint32_t> g_detected{kNotYet};
+std::atomic<uint32_t> g_mask{kNotYet};
+
+uint32_t Mask()
 {
-    static std::atomic<uint32_t> mask{InitialMask()};
+    uint32_t mask = g_mask.load(std::memory_order_relaxed);
+    if (mask == kNotYet) {
+        // A mask set meanwhile wins over the environment's.
+        const uint32_t initial = InitialMask() & ~kNotYet;
+        mask = g_mask.compare_exchange_strong(mask, initial, std::memory_order_relaxed) ? initial : mask;
+    }
     return mask;
 }
 
@@ -60,10 +72,14 @@ std::atomic<uint32_t>& Mask()
 
 uint32_t DetectCpuFeatures()
 {
-    static const uint32_t features = Detect();
+    uint32_t features = g_detected.load(std::memory_order_relaxed);
+    if (features == kNotYet) {
+        features = Detect();
+        g_detected.store(features, std::memory_order_relaxed);
+    }
     return features;
 }
 
-uint32_t CpuFeatures() { return DetectCpuFeatures() & Mask().load(std::memory_order_relaxed); }
+uint32_t CpuFeatures() { return DetectCpuFeatures() & Mask(); }
 
-void SetCpuFeatureMask(uint32_t mask) { Mask().store(mask, std::memory_order_relaxed); }
+void SetCpuFeatureMask(uint32_t mask) { g_mask.store(mask & ~kNotYet, std::memory_order_relaxed); }
