@@ -50,10 +50,12 @@ function(uvd_add_fuzzer name)
   target_link_options(fuzz_${name} PRIVATE -fsanitize=fuzzer)
 endfunction()
 
-# No build folder in any output: debug information and file names refer to "src/..." and "build/...",
-# so two builds of the same sources in different folders give the same bytes. The build folder is given
-# last so that it wins when it lies inside the source folder.
-add_compile_options(-ffile-prefix-map=${PROJECT_SOURCE_DIR}=src -ffile-prefix-map=${PROJECT_BINARY_DIR}=build)
+# No build folder in anything the Windows tree ships: debug information and file names refer to "src/..."
+# and "build/...", so two builds of the same sources in different folders give the same bytes. The build
+# folder is given last so that it wins when it lies inside the source folder.
+if(WIN32)
+  add_compile_options(-ffile-prefix-map=${PROJECT_SOURCE_DIR}=src -ffile-prefix-map=${PROJECT_BINARY_DIR}=build)
+endif()
 
 # uvd_product_code(<target>...): code that ships, as opposed to tests and tools. A warning there fails
 # the build in the GCC trees (clang's extra ones in the fuzz tree stay warnings). In the Windows tree it
