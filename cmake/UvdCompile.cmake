@@ -74,7 +74,7 @@ function(uvd_product_code)
 endfunction()
 
 # uvd_cold_product_code(<target>...): product code off the per-frame path (settings, dialogs, the
-# platform layer) is built for size in the Windows tree; -Os makes it a third of its -O3 size there.
+# platform layer) is built for size in the Windows tree; -Os makes it less than half its -O3 size there.
 function(uvd_cold_product_code)
   uvd_product_code(${ARGN})
   if(WIN32)
