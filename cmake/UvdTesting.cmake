@@ -32,3 +32,12 @@ if(WIN32)
     set_property(TEST ${name} APPEND PROPERTY RESOURCE_LOCK kestrova_registry)
   endfunction()
 endif()
+
+# uvd_silence_string_restrict(<source>...): GCC 12 at -O3 warns -Wrestrict inside std::string where a
+# literal is prepended to a temporary string ("x" + std::string(...)), a known false positive of that
+# compiler (GCC bug 105651). Silenced only in the sources where it arises, so a real one stands out.
+function(uvd_silence_string_restrict)
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_LESS 13)
+    set_source_files_properties(${ARGN} PROPERTIES COMPILE_OPTIONS -Wno-restrict)
+  endif()
+endfunction()

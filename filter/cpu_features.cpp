@@ -41,20 +41,25 @@ uint32_t Detect()
 uint32_t Detect() { return 0; }
 #endif
 
-std::atomic<uint32_t>& Mask()
-{
-    static std::atomic<uint32_t> mask{~0u};
-    return mask;
-}
+// Plain atomics with constant initial values: function-local statics would need the runtime's
+// initialisation guard, which brings a whole thread library into the DLL. Racing first detections store
+// the same value. Bit 31 means "not yet"; no instruction set uses it.
+constexpr uint32_t kNotYet = 1u << 31;
+std::atomic<uint32_t> g_detected{kNotYet};
+std::atomic<uint32_t> g_mask{~0u};
 
 }  // namespace
 
 uint32_t DetectCpuFeatures()
 {
-    static const uint32_t features = Detect();
+    uint32_t features = g_detected.load(std::memory_order_relaxed);
+    if (features == kNotYet) {
+        features = Detect();
+        g_detected.store(features, std::memory_order_relaxed);
+    }
     return features;
 }
 
-uint32_t CpuFeatures() { return DetectCpuFeatures() & Mask().load(std::memory_order_relaxed); }
+uint32_t CpuFeatures() { return DetectCpuFeatures() & g_mask.load(std::memory_order_relaxed); }
 
-void SetCpuFeatureMask(uint32_t mask) { Mask().store(mask, std::memory_order_relaxed); }
+void SetCpuFeatureMask(uint32_t mask) { g_mask.store(mask, std::memory_order_relaxed); }

@@ -1,6 +1,7 @@
 #include "platform/atomic_file.h"
 
 #include <atomic>
+#include <charconv>
 #include <cstdio>
 #include <exception>
 #include <vector>
@@ -252,9 +253,12 @@ void RemoveFile(const std::string& path) { unlink(path.c_str()); }
 
 std::string TempPathFor(const std::string& path)
 {
-    char suffix[40];
-    std::snprintf(suffix, sizeof suffix, ".~%lx-%x", CurrentProcessId(), g_tempCounter.fetch_add(1));
-    return path + suffix;
+    // ".~<process id>-<serial>" in hex, without printf: the DLL carries no formatted-output code.
+    char suffix[40] = ".~";
+    char* end = std::to_chars(suffix + 2, suffix + 20, CurrentProcessId(), 16).ptr;
+    *end++ = '-';
+    end = std::to_chars(end, suffix + sizeof suffix, g_tempCounter.fetch_add(1), 16).ptr;
+    return path + std::string(suffix, end);
 }
 
 // Leaves no temporary file behind.

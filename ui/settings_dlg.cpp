@@ -161,8 +161,11 @@ void CSettingsDlg::OnPluginUpdate(WPARAM what)
     }
     if (what == UPD_ALL || what == UPD_CHANNEL_NAME)
         ShowChannelName();
-    if (what == UPD_ALL || what == UPD_VALUE_TEXT)
-        m_txtValue.SetText(std::to_wstring(wndSize).c_str());
+    if (what == UPD_ALL || what == UPD_VALUE_TEXT) {
+        // Widened from to_string: to_wstring formats through swprintf, which the DLL need not carry.
+        const std::string digits = std::to_string(wndSize);
+        m_txtValue.SetText(std::wstring(digits.begin(), digits.end()).c_str());
+    }
     if (what == UPD_ALL || what == UPD_ENABLE_STATE) {
         m_txtValue.Enable(enabled);
         m_sliderWndSize.Enable(enabled);

@@ -1,0 +1,123 @@
+#!/usr/bin/env bash
+# The release. Builds the DLL twice, from copies of the sources in two different folders, checks that
+# both builds gave the same bytes, and writes into out/release/:
+#   RPX_UVDenoise-<version>-win32.zip     the DLL and the two guides, for viewers
+#   RPX_UVDenoise-<version>-setup.exe     the setup program (NSIS), Russian and English
+#   SHA256SUMS                            of the zip and the setup program
+#   RPX_UVDenoise.dll.debug               the DLL's debug information (not in the zip)
+#
+#   bash scripts/release.sh                          the release, as above
+#   bash scripts/release.sh --package <tree> <out>   only the packages, from a built win32 tree
+#                                                    (the install test uses this)
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+
+# File times in the zip and the setup program: the last commit's, so a rebuild gives the same bytes.
+epoch="${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct 2>/dev/null || echo 315532800)}"
+export SOURCE_DATE_EPOCH="$epoch"
+
+# make_zip <zip> <file> <name in zip> [<file> <name>...]: entries in the order given, fixed times and
+# attributes, ASCII names only.
+make_zip() {
+  python3 - "$@" <<'PY'
+import os, sys, time, zipfile
+out, pairs = sys.argv[1], sys.argv[2:]
+stamp = time.gmtime(max(int(os.environ["SOURCE_DATE_EPOCH"]), 315532800))[:6]  # zip times start in 1980
+with zipfile.ZipFile(out, "w") as z:
+    for path, name in zip(pairs[0::2], pairs[1::2]):
+        name.encode("ascii")
+        info = zipfile.ZipInfo(name, stamp)
+        info.create_system = 0
+        info.external_attr = 0x20  # archive bit, as Windows writes it
+        info.compress_type = zipfile.ZIP_DEFLATED
+        with open(path, "rb") as f:
+            z.writestr(info, f.read(), compresslevel=9)
+PY
+}
+
+# make_guide <source> <target> <code page>: a guide from release/ as Notepad reads it: the version
+# filled in, CR LF line ends, the given code page.
+make_guide() {
+  python3 - "$1" "$2" "$3" "$version" <<'PY'
+import sys
+source, target, codepage, version = sys.argv[1:]
+text = open(source, encoding="utf-8").read().replace("@VERSION@", version)
+lines = text.rstrip("\n").split("\n")
+open(target, "wb").write(("\r\n".join(lines) + "\r\n").encode(codepage))
+PY
+}
+
+# package <win32 tree> <out>: the zip, the setup program, the sums and the debug file from a built tree.
+package() {
+  local tree="$1" out="$2" stage
+  version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$tree/CMakeCache.txt")
+  [ -n "$version" ] || { echo "release: no project version in $tree" >&2; return 1; }
+  mkdir -p "$out"
+  stage=$(mktemp -d)
+  cp "$tree/plugin/RPX_UVDenoise.dll" "$stage/"
+  make_guide "$root/release/README-RU.txt" "$stage/README-RU.txt" cp1251
+  make_guide "$root/release/README-EN.txt" "$stage/README-EN.txt" ascii
+  touch -d "@$epoch" "$stage"/*
+
+  make_zip "$out/RPX_UVDenoise-$version-win32.zip" \
+    "$stage/RPX_UVDenoise.dll" RPX_UVDenoise.dll \
+    "$stage/README-RU.txt" README-RU.txt \
+    "$stage/README-EN.txt" README-EN.txt
+  makensis -V1 -INPUTCHARSET UTF8 -DVERSION="$version" -DDLL="$stage/RPX_UVDenoise.dll" \
+    -DOUTFILE="$out/RPX_UVDenoise-$version-setup.exe" "$root/release/setup.nsi"
+  cp "$tree/plugin/RPX_UVDenoise.dll.debug" "$out/"
+  (cd "$out" && sha256sum "RPX_UVDenoise-$version-win32.zip" "RPX_UVDenoise-$version-setup.exe" >SHA256SUMS)
+  rm -rf "$stage"
+}
+
+if [ "${1:-}" = "--package" ]; then
+  [ $# -eq 3 ] || { echo "usage: release.sh --package <win32 tree> <out>" >&2; exit 2; }
+  package "$2" "$3"
+  exit 0
+fi
+
+bash "$root/scripts/setup.sh"
+
+# Two clean builds: sources copied into folders of different names and depths, so that any path that
+# reached the DLL or its debug file would show as a difference. No compiler cache: clean means clean.
+work="$root/build/release"
+rm -rf "$work"
+builds=("$work/a" "$work/second/b")
+for dir in "${builds[@]}"; do
+  mkdir -p "$dir/src"
+  (cd "$root" && git ls-files -z --cached --others --exclude-standard |
+    while IFS= read -r -d '' file; do [ -f "$file" ] && cp --parents "$file" "$dir/src/"; done; true)
+  echo "=== build in $dir"
+  env -u CMAKE_CXX_COMPILER_LAUNCHER -u CMAKE_C_COMPILER_LAUNCHER \
+    cmake -S "$dir/src" -B "$dir/build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DUVD_BENCH=OFF \
+    -DCMAKE_TOOLCHAIN_FILE="$dir/src/cmake/i686-mingw.cmake" >"$dir/configure.log" 2>&1 ||
+    { cat "$dir/configure.log"; exit 1; }
+  cmake --build "$dir/build" -j2 --target RPX_UVDenoise >"$dir/build.log" 2>&1 ||
+    { cat "$dir/build.log"; exit 1; }
+  package "$dir/build" "$dir/out"
+done
+
+status=0
+for file in plugin/RPX_UVDenoise.dll plugin/RPX_UVDenoise.dll.debug; do
+  if cmp -s "${builds[0]}/build/$file" "${builds[1]}/build/$file"; then
+    echo "identical: $(basename "$file") ($(stat -c %s "${builds[0]}/build/$file") bytes)"
+  else
+    echo "DIFFERENT: $(basename "$file")"
+    status=1
+  fi
+done
+for file in "${builds[0]}"/out/*; do
+  name=$(basename "$file")
+  if cmp -s "$file" "${builds[1]}/out/$name"; then echo "identical: $name"; else echo "DIFFERENT: $name"; status=1; fi
+done
+[ "$status" -eq 0 ] || { echo "release: the two builds differ" >&2; exit 1; }
+
+rm -rf "$root/out/release"
+mkdir -p "$root/out"
+cp -r "${builds[0]}/out" "$root/out/release"
+echo "=== out/release"
+ls -l "$root/out/release"
+python3 -c 'import sys, zipfile; [print(f"{i.file_size:>9}  {i.filename}") for i in zipfile.ZipFile(sys.argv[1]).infolist()]' \
+  "$root/out/release/RPX_UVDenoise-$version-win32.zip"
+cat "$root/out/release/SHA256SUMS"
