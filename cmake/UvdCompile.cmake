@@ -99,16 +99,18 @@ if(WIN32)
   endif()
 endif()
 
-# uvd_shipped_binary(<target>): a Windows program or DLL as it ships: unused sections dropped, no time
-# stamp in the PE header or the export directory, and its debug information moved to <file>.debug beside
-# it, found again through a debug link (which holds the file's base name and checksum only).
+# uvd_shipped_binary(<target> [THREADS]): a Windows program or DLL as it ships: unused sections dropped,
+# no time stamp in the PE header or the export directory, and its debug information moved to <file>.debug
+# beside it, found again through a debug link (which holds the file's base name and checksum only).
+# THREADS keeps the posix-model runtime for a program that starts threads of its own.
 function(uvd_shipped_binary target)
+  cmake_parse_arguments(S "THREADS" "" "" ${ARGN})
   uvd_product_code(${target})
   if(NOT WIN32)
     return()
   endif()
   target_link_options(${target} PRIVATE -Wl,--gc-sections -Wl,--no-insert-timestamp)
-  if(UVD_WIN32_MODEL_RUNTIME_DIR)
+  if(UVD_WIN32_MODEL_RUNTIME_DIR AND NOT S_THREADS)
     # Searched before the driver's own folder, so -lstdc++, -lgcc and -lgcc_eh come from there.
     target_link_options(${target} PRIVATE -L${UVD_WIN32_MODEL_RUNTIME_DIR})
   endif()

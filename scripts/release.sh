@@ -2,6 +2,7 @@
 # The release. Builds the DLL twice, from copies of the sources in two different folders, checks that
 # both builds gave the same bytes, and writes into out/release/:
 #   RPX_UVDenoise-<version>-win32.zip     the DLL and the two guides, for viewers
+#   uvdenoise-<version>-win32.zip         the command-line filter's Windows build and its guide
 #   RPX_UVDenoise-<version>-setup.exe     the setup program (NSIS), Russian and English
 #   SHA256SUMS                            of the zip and the setup program
 #   RPX_UVDenoise.dll.debug               the DLL's debug information (not in the zip)
@@ -58,16 +59,24 @@ package() {
   cp "$tree/plugin/RPX_UVDenoise.dll" "$stage/"
   make_guide "$root/release/README-RU.txt" "$stage/README-RU.txt" cp1251
   make_guide "$root/release/README-EN.txt" "$stage/README-EN.txt" ascii
+  make_guide "$root/release/README-uvdenoise.txt" "$stage/README-uvdenoise.txt" ascii
   touch -d "@$epoch" "$stage"/*
 
   make_zip "$out/RPX_UVDenoise-$version-win32.zip" \
     "$stage/RPX_UVDenoise.dll" RPX_UVDenoise.dll \
     "$stage/README-RU.txt" README-RU.txt \
     "$stage/README-EN.txt" README-EN.txt
+  if [ -f "$tree/cli/uvdenoise.exe" ]; then
+    cp "$tree/cli/uvdenoise.exe" "$stage/"
+    touch -d "@$epoch" "$stage/uvdenoise.exe"
+    make_zip "$out/uvdenoise-$version-win32.zip" \
+      "$stage/uvdenoise.exe" uvdenoise.exe \
+      "$stage/README-uvdenoise.txt" README.txt
+  fi
   makensis -V1 -INPUTCHARSET UTF8 -DVERSION="$version" -DDLL="$stage/RPX_UVDenoise.dll" \
     -DOUTFILE="$out/RPX_UVDenoise-$version-setup.exe" "$root/release/setup.nsi"
   cp "$tree/plugin/RPX_UVDenoise.dll.debug" "$out/"
-  (cd "$out" && sha256sum "RPX_UVDenoise-$version-win32.zip" "RPX_UVDenoise-$version-setup.exe" >SHA256SUMS)
+  (cd "$out" && sha256sum ./*.zip "RPX_UVDenoise-$version-setup.exe" | sed 's| \./| |' >SHA256SUMS)
   rm -rf "$stage"
 }
 
@@ -93,13 +102,13 @@ for dir in "${builds[@]}"; do
     cmake -S "$dir/src" -B "$dir/build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DUVD_BENCH=OFF \
     -DCMAKE_TOOLCHAIN_FILE="$dir/src/cmake/i686-mingw.cmake" >"$dir/configure.log" 2>&1 ||
     { cat "$dir/configure.log"; exit 1; }
-  cmake --build "$dir/build" -j2 --target RPX_UVDenoise >"$dir/build.log" 2>&1 ||
+  cmake --build "$dir/build" -j2 --target RPX_UVDenoise uvdenoise >"$dir/build.log" 2>&1 ||
     { cat "$dir/build.log"; exit 1; }
   package "$dir/build" "$dir/out"
 done
 
 status=0
-for file in plugin/RPX_UVDenoise.dll plugin/RPX_UVDenoise.dll.debug; do
+for file in plugin/RPX_UVDenoise.dll plugin/RPX_UVDenoise.dll.debug cli/uvdenoise.exe; do
   if cmp -s "${builds[0]}/build/$file" "${builds[1]}/build/$file"; then
     echo "identical: $(basename "$file") ($(stat -c %s "${builds[0]}/build/$file") bytes)"
   else
