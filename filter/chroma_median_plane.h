@@ -35,16 +35,7 @@ void ChromaMedianPlaneNetwork_AVX2(uint8_t* plane, ptrdiff_t stride, int32_t wid
 constexpr size_t kChromaMedianPlaneScratchAlign = 64;
 extern const size_t kChromaMedianPlaneScratchBytes;
 
-// One implementation: the CPU features it needs and the window sizes it serves.
-struct ChromaMedianPlaneVariant {
-    const char* name;
-    ChromaMedianPlaneFn fn;
-    uint32_t neededFeatures;
-    int32_t minCount;
-    int32_t maxCount;
-
-    bool Serves(int32_t count) const { return count >= minCount && count <= maxCount; }
-};
+using ChromaMedianPlaneVariant = MedianVariant<ChromaMedianPlaneFn>;
 
 // Every variant built for this target, in rising preference: for each count the chooser takes the last one
 // the CPU runs that serves it.
