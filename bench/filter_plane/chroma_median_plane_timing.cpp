@@ -10,6 +10,7 @@
 
 #include "filter/chroma_median_plane.h"
 #include "filter/cpu_features.h"
+#include "tests/common/guarded_bytes.h"
 
 namespace {
 
@@ -30,10 +31,8 @@ int main()
         if (HasFeatures(DetectCpuFeatures(), variant.neededFeatures))
             variants.push_back(&variant);
     }
-    std::vector<uint8_t> scratchBytes(kChromaMedianPlaneScratchBytes + kChromaMedianPlaneScratchAlign);
-    uint8_t* scratch = scratchBytes.data() + (kChromaMedianPlaneScratchAlign -
-                                              reinterpret_cast<uintptr_t>(scratchBytes.data()) %
-                                                  kChromaMedianPlaneScratchAlign) % kChromaMedianPlaneScratchAlign;
+    GuardedBytes scratchBytes(kChromaMedianPlaneScratchBytes);
+    uint8_t* scratch = scratchBytes.data();
     std::printf("| 4:2:2 chroma plane | window |");
     for (const auto* variant : variants)
         std::printf(" %s us |", variant->name);
