@@ -23,16 +23,19 @@ bool ChromaMedianPreconditionsHold(const FrameSize& size, int32_t count);
 // Bytes of 16-byte-aligned scratch memory that every variant needs for frames of this size.
 size_t ChromaScratchBytes(const FrameSize& size);
 
-// One implementation: the CPU features it needs and the window sizes it serves.
-struct ChromaMedianVariant {
+// One implementation of a median family (packed frames here, planes in filter/chroma_median_plane.h): the
+// CPU features it needs and the window sizes it serves.
+template <class Fn>
+struct MedianVariant {
     const char* name;
-    ChromaMedianFn fn;
+    Fn fn;
     uint32_t neededFeatures;
     int32_t minCount;
     int32_t maxCount;
 
     bool Serves(int32_t count) const { return count >= minCount && count <= maxCount; }
 };
+using ChromaMedianVariant = MedianVariant<ChromaMedianFn>;
 
 // Every implementation, the portable one first. For each window the choice is the last one listed that
 // the CPU runs and that serves the window; the tests run each one over every window it serves.

@@ -1,7 +1,6 @@
 #include "filter/chroma_median_plane.h"
 
 #include <algorithm>
-#include <iterator>
 
 #include "filter/chroma_median_plane_scratch.h"
 #include "filter/cpu_features.h"
@@ -45,28 +44,30 @@ void ChromaMedianPlane_C(uint8_t* plane, ptrdiff_t stride, int32_t width, int32_
 
 const size_t kChromaMedianPlaneScratchBytes = kPlaneBlockScratchBytes;
 
-const ChromaMedianPlaneVariant kChromaMedianPlaneVariants[] = {
-    {"ChromaMedianPlane_C", ChromaMedianPlane_C, 0, 1, kMaxMedianWindow},
+std::span<const ChromaMedianPlaneVariant> ChromaMedianPlaneVariants()
+{
+    static constexpr ChromaMedianPlaneVariant kVariants[] = {
+        {"ChromaMedianPlane_C", ChromaMedianPlane_C, 0, 1, kMaxMedianWindow},
 #if defined(__i386__) || defined(__x86_64__)
-    {"ChromaMedianPlane_SSE2", ChromaMedianPlane_SSE2, kCpuSSE2, 1, kMaxMedianWindow},
-    {"ChromaMedianPlaneNetwork_SSE2", ChromaMedianPlaneNetwork_SSE2, kCpuSSE2, 2, 5},
+        {"ChromaMedianPlane_SSE2", ChromaMedianPlane_SSE2, kCpuSSE2, 1, kMaxMedianWindow},
+        {"ChromaMedianPlaneNetwork_SSE2", ChromaMedianPlaneNetwork_SSE2, kCpuSSE2, 2, 5},
 #endif
 #if defined(__x86_64__)
-    // Not in the 32-bit build: there, under Wine, SSE code ran slower once any AVX code had run.
-    {"ChromaMedianPlane_AVX2", ChromaMedianPlane_AVX2, kCpuAVX2, 1, kMaxMedianWindow},
-    {"ChromaMedianPlaneNetwork_AVX2", ChromaMedianPlaneNetwork_AVX2, kCpuAVX2, 2, 5},
+        // Not in the 32-bit build: there, under Wine, SSE code ran slower once any AVX code had run.
+        {"ChromaMedianPlane_AVX2", ChromaMedianPlane_AVX2, kCpuAVX2, 1, kMaxMedianWindow},
+        {"ChromaMedianPlaneNetwork_AVX2", ChromaMedianPlaneNetwork_AVX2, kCpuAVX2, 2, 5},
 #endif
-};
-const size_t kChromaMedianPlaneVariantCount = std::size(kChromaMedianPlaneVariants);
+    };
+    return kVariants;
+}
 
 ChromaMedianPlaneKernels ChooseChromaMedianPlaneKernels(uint32_t cpuFeatures)
 {
     ChromaMedianPlaneKernels kernels{};
     for (int32_t count = 0; count <= kMaxMedianWindow; ++count) {
         kernels.byCount[count] = ChromaMedianPlane_C;
-        for (const ChromaMedianPlaneVariant& variant : kChromaMedianPlaneVariants) {
-            const bool runs = (cpuFeatures & variant.neededFeatures) == variant.neededFeatures;
-            if (runs && count >= variant.minCount && count <= variant.maxCount)
+        for (const ChromaMedianPlaneVariant& variant : ChromaMedianPlaneVariants()) {
+            if (HasFeatures(cpuFeatures, variant.neededFeatures) && variant.Serves(count))
                 kernels.byCount[count] = variant.fn;
         }
     }

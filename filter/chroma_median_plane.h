@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 #include "filter/chroma_median.h"
 
@@ -34,17 +35,11 @@ void ChromaMedianPlaneNetwork_AVX2(uint8_t* plane, ptrdiff_t stride, int32_t wid
 constexpr size_t kChromaMedianPlaneScratchAlign = 64;
 extern const size_t kChromaMedianPlaneScratchBytes;
 
-// The choice table: every variant built for this target with what it needs and the counts it serves,
-// in rising preference. For each count the chooser takes the last entry the CPU runs.
-struct ChromaMedianPlaneVariant {
-    const char* name;
-    ChromaMedianPlaneFn fn;
-    uint32_t neededFeatures;
-    int32_t minCount;
-    int32_t maxCount;
-};
-extern const ChromaMedianPlaneVariant kChromaMedianPlaneVariants[];
-extern const size_t kChromaMedianPlaneVariantCount;
+using ChromaMedianPlaneVariant = MedianVariant<ChromaMedianPlaneFn>;
+
+// Every variant built for this target, in rising preference: for each count the chooser takes the last one
+// the CPU runs that serves it.
+std::span<const ChromaMedianPlaneVariant> ChromaMedianPlaneVariants();
 
 struct ChromaMedianPlaneKernels {
     ChromaMedianPlaneFn byCount[kMaxMedianWindow + 1];

@@ -7,25 +7,24 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "bench/filter/chroma_bench_frames.h"
 #include "bench/filter/memory_floor.h"
 #include "host/host_harness.h"
+#include "tests/common/channel_checks.h"
+#include "tests/common/file_bytes.h"
+#include "tests/common/settings_text.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-int UVD_CDECL KnowsEveryChannel(int64_t) { return 1; }
-
 void WriteSettings(int count, int enable)
 {
     CreateDirectoryA((ExeFolder() + "Plugins").c_str(), nullptr);
-    std::ofstream(ExeFolder() + "Plugins\\RPX_UVDenoise.ini", std::ios::binary | std::ios::trunc)
-        << "[COMMON]\r\nMedianWndSize=" << count << "\r\nProcEnable=" << enable << "\r\n";
+    WriteFileBytes(ExeFolder() + "Plugins\\RPX_UVDenoise.ini", SettingsSection("COMMON", count, enable));
 }
 
 // Microseconds per frame: the fastest of several rounds' means, so a busy neighbour does not count.

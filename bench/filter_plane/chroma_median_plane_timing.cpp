@@ -10,6 +10,7 @@
 
 #include "filter/chroma_median_plane.h"
 #include "filter/cpu_features.h"
+#include "tests/common/guarded_bytes.h"
 
 namespace {
 
@@ -26,15 +27,12 @@ double MedianMicroseconds(std::vector<double> samples)
 int main()
 {
     std::vector<const ChromaMedianPlaneVariant*> variants;
-    for (size_t v = 0; v < kChromaMedianPlaneVariantCount; ++v) {
-        const ChromaMedianPlaneVariant& variant = kChromaMedianPlaneVariants[v];
-        if ((DetectCpuFeatures() & variant.neededFeatures) == variant.neededFeatures)
+    for (const ChromaMedianPlaneVariant& variant : ChromaMedianPlaneVariants()) {
+        if (HasFeatures(DetectCpuFeatures(), variant.neededFeatures))
             variants.push_back(&variant);
     }
-    std::vector<uint8_t> scratchBytes(kChromaMedianPlaneScratchBytes + kChromaMedianPlaneScratchAlign);
-    uint8_t* scratch = scratchBytes.data() + (kChromaMedianPlaneScratchAlign -
-                                              reinterpret_cast<uintptr_t>(scratchBytes.data()) %
-                                                  kChromaMedianPlaneScratchAlign) % kChromaMedianPlaneScratchAlign;
+    GuardedBytes scratchBytes(kChromaMedianPlaneScratchBytes);
+    uint8_t* scratch = scratchBytes.data();
     std::printf("| 4:2:2 chroma plane | window |");
     for (const auto* variant : variants)
         std::printf(" %s us |", variant->name);
@@ -52,7 +50,7 @@ int main()
             std::vector<uint8_t> plane = original;
             for (int round = 0; round < kRounds; ++round) {
                 for (size_t v = 0; v < variants.size(); ++v) {
-                    if (count < variants[v]->minCount || count > variants[v]->maxCount)
+                    if (!variants[v]->Serves(count))
                         continue;
                     const int repeats = variants[v]->neededFeatures == 0 ? 1 : 20;
                     const auto start = std::chrono::steady_clock::now();

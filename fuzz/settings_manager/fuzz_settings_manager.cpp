@@ -15,11 +15,9 @@
 #include <string>
 
 #include "settings/channel_settings.h"
+#include "tests/common/channel_checks.h"
 
 namespace {
-
-int UVD_CDECL KnowsEveryChannel(int64_t) { return 1; }
-int UVD_CDECL KnowsOddChannels(int64_t id) { return static_cast<int>(id & 1); }
 
 const ChannelCheckProc kChecks[] = {nullptr, KnowsEveryChannel, KnowsOddChannels};
 

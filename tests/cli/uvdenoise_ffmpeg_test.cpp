@@ -6,30 +6,19 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "tests/common/file_bytes.h"
 #include "tests/common/plane_reference.h"
+#include "tests/common/random_bytes.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
 const fs::path kWork = UVD_WORK_DIR;
-
-std::string Slurp(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void Spill(const fs::path& path, const std::string& bytes)
-{
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
 
 // Runs a shell command line and gives its exit code.
 int Shell(const std::string& command)
@@ -49,7 +38,7 @@ Outcome RunUvdenoise(const std::string& args, const fs::path& in, const fs::path
     const fs::path err = kWork / "stderr.txt";
     const int code = Shell(std::string(UVD_UVDENOISE) + " " + args + " < '" + in.string() + "' > '" + out.string() +
                            "' 2> '" + err.string() + "'");
-    return {code, Slurp(err)};
+    return {code, ReadFileBytes(err.string())};
 }
 
 void Ffmpeg(const std::string& args)
@@ -93,13 +82,14 @@ TEST_F(Uvdenoise, FfmpegClipsComeBackAsTheDefinitionOfTheirPlanes)
         const std::string args = "--quiet --window " + std::to_string(c.window) + (c.fields ? " --fields" : "");
         ASSERT_EQ(RunUvdenoise(args + " --threads 1", in, out).exitCode, 0);
         ASSERT_EQ(RunUvdenoise(args + " --threads 3", in, outThreads).exitCode, 0);
-        EXPECT_EQ(Slurp(out), Slurp(outThreads)) << "the output depends on the thread count";
-        EXPECT_EQ(FirstLine(Slurp(out)), FirstLine(Slurp(in))) << "the stream header changed";
+        const std::string output = ReadFileBytes(out.string());
+        EXPECT_EQ(output, ReadFileBytes(outThreads.string())) << "the output depends on the thread count";
+        EXPECT_EQ(FirstLine(output), FirstLine(ReadFileBytes(in.string()))) << "the stream header changed";
 
         const std::string raw = std::string(" -f rawvideo -pix_fmt ") + c.pixFmt + " '";
         Ffmpeg("-i '" + in.string() + "'" + raw + inRaw.string() + "'");
         Ffmpeg("-i '" + out.string() + "'" + raw + outRaw.string() + "'");
-        std::string expected = Slurp(inRaw);
+        std::string expected = ReadFileBytes(inRaw.string());
         const int chromaWidth = (width + (1 << c.shiftX) - 1) >> c.shiftX;
         const int chromaHeight = (height + (1 << c.shiftY) - 1) >> c.shiftY;
         const size_t frameBytes = static_cast<size_t>(width * height + 2 * chromaWidth * chromaHeight);
@@ -107,8 +97,8 @@ TEST_F(Uvdenoise, FfmpegClipsComeBackAsTheDefinitionOfTheirPlanes)
         for (int f = 0; f < frames; ++f)
             reference::ChromaMedianPlanarFrame(reinterpret_cast<uint8_t*>(expected.data()) + f * frameBytes,
                                                size_t{width} * height, chromaWidth, chromaHeight, c.window, c.fields);
-        EXPECT_TRUE(Slurp(outRaw) == expected) << "not the definition applied to the planes";
-        EXPECT_NE(expected, Slurp(inRaw)) << "the clip gives the filter nothing to do";
+        EXPECT_TRUE(ReadFileBytes(outRaw.string()) == expected) << "not the definition applied to the planes";
+        EXPECT_NE(expected, ReadFileBytes(inRaw.string())) << "the clip gives the filter nothing to do";
     }
 }
 
@@ -120,12 +110,10 @@ struct HandMadeCase {
     unsigned chromaWidth, chromaHeight;  // 0: no chroma planes
 };
 
-std::string RandomBytes(size_t count, std::mt19937& random)
+std::string RandomText(size_t count, std::mt19937& random)
 {
-    std::string bytes(count, '\0');
-    for (char& b : bytes)
-        b = static_cast<char>(random());
-    return bytes;
+    const std::vector<uint8_t> bytes = RandomBytes(count, random);
+    return std::string(bytes.begin(), bytes.end());
 }
 
 // Streams ffmpeg does not write: C420, no C tag, tags on FRAME lines, odd sizes; they come back byte for
@@ -146,17 +134,17 @@ TEST_F(Uvdenoise, HandMadeStreamsPassTheirHeadersAndFilterTheirPlanes)
         const size_t frameBytes = lumaBytes + 2 * size_t{c.chromaWidth} * c.chromaHeight;
         std::string input = c.header, expected = c.header;
         for (int f = 0; f < 2; ++f) {
-            std::string frame = RandomBytes(frameBytes, random);
+            std::string frame = RandomText(frameBytes, random);
             input += c.frameLine + frame;
             if (c.chromaWidth > 0)
                 reference::ChromaMedianPlanarFrame(reinterpret_cast<uint8_t*>(frame.data()), lumaBytes, int(c.chromaWidth),
                                                    int(c.chromaHeight), 5, false);
             expected += c.frameLine + frame;
         }
-        Spill(in, input);
+        WriteFileBytes(in.string(), input);
         const Outcome outcome = RunUvdenoise("--window 5", in, out);
         EXPECT_EQ(outcome.exitCode, 0) << outcome.stderrText;
-        EXPECT_TRUE(Slurp(out) == expected);
+        EXPECT_TRUE(ReadFileBytes(out.string()) == expected);
     }
 }
 
@@ -178,7 +166,7 @@ TEST_F(Uvdenoise, BadInputGivesThePromisedErrors)
     std::mt19937 random(3);
     std::string frames[2], filtered[2];
     for (int f = 0; f < 2; ++f) {
-        frames[f] = "FRAME\n" + RandomBytes(frameBytes, random);
+        frames[f] = "FRAME\n" + RandomText(frameBytes, random);
         filtered[f] = frames[f];
         reference::ChromaMedianPlanarFrame(reinterpret_cast<uint8_t*>(filtered[f].data()) + 6, 16 * 8, 8, 8, 15, false);
     }
@@ -204,20 +192,20 @@ TEST_F(Uvdenoise, BadInputGivesThePromisedErrors)
     const fs::path in = kWork / "bad.y4m", out = kWork / "bad-out.y4m";
     for (const ErrorCase& c : cases) {
         SCOPED_TRACE(c.name);
-        Spill(in, c.input);
+        WriteFileBytes(in.string(), c.input);
         fs::remove(out);
         const Outcome outcome = RunUvdenoise(c.args + " --quiet '" + in.string() + "' '" + out.string() + "'", in, kWork / "stdout.bin");
         EXPECT_EQ(outcome.exitCode, c.exitCode);
         EXPECT_NE(outcome.stderrText.find("uvdenoise: " + c.message), std::string::npos) << outcome.stderrText;
         EXPECT_EQ(std::count(outcome.stderrText.begin(), outcome.stderrText.end(), '\n'), 1) << "one line";
-        EXPECT_EQ(Slurp(kWork / "stdout.bin"), "");
+        EXPECT_EQ(ReadFileBytes((kWork / "stdout.bin").string()), "");
         if (c.framesWritten < 0) {
             EXPECT_FALSE(fs::exists(out)) << "written for a stream it refused";
         } else {
             std::string expected = header;
             for (int f = 0; f < c.framesWritten; ++f)
                 expected += filtered[f];
-            EXPECT_TRUE(Slurp(out) == expected);
+            EXPECT_TRUE(ReadFileBytes(out.string()) == expected);
         }
     }
 }

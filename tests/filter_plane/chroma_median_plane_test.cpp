@@ -1,16 +1,17 @@
-// Every plane kernel of the choice table against the plain definition, over hostile planes: widths 1 to 70
-// (each register width and its tails), heights at and just above the smallest filtered, rows further apart
-// than the width with marked bytes between them and around the plane that nothing may touch.
+// Every plane kernel this CPU runs against the plain definition, over hostile planes: widths 1 to 70 (each
+// register width and its tails), heights at and just above the smallest filtered, rows further apart than
+// the width with marked bytes between them and around the plane that nothing may touch. That the chooser
+// picks only from this list is checked with the other kernel tables (tests/filter/kernel_tables_test.cpp).
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <random>
 #include <vector>
 
 #include "filter/chroma_median_plane.h"
-#include "filter/cpu_features.h"
+#include "tests/common/guarded_bytes.h"
+#include "tests/common/kernel_variants.h"
 #include "tests/common/plane_reference.h"
 
 namespace {
@@ -29,28 +30,10 @@ uint8_t Sample(Pattern pattern, std::mt19937& random)
     return 0;
 }
 
-bool Runs(const ChromaMedianPlaneVariant& variant, uint32_t features)
-{
-    return (features & variant.neededFeatures) == variant.neededFeatures;
-}
-
-constexpr uint8_t kMarker = 0xA5;
-constexpr size_t kGuardBytes = 64;
-
-struct AlignedScratch {
-    std::vector<uint8_t> bytes = std::vector<uint8_t>(kChromaMedianPlaneScratchBytes + kChromaMedianPlaneScratchAlign);
-    uint8_t* Get()
-    {
-        const auto address = reinterpret_cast<uintptr_t>(bytes.data());
-        return bytes.data() + (kChromaMedianPlaneScratchAlign - address % kChromaMedianPlaneScratchAlign) %
-                                  kChromaMedianPlaneScratchAlign;
-    }
-};
-
 TEST(ChromaMedianPlane, EveryVariantEqualsTheDefinition)
 {
     std::mt19937 random(13);
-    AlignedScratch scratch;
+    GuardedBytes scratch(kChromaMedianPlaneScratchBytes);
     int checked = 0;
     for (const int count : {1, 2, 3, 4, 5, 6, 7, 8, 9, 15, 16, 29, 30}) {
         const int h = count / 2;
@@ -62,52 +45,35 @@ TEST(ChromaMedianPlane, EveryVariantEqualsTheDefinition)
                     // Rows a few bytes longer than the plane, the plane starting off any alignment.
                     const ptrdiff_t stride = width + static_cast<int>(random() % 9);
                     const size_t planeBytes = static_cast<size_t>(stride) * (height - 1) + width;
-                    const size_t start = kGuardBytes + random() % 32;
-                    std::vector<uint8_t> input(start + planeBytes + kGuardBytes, kMarker);
+                    const size_t misalign = random() % 32;
+                    std::vector<uint8_t> input(planeBytes, GuardedBytes::kMarker);
                     for (int r = 0; r < height; ++r)
                         for (int x = 0; x < width; ++x)
-                            input[start + stride * r + x] = Sample(pattern, random);
+                            input[stride * r + x] = Sample(pattern, random);
                     std::vector<uint8_t> expected = input;
-                    reference::ChromaMedianPlane(expected.data() + start, stride, width, height, count);
+                    reference::ChromaMedianPlane(expected.data(), stride, width, height, count);
 
-                    for (size_t v = 0; v < kChromaMedianPlaneVariantCount; ++v) {
-                        const ChromaMedianPlaneVariant& variant = kChromaMedianPlaneVariants[v];
-                        if (!Runs(variant, DetectCpuFeatures()) || count < variant.minCount || count > variant.maxCount)
-                            continue;
-                        std::vector<uint8_t> actual = input;
-                        variant.fn(actual.data() + start, stride, width, height, count, scratch.Get());
-                        const auto differ = std::mismatch(actual.begin(), actual.end(), expected.begin());
-                        ASSERT_TRUE(differ.first == actual.end())
+                    ForEachRunnableVariant(ChromaMedianPlaneVariants(), [&](const ChromaMedianPlaneVariant& variant) {
+                        if (!variant.Serves(count))
+                            return;
+                        GuardedBytes actual(planeBytes, misalign);
+                        std::copy(input.begin(), input.end(), actual.data());
+                        variant.fn(actual.data(), stride, width, height, count, scratch.data());
+                        const auto differ = std::mismatch(expected.begin(), expected.end(), actual.data());
+                        ASSERT_TRUE(differ.first == expected.end() && actual.GuardsIntact())
                             << variant.name << ", count " << count << ", " << width << "x" << height << ", "
                             << kPatternNames[static_cast<int>(pattern)] << ", byte "
-                            << (differ.first - actual.begin()) - static_cast<ptrdiff_t>(start) << " of the plane";
+                            << (differ.first - expected.begin()) << " of the plane (" << planeBytes
+                            << " when only the guards differ)";
                         ++checked;
-                    }
+                    });
+                    if (testing::Test::HasFatalFailure())
+                        return;
                 }
             }
         }
     }
     EXPECT_GT(checked, 0);
-}
-
-// Whatever the CPU offers, the chooser hands each count a variant that runs there and serves that count.
-TEST(ChromaMedianPlane, ChooserPicksOnlyRunnableServingVariants)
-{
-    for (const uint32_t features : {0u, uint32_t{kCpuSSE2}, DetectCpuFeatures()}) {
-        const ChromaMedianPlaneKernels kernels = ChooseChromaMedianPlaneKernels(features);
-        for (int count = 1; count <= kMaxMedianWindow; ++count) {
-            const auto* end = kChromaMedianPlaneVariants + kChromaMedianPlaneVariantCount;
-            const auto* chosen = std::find_if(kChromaMedianPlaneVariants, end, [&](const auto& variant) {
-                return variant.fn == kernels.byCount[count];
-            });
-            ASSERT_NE(chosen, end) << "count " << count;
-            EXPECT_TRUE(Runs(*chosen, features) && count >= chosen->minCount && count <= chosen->maxCount)
-                << chosen->name << " chosen for count " << count << " with features " << features;
-        }
-        if (features == 0) {
-            EXPECT_EQ(kernels.byCount[15], ChromaMedianPlane_C);
-        }
-    }
 }
 
 }  // namespace

@@ -94,10 +94,10 @@ TEST(AtomicFile, EachKindOfFileIsSavedTheWayThatKeepsWhatAnInPlaceWriteWould)
     };
     const Case cases[] = {
         {"missing: created", [](Scene&) {}, SaveOutcome::Replaced, kNew, {"a.ini"}},
-        {"ordinary: replaced", [](Scene& s) { WriteBytes(s.file, kOld); }, SaveOutcome::Replaced, kNew, {"a.ini"}},
+        {"ordinary: replaced", [](Scene& s) { WriteFileBytes(s.file, kOld); }, SaveOutcome::Replaced, kNew, {"a.ini"}},
         {"read-only: left alone",
          [](Scene& s) {
-             WriteBytes(s.file, kOld);
+             WriteFileBytes(s.file, kOld);
              fs::permissions(s.file, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                              fs::perm_options::remove);
          },
@@ -106,28 +106,28 @@ TEST(AtomicFile, EachKindOfFileIsSavedTheWayThatKeepsWhatAnInPlaceWriteWould)
          std::string(), {"a.ini"}},
         {"hard-linked: written in place, so the other name sees it too",
          [](Scene& s) {
-             WriteBytes(s.file, kOld);
+             WriteFileBytes(s.file, kOld);
              fs::create_hard_link(s.file, s.folder.File("b.ini"));
          },
          SaveOutcome::WrittenInPlace, kNew, {"a.ini", "b.ini"},
-         [](Scene& s) { EXPECT_EQ(ReadBytes(s.folder.File("b.ini")), kNew); }},
+         [](Scene& s) { EXPECT_EQ(ReadFileBytes(s.folder.File("b.ini")), kNew); }},
 #if defined(_WIN32)
         {"hidden: replaced and still hidden",
          [](Scene& s) {
-             WriteBytes(s.file, kOld);
+             WriteFileBytes(s.file, kOld);
              SetFileAttributesA(s.file.c_str(), FILE_ATTRIBUTE_HIDDEN);
          },
          SaveOutcome::Replaced, kNew, {"a.ini"},
          [](Scene& s) { EXPECT_TRUE(AttributesOf(s.file) & FILE_ATTRIBUTE_HIDDEN); }},
         {"held open by a reader that shares writing but not deleting, as fopen does: written in place",
          [](Scene& s) {
-             WriteBytes(s.file, kOld);
+             WriteFileBytes(s.file, kOld);
              HoldOpen(s, FILE_SHARE_READ | FILE_SHARE_WRITE);
          },
          SaveOutcome::WrittenInPlace, kNew, {"a.ini"}},
         {"held open by a reader that shares nothing: left alone",
          [](Scene& s) {
-             WriteBytes(s.file, kOld);
+             WriteFileBytes(s.file, kOld);
              HoldOpen(s, 0);
          },
          SaveOutcome::LeftAlone, kOld, {"a.ini"}},
@@ -137,13 +137,13 @@ TEST(AtomicFile, EachKindOfFileIsSavedTheWayThatKeepsWhatAnInPlaceWriteWould)
              fs::create_directory(folder);
              s.file = folder + "\\" + std::string(MAX_PATH - 9 - folder.size(), 's') + ".ini";
              ASSERT_LT(s.file.size(), size_t{MAX_PATH});
-             WriteBytes(s.file, kOld);
+             WriteFileBytes(s.file, kOld);
          },
          SaveOutcome::WrittenInPlace, kNew, {}},
 #else
         {"a symbolic link: written through it, the link kept",
          [](Scene& s) {
-             WriteBytes(s.folder.File("target.ini"), kOld);
+             WriteFileBytes(s.folder.File("target.ini"), kOld);
              fs::create_symlink(s.folder.File("target.ini"), s.file);
          },
          SaveOutcome::WrittenInPlace, kNew, {"a.ini", "target.ini"},
@@ -156,7 +156,7 @@ TEST(AtomicFile, EachKindOfFileIsSavedTheWayThatKeepsWhatAnInPlaceWriteWould)
         c.arrange(scene);
         EXPECT_EQ(SaveFileSafely(scene.file, kNew.data(), kNew.size()), c.outcome);
         scene.release();
-        EXPECT_EQ(fs::is_regular_file(scene.file) ? ReadBytes(scene.file) : std::string(), c.text);
+        EXPECT_EQ(fs::is_regular_file(scene.file) ? ReadFileBytes(scene.file) : std::string(), c.text);
         std::vector<std::string> names = scene.NamesBesideFile();
         if (c.names.empty())
             EXPECT_EQ(names, std::vector<std::string>{fs::path(scene.file).filename().string()});

@@ -44,12 +44,12 @@ TEST(IniDisk, LoadNeverChangesAnExistingFile)
 {
     TempFolder folder;
     std::string file = folder.File("t.ini");
-    WriteBytes(file, kSaved);
+    WriteFileBytes(file, kSaved);
     fs::file_time_type stamp = AgeFile(file);
     CIniFile ini;
     ini.Load(file);
     EXPECT_EQ(std::string(ini.LoadedText(), ini.LoadedLength()), kSaved);
-    EXPECT_EQ(ReadBytes(file), kSaved);
+    EXPECT_EQ(ReadFileBytes(file), kSaved);
     EXPECT_EQ(fs::last_write_time(file), stamp);
 }
 
@@ -70,7 +70,7 @@ TEST(IniDisk, UnreadableFileGivesDefaultsAndIsKept)
 {
     TempFolder folder;
     std::string file = folder.File("t.ini");
-    WriteBytes(file, "[COMMON]\r\nMedianWndSize=4\r\n");
+    WriteFileBytes(file, "[COMMON]\r\nMedianWndSize=4\r\n");
     CIniFile ini;
     ini.Load(file);
     {
@@ -84,11 +84,11 @@ TEST(IniDisk, UnreadableFileGivesDefaultsAndIsKept)
     EXPECT_EQ(wndSize, 15);
     WriteCommon(ini, wndSize);
     ini.Commit(file);
-    EXPECT_EQ(ReadBytes(file), "[COMMON]\r\nMedianWndSize=4\r\n");
+    EXPECT_EQ(ReadFileBytes(file), "[COMMON]\r\nMedianWndSize=4\r\n");
 
     ini.Load(file);  // readable again: saves go through again
     ini.Commit(file);
-    EXPECT_EQ(ReadBytes(file), kSaved);
+    EXPECT_EQ(ReadFileBytes(file), kSaved);
 }
 
 #if defined(_WIN32)
@@ -96,7 +96,7 @@ TEST(IniDisk, FileHeldOpenWithoutSharingAtLoadIsKept)
 {
     TempFolder folder;
     std::string file = folder.File("t.ini");
-    WriteBytes(file, "[COMMON]\r\nMedianWndSize=4\r\n");
+    WriteFileBytes(file, "[COMMON]\r\nMedianWndSize=4\r\n");
     HANDLE held = CreateFileA(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     CIniFile ini;
@@ -105,7 +105,7 @@ TEST(IniDisk, FileHeldOpenWithoutSharingAtLoadIsKept)
     EXPECT_EQ(ini.LoadedLength(), 0);
     WriteCommon(ini, 15);
     ini.Commit(file);
-    EXPECT_EQ(ReadBytes(file), "[COMMON]\r\nMedianWndSize=4\r\n");
+    EXPECT_EQ(ReadFileBytes(file), "[COMMON]\r\nMedianWndSize=4\r\n");
 }
 #endif
 
@@ -113,7 +113,7 @@ TEST(IniDisk, FileBeyondTwoGibibytesIsNeitherLoadedNorOverwritten)
 {
     TempFolder folder;
     std::string file = folder.File("t.ini");
-    WriteBytes(file, kSaved);
+    WriteFileBytes(file, kSaved);
     fs::resize_file(file, uint64_t{1} << 31);
     CIniFile ini;
     ini.Load(file);
@@ -127,14 +127,14 @@ TEST(IniDisk, SameBytesLeaveTheFileUntouched)
 {
     TempFolder folder;
     std::string file = folder.File("t.ini");
-    WriteBytes(file, kSaved);
+    WriteFileBytes(file, kSaved);
     fs::file_time_type stamp = AgeFile(file);
     CIniFile ini;
     ini.Load(file);
     WriteCommon(ini, 15);
     ini.Commit(file);
     EXPECT_EQ(fs::last_write_time(file), stamp);
-    EXPECT_EQ(ReadBytes(file), kSaved);
+    EXPECT_EQ(ReadFileBytes(file), kSaved);
 }
 
 TEST(IniDisk, AnyDifferenceRewritesTheWholeFileInTheStoresForm)
@@ -149,7 +149,7 @@ TEST(IniDisk, AnyDifferenceRewritesTheWholeFileInTheStoresForm)
         SCOPED_TRACE(testing::PrintToString(std::string(loaded)));
         TempFolder folder;
         std::string file = folder.File("t.ini");
-        WriteBytes(file, loaded);
+        WriteFileBytes(file, loaded);
         fs::file_time_type stamp = AgeFile(file);
         CIniFile ini;
         ini.Load(file);
@@ -157,7 +157,7 @@ TEST(IniDisk, AnyDifferenceRewritesTheWholeFileInTheStoresForm)
         ini.ReadInt("COMMON", "MedianWndSize", &wndSize, 1);
         WriteCommon(ini, wndSize);
         ini.Commit(file);
-        EXPECT_EQ(ReadBytes(file), kSaved);
+        EXPECT_EQ(ReadFileBytes(file), kSaved);
         EXPECT_NE(fs::last_write_time(file), stamp);
         EXPECT_EQ(std::string(ini.LoadedText(), ini.LoadedLength()), loaded);  // Commit changes neither text
         EXPECT_EQ(OutputOf(ini), kSaved);
@@ -188,13 +188,13 @@ TEST(IniDisk, ReadOnlyFileIsKept)
 {
     TempFolder folder;
     std::string file = folder.File("t.ini");
-    WriteBytes(file, "[OLD]\r\n");
+    WriteFileBytes(file, "[OLD]\r\n");
     fs::permissions(file, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     CIniFile ini;
     ini.Load(file);
     WriteCommon(ini, 15);
     ini.Commit(file);
-    EXPECT_EQ(ReadBytes(file), "[OLD]\r\n");
+    EXPECT_EQ(ReadFileBytes(file), "[OLD]\r\n");
     EXPECT_EQ(folder.Names(), std::vector<std::string>{"t.ini"});
 }
 
@@ -215,8 +215,8 @@ std::string g_fileBeingSaved;
 
 bool InterruptBeforeReplace(const std::string& tempPath)
 {
-    g_seenTempText = ReadBytes(tempPath);
-    g_seenFileText = ReadBytes(g_fileBeingSaved);
+    g_seenTempText = ReadFileBytes(tempPath);
+    g_seenFileText = ReadFileBytes(g_fileBeingSaved);
     return false;
 }
 
@@ -225,7 +225,7 @@ TEST(IniDisk, SaveInterruptedBeforeTheReplaceKeepsTheOldFileWhole)
     TempFolder folder;
     g_fileBeingSaved = folder.File("t.ini");
     g_oldText = "[COMMON]\r\nMedianWndSize=4\r\nProcEnable=1\r\n[77]\r\nMedianWndSize=8\r\nProcEnable=1\r\n";
-    WriteBytes(g_fileBeingSaved, g_oldText);
+    WriteFileBytes(g_fileBeingSaved, g_oldText);
     CIniFile ini;
     ini.Load(g_fileBeingSaved);
     WriteCommon(ini, 15);
@@ -235,7 +235,7 @@ TEST(IniDisk, SaveInterruptedBeforeTheReplaceKeepsTheOldFileWhole)
 
     EXPECT_EQ(g_seenTempText, kSaved);  // the new text was complete on the disk...
     EXPECT_EQ(g_seenFileText, g_oldText);  // ...while the file was still the old one
-    EXPECT_EQ(ReadBytes(g_fileBeingSaved), g_oldText);
+    EXPECT_EQ(ReadFileBytes(g_fileBeingSaved), g_oldText);
     EXPECT_EQ(folder.Names(), std::vector<std::string>{"t.ini"});
 }
 
@@ -250,7 +250,7 @@ TEST(IniDisk, InMemoryHalvesAgreeWithTheFile)
             SCOPED_TRACE(testing::PrintToString(loaded) + " build " + std::to_string(build));
             TempFolder folder;
             std::string file = folder.File("t.ini");
-            WriteBytes(file, loaded);
+            WriteFileBytes(file, loaded);
             CIniFile fromFile;
             fromFile.Load(file);
             CIniFile fromMemory;
@@ -267,7 +267,7 @@ TEST(IniDisk, InMemoryHalvesAgreeWithTheFile)
             const bool writes = build == kCommon && loaded != kSaved;
             EXPECT_EQ(fromMemory.TextToWrite(), writes ? kSaved : "");
             fromFile.Commit(file);
-            EXPECT_EQ(ReadBytes(file), writes ? kSaved : loaded);
+            EXPECT_EQ(ReadFileBytes(file), writes ? kSaved : loaded);
         }
     }
 }

@@ -16,7 +16,7 @@ class IniText : public ::testing::Test {
 protected:
     void Load(const std::string& text)
     {
-        WriteBytes(m_file, text);
+        WriteFileBytes(m_file, text);
         m_ini.Load(m_file);
     }
     int32_t Int(const char* section, const char* key)

@@ -101,7 +101,7 @@ TEST(IniWrite, ValuesAreWrittenBackByTheirOwnType)
 {
     TempFolder folder;
     std::string file = folder.File("t.ini");
-    WriteBytes(file, "[S]\r\nA=-1\r\nB=-1\r\nC=300\r\n");
+    WriteFileBytes(file, "[S]\r\nA=-1\r\nB=-1\r\nC=300\r\n");
     uint8_t a = 0;
     uint32_t b = 0;
     uint8_t c = 0;
@@ -137,7 +137,7 @@ TEST(IniWrite, FailedGrowthDropsThatTextAndTheSaveWritesNothing)
 {
     TempFolder folder;
     std::string file = folder.File("t.ini");
-    WriteBytes(file, "[OLD]\r\n");
+    WriteFileBytes(file, "[OLD]\r\n");
     CIniFile ini;
     ini.Load(file);
     ini.BeginWrite();
@@ -149,7 +149,7 @@ TEST(IniWrite, FailedGrowthDropsThatTextAndTheSaveWritesNothing)
     ini.WriteText("K", "1");  // later texts still fit in the old room
     EXPECT_EQ(OutputOf(ini), "[A]\r\nK=1\r\n");
     ini.Commit(file);
-    EXPECT_EQ(ReadBytes(file), "[OLD]\r\n");
+    EXPECT_EQ(ReadFileBytes(file), "[OLD]\r\n");
     EXPECT_EQ(folder.Names(), std::vector<std::string>{"t.ini"});
 }
 

@@ -1,59 +1,15 @@
 #pragma once
 
-#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
-#include <vector>
 
 #include "settings/ini_file.h"
+#include "tests/common/file_bytes.h"
+#include "tests/common/temp_folder.h"
 
 namespace fs = std::filesystem;
-
-// A folder of its own for each test, removed with everything left in it.
-class TempFolder {
-public:
-    TempFolder()
-    {
-        static std::atomic<int> counter{0};
-        auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-        m_path = fs::temp_directory_path() /
-                 ("uvd_ini_" + std::to_string(stamp) + "_" + std::to_string(counter.fetch_add(1)));
-        fs::create_directories(m_path);
-    }
-    ~TempFolder()
-    {
-        std::error_code ignored;
-        for (const fs::directory_entry& entry : fs::directory_iterator(m_path, ignored))
-            fs::permissions(entry.path(), fs::perms::owner_all, ignored);
-        fs::remove_all(m_path, ignored);
-    }
-    std::string File(const std::string& name) const { return (m_path / name).string(); }
-    std::vector<std::string> Names() const
-    {
-        std::vector<std::string> names;
-        for (const fs::directory_entry& entry : fs::directory_iterator(m_path))
-            names.push_back(entry.path().filename().string());
-        return names;
-    }
-
-private:
-    fs::path m_path;
-};
-
-inline void WriteBytes(const std::string& path, const std::string& bytes)
-{
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
-
-inline std::string ReadBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 // A time stamp well in the past, so that any rewrite shows.
 inline fs::file_time_type AgeFile(const std::string& path)

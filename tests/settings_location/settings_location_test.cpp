@@ -58,45 +58,40 @@ TEST(OsVersionCode, ClassifiesEveryRowOfTheTable)
         EXPECT_EQ(OsVersionCode(row.version), row.code) << row.system;
 }
 
-TEST(InstanceFromCommandLine, TakesOneLowerCaseCharacterAfterTheSwitch)
+TEST(InstanceFromCommandLine, OneLowerCaseCharacterAfterTheSwitch)
 {
-    EXPECT_EQ(InstanceFromCommandLine(""), "");
-    EXPECT_EQ(InstanceFromCommandLine("\"C:\\TV\\kestrova.exe\""), "");
-    EXPECT_EQ(InstanceFromCommandLine("\"C:\\TV\\kestrova.exe\" /INST:Q"), "q");
-    EXPECT_EQ(InstanceFromCommandLine("kestrova.exe -Inst:z -fullscreen"), "z");
-    EXPECT_EQ(InstanceFromCommandLine("kestrova.exe -inst:12"), "1");
-    EXPECT_EQ(InstanceFromCommandLine("kestrova.exe /inst:7"), "7");
-    // Found anywhere in the line, not only as a word of its own.
-    EXPECT_EQ(InstanceFromCommandLine("kestrova.exe x/inst:k"), "k");
-}
-
-TEST(InstanceFromCommandLine, SlashSwitchWinsInEitherOrder)
-{
-    EXPECT_EQ(InstanceFromCommandLine("host.exe /inst:b -inst:a"), "b");
-    EXPECT_EQ(InstanceFromCommandLine("host.exe -inst:a /inst:b"), "b");
-    EXPECT_EQ(InstanceFromCommandLine("host.exe -INST:A /Inst:B"), "b");
-}
-
-TEST(InstanceFromCommandLine, FirstOccurrenceOfEachSwitchCounts)
-{
-    EXPECT_EQ(InstanceFromCommandLine("host.exe -inst:a -inst:c"), "a");
-    EXPECT_EQ(InstanceFromCommandLine("host.exe /inst:d /inst:e"), "d");
-}
-
-TEST(InstanceFromCommandLine, SwitchAtTheEndOfTheLineGivesNoInstance)
-{
-    EXPECT_EQ(InstanceFromCommandLine("host.exe -inst:"), "");
-    EXPECT_EQ(InstanceFromCommandLine("host.exe /inst:"), "");
-    // A trailing slash switch with nothing after it clears what the minus switch chose.
-    EXPECT_EQ(InstanceFromCommandLine("host.exe -inst:a /inst:"), "");
-    // A blank is a character like any other.
-    EXPECT_EQ(InstanceFromCommandLine("host.exe -inst: x"), " ");
-}
-
-TEST(InstanceFromCommandLine, LowerCasesOnlyAsciiLetters)
-{
-    // 0xC0 is a capital letter in code page 1251; the host's C-locale lower-casing keeps it.
-    EXPECT_EQ(InstanceFromCommandLine("host.exe /inst:\xC0"), "\xC0");
+    const struct {
+        const char* line;
+        const char* instance;
+    } cases[] = {
+        {"", ""},
+        {"\"C:\\TV\\kestrova.exe\"", ""},
+        {"\"C:\\TV\\kestrova.exe\" /INST:Q", "q"},
+        {"kestrova.exe -Inst:z -fullscreen", "z"},
+        {"kestrova.exe -inst:12", "1"},
+        {"kestrova.exe /inst:7", "7"},
+        // Found anywhere in the line, not only as a word of its own.
+        {"kestrova.exe x/inst:k", "k"},
+        // The slash switch wins in either order.
+        {"host.exe /inst:b -inst:a", "b"},
+        {"host.exe -inst:a /inst:b", "b"},
+        {"host.exe -INST:A /Inst:B", "b"},
+        // The first occurrence of each switch counts.
+        {"host.exe -inst:a -inst:c", "a"},
+        {"host.exe /inst:d /inst:e", "d"},
+        // A switch at the end of the line gives no instance; a trailing slash switch with nothing after it
+        // clears what the minus switch chose.
+        {"host.exe -inst:", ""},
+        {"host.exe /inst:", ""},
+        {"host.exe -inst:a /inst:", ""},
+        // A blank is a character like any other.
+        {"host.exe -inst: x", " "},
+        // Only ASCII letters are lower-cased: 0xC0 is a capital letter in code page 1251, and the host's
+        // C-locale lower-casing keeps it.
+        {"host.exe /inst:\xC0", "\xC0"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(InstanceFromCommandLine(c.line), c.instance) << c.line;
 }
 
 LocationFacts HostFacts()

@@ -11,17 +11,9 @@ const char kExampleFile[] =
     "[COMMON]\r\nMedianWndSize=15\r\nProcEnable=0\r\n"
     "[777]\r\nMedianWndSize=7\r\nProcEnable=1\r\n";
 
-std::string Section(const std::string& name, int wndSize, unsigned enable)
-{
-    return "[" + name + "]\r\nMedianWndSize=" + std::to_string(wndSize) + "\r\nProcEnable=" + std::to_string(enable) +
-           "\r\n";
-}
-
-std::string Header(int x, int y, int common)
-{
-    return "[DIALOG]\r\nDlgWndPosX=" + std::to_string(x) + "\r\nDlgWndPosY=" + std::to_string(y) +
-           "\r\n[SETTINGS]\r\nCommon=" + std::to_string(common) + "\r\n";
-}
+// Short names: the expected files below are spelled out whole.
+constexpr auto Header = SettingsHeader;
+constexpr auto Section = SettingsSection;
 
 TEST_F(ManagerTest, FirstRunWithoutAFileGivesDefaultsAndSavesTheExampleFile)
 {
@@ -219,7 +211,21 @@ TEST_F(ManagerTest, HostCheckDropsUnknownChannelsButKeepsOneToFour)
     EXPECT_EQ(ReadFile(), Header(-100, -100, 1) + Section("COMMON", 15, 0) + Section("3", 3, 1) + Section("1", 5, 1));
 }
 
-int UVD_CDECL KnowsOddChannels(int64_t id) { return static_cast<int>(id & 1); }
+// Both ends of the channels kept whatever the host says: 1 and 4 stay, 5 goes.
+TEST_F(ManagerTest, ChannelsOneToFourAreSavedWhenTheHostKnowsNone)
+{
+    const struct {
+        const char* id;
+        bool saved;
+    } cases[] = {{"1", true}, {"4", true}, {"5", false}};
+    for (const auto& c : cases) {
+        const std::string head = Header(-100, -100, 1) + Section("COMMON", 15, 0);
+        WriteFile(head + Section(c.id, 7, 1));
+        Load(KnowsNoChannel);
+        m_settings.SaveSettings();
+        EXPECT_EQ(ReadFile(), head + (c.saved ? Section(c.id, 7, 1) : "")) << "channel " << c.id;
+    }
+}
 
 TEST_F(ManagerTest, HostCheckDecidesPerChannelAndNullKeepsAll)
 {

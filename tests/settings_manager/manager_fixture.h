@@ -1,45 +1,27 @@
 #pragma once
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "settings/channel_settings.h"
+#include "tests/common/channel_checks.h"
+#include "tests/common/file_bytes.h"
+#include "tests/common/settings_text.h"
+#include "tests/common/temp_folder.h"
 
 // A manager over a settings file in a fresh folder of its own.
 class ManagerTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-        m_folder = std::filesystem::temp_directory_path() /
-                   (std::string("uvd_manager_") + test->test_suite_name() + "_" + test->name());
-        std::filesystem::remove_all(m_folder);
-        std::filesystem::create_directories(m_folder);
-    }
-    void TearDown() override { std::filesystem::remove_all(m_folder); }
-
-    std::string Path() const { return (m_folder / "RPX_UVDenoise.ini").string(); }
-
-    void WriteFile(const std::string& bytes) const
-    {
-        std::ofstream(Path(), std::ios::binary) << bytes;
-    }
-
-    std::string ReadFile() const
-    {
-        std::ifstream in(Path(), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
+    std::string Path() const { return m_folder.File("RPX_UVDenoise.ini"); }
+    void WriteFile(const std::string& bytes) const { WriteFileBytes(Path(), bytes); }
+    std::string ReadFile() const { return ReadFileBytes(Path()); }
 
     SettingsLocation Location() const
     {
         SettingsLocation location;
-        location.m_strFolder = m_folder.string() + "/";
+        location.m_strFolder = m_folder.Path() + "/";
         location.m_strBaseName = "RPX_UVDenoise";
         location.m_strFileName = "RPX_UVDenoise.ini";
         location.m_strPath = Path();
@@ -61,7 +43,7 @@ protected:
         m_settings.SetLiveEnable(enable);
     }
 
-    std::filesystem::path m_folder;
+    TempFolder m_folder;
     CCriticalSection m_lock;
     CChannelSettings m_settings{m_lock};
 };
@@ -77,7 +59,3 @@ inline void PrintTo(const ChannelRecord& r, std::ostream* out)
 }
 
 using Records = std::vector<ChannelRecord>;
-
-// Host checks: every channel known, none known.
-inline int UVD_CDECL KnowsEveryChannel(int64_t) { return 1; }
-inline int UVD_CDECL KnowsNoChannel(int64_t) { return 0; }

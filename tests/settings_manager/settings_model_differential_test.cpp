@@ -12,7 +12,6 @@ namespace {
 
 namespace model = settings_model;
 
-int UVD_CDECL KnowsOddChannels(int64_t id) { return static_cast<int>(id & 1); }
 const ChannelCheckProc kChecks[] = {nullptr, KnowsEveryChannel, KnowsOddChannels};
 
 // Headers, keys and values that meet every rule of the walk and the readers.
@@ -58,8 +57,7 @@ std::vector<std::string> CorpusFiles()
     std::vector<std::string> files;
     for (const char* dir : {"settings_ini", "settings_manager"}) {
         for (const auto& entry : std::filesystem::directory_iterator(std::string(UVD_FUZZ_DIR) + "/" + dir + "/corpus")) {
-            std::ifstream in(entry.path(), std::ios::binary);
-            std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            const std::string bytes = ReadFileBytes(entry.path().string());
             files.push_back(bytes);
             // The manager's inputs lead with a count and that many operation bytes.
             if (std::string(dir) == "settings_manager" && !bytes.empty())

@@ -13,14 +13,14 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "host/host_harness.h"
+#include "tests/common/channel_checks.h"
+#include "tests/common/file_bytes.h"
 #include "tests/soak/step_watchdog.h"
 
 namespace {
@@ -29,8 +29,6 @@ constexpr int kWidth = 720, kHeight = 576;
 constexpr DWORD kStepLimitMs = 10000;
 const wchar_t kCaption[] = L"RPX_UVDenoise плагин";
 enum { kOk = 5002, kCancel = 5003, kAbout = 5008, kSlider = 5001, kEnable = 5050, kIndividual = 5070 };
-
-int UVD_CDECL KnowsEveryChannel(int64_t) { return 1; }
 
 void Pump(int milliseconds = 0)
 {
@@ -148,8 +146,7 @@ TEST(Soak, FramesChannelsAndDialogCyclesLeaveNothingBehind)
 
     CreateDirectoryA((ExeFolder() + "Plugins").c_str(), nullptr);
     const std::string settingsPath = ExeFolder() + "Plugins\\RPX_UVDenoise.ini";
-    std::ofstream(settingsPath, std::ios::binary | std::ios::trunc)
-        << "[SETTINGS]\r\nCommon=1\r\n[COMMON]\r\nMedianWndSize=15\r\nProcEnable=1\r\n";
+    WriteFileBytes(settingsPath, "[SETTINGS]\r\nCommon=1\r\n[COMMON]\r\nMedianWndSize=15\r\nProcEnable=1\r\n");
 
     KestrovaHost host;
     ASSERT_TRUE(host.Load(WinePathOf(UVD_DLL_UNIX_PATH)));
@@ -278,8 +275,7 @@ TEST(Soak, FramesChannelsAndDialogCyclesLeaveNothingBehind)
     EXPECT_GT(frames.load(), 100);
     EXPECT_GE(2 * cycles, seconds) << "fewer than one dialog cycle per two seconds";
 
-    std::ifstream in(settingsPath, std::ios::binary);
-    const std::string saved((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string saved = ReadFileBytes(settingsPath);
     EXPECT_EQ(saved.rfind("[DIALOG]\r\n", 0), 0u);
     EXPECT_NE(saved.find("[SETTINGS]\r\nCommon=1\r\n[COMMON]\r\nMedianWndSize=7\r\nProcEnable=1\r\n"), std::string::npos)
         << saved;

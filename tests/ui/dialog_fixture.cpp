@@ -3,7 +3,6 @@
 #include <commctrl.h>
 
 #include <random>
-#include <sstream>
 
 #include "tests/common/definition_reference.h"
 #include "tests/win32/plugin_fixture.h"
@@ -44,14 +43,10 @@ std::vector<uint8_t> Expected(bool enabled, int windowSize)
 std::string SettingsText(int posX, int posY, bool common, int commonSize, int commonEnable,
                          const std::vector<std::vector<int64_t>>& channels)
 {
-    std::ostringstream text;
-    text << "[DIALOG]\r\nDlgWndPosX=" << posX << "\r\nDlgWndPosY=" << posY << "\r\n[SETTINGS]\r\nCommon="
-         << (common ? 1 : 0) << "\r\n[COMMON]\r\nMedianWndSize=" << commonSize << "\r\nProcEnable=" << commonEnable
-         << "\r\n";
+    std::string text = SettingsHeader(posX, posY, common ? 1 : 0) + SettingsSection("COMMON", commonSize, commonEnable);
     for (const auto& channel : channels)
-        text << "[" << channel.at(0) << "]\r\nMedianWndSize=" << channel.at(1) << "\r\nProcEnable=" << channel.at(2)
-             << "\r\n";
-    return text.str();
+        text += SettingsSection(std::to_string(channel.at(0)), channel.at(1), channel.at(2));
+    return text;
 }
 
 void DialogTest::SetUp()
@@ -63,7 +58,7 @@ void DialogTest::SetUp()
         fixture::WriteSettings(settings);
 
     ASSERT_TRUE(m_host.Load(fixture::PluginDllPath()));
-    m_host.Init(fixture::KnowsEveryChannel);
+    m_host.Init(KnowsEveryChannel);
     m_hostWindow = CreateHostWindow(L"Kestrova", 100, 100, 600, 450);
     ASSERT_NE(m_hostWindow, nullptr);
     m_video.Run([this] { m_host.StartStream(kFrameWidth, kFrameHeight, kPixelFormatYuy2); });

@@ -106,7 +106,7 @@ int main(int argc, char** argv)
     KestrovaHost host;
     if (!host.Load(fixture::PluginDllPath()))
         return 3;
-    host.Init(fixture::KnowsEveryChannel);
+    host.Init(KnowsEveryChannel);
     HWND hostWindow = CreateHostWindow(L"Kestrova", 40, 40, 560, 420);
 
     // One frame on the video thread names the channel, as the host's picture does.

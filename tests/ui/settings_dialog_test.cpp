@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstring>
 #include <string>
 
 #include "platform/window.h"
@@ -223,30 +224,30 @@ protected:
 
 TEST_F(ChannelSwitchTest, EveryControlFollowsTheNewChannel)
 {
-    Play(1, "One");
-    ShowSettings();
-    EXPECT_EQ(ItemText(kChannelName), L"One");
-    EXPECT_EQ(SliderPos(), 7);
-    EXPECT_EQ(ItemText(kSizeText), L"7");
-    EXPECT_TRUE(Checked(kEnableCheck));
-    EXPECT_TRUE(Checked(kIndividualCheck));
-    EXPECT_TRUE(Enabled(kSlider));
-
-    EXPECT_EQ(Play(2, "Two"), Expected(false, 20));
-    Pump();
-    EXPECT_EQ(ItemText(kChannelName), L"Two");
-    EXPECT_EQ(SliderPos(), 20);
-    EXPECT_EQ(ItemText(kSizeText), L"20");
-    EXPECT_FALSE(Checked(kEnableCheck));
-    EXPECT_TRUE(Checked(kIndividualCheck));
-    EXPECT_FALSE(Enabled(kSlider));
-    EXPECT_FALSE(Enabled(kSizeText));
-
-    EXPECT_EQ(Play(1, "One"), Expected(true, 7));
-    Pump();
-    EXPECT_EQ(ItemText(kChannelName), L"One");
-    EXPECT_EQ(ItemText(kSizeText), L"7");
-    EXPECT_TRUE(Enabled(kSlider));
+    // Channel 1 before the dialog opens, then switches while it is open: each frame filtered with the
+    // channel's own record, and every control showing it.
+    const struct {
+        int64_t id;
+        const char* name;
+        int size;
+        bool enabled;
+    } steps[] = {{1, "One", 7, true}, {2, "Two", 20, false}, {1, "One", 7, true}};
+    for (size_t i = 0; i < std::size(steps); ++i) {
+        const auto& step = steps[i];
+        SCOPED_TRACE(std::string("step ") + std::to_string(i) + ", channel " + step.name);
+        EXPECT_EQ(Play(step.id, step.name), Expected(step.enabled, step.size));
+        if (i == 0)
+            ShowSettings();
+        else
+            Pump();
+        EXPECT_EQ(ItemText(kChannelName), std::wstring(step.name, step.name + std::strlen(step.name)));
+        EXPECT_EQ(SliderPos(), step.size);
+        EXPECT_EQ(ItemText(kSizeText), std::to_wstring(step.size));
+        EXPECT_EQ(Checked(kEnableCheck), step.enabled);
+        EXPECT_TRUE(Checked(kIndividualCheck));
+        EXPECT_EQ(Enabled(kSlider), step.enabled);
+        EXPECT_EQ(Enabled(kSizeText), step.enabled);
+    }
 }
 
 TEST_F(ChannelSwitchTest, NoRefreshWhileTheChannelStays)

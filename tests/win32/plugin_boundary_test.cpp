@@ -3,15 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <fstream>
 #include <set>
 
 #include "tests/common/definition_reference.h"
 #include "tests/win32/plugin_fixture.h"
 
 namespace {
-
-using fixture::KnowsEveryChannel;
 
 std::string Cp1251(const wchar_t* text)
 {
@@ -82,7 +79,7 @@ TEST_F(PluginBoundary, Yuy2FramesAreFilteredInPlaceByTheDefinition)
     const int width = 40, height = 24;
     host.StartStream(width, height, 0);
     for (uint32_t seed = 1; seed <= 3; ++seed) {
-        std::vector<uint8_t> frame = fixture::RandomBytes(width * height * 2, seed);
+        std::vector<uint8_t> frame = RandomBytes(width * height * 2, seed);
         const std::vector<uint8_t> expected = reference::ChromaMedian(frame, width, height, 5);
         EXPECT_EQ(host.ProcessFrame(frame.data(), 7, "Seven"), 1);
         EXPECT_EQ(frame, expected) << "seed " << seed;
@@ -95,7 +92,7 @@ TEST_F(PluginBoundary, RgbFramesGoThroughBothConversionsAndTheFilter)
     LoadAndInit(fixture::CommonSettings(3, 1));
     const int width = 24, height = 10, pixels = width * height;
     host.StartStream(width, height, 1);
-    std::vector<uint8_t> frame = fixture::RandomBytes(pixels * 3, 99);
+    std::vector<uint8_t> frame = RandomBytes(pixels * 3, 99);
     std::vector<uint8_t> expected = frame;
     const std::vector<uint8_t> filtered =
         reference::ChromaMedian(reference::RgbToYuy2(frame, pixels), width, height, 3);
@@ -123,7 +120,7 @@ TEST_F(PluginBoundary, FramesPassThroughUnchangedWhenOffOrUnfilterable)
         LoadAndInit(fixture::CommonSettings(c.window, c.enable));
         host.StartStream(c.width, c.height, c.format);
         const size_t bytes = static_cast<size_t>(c.width) * c.height * (c.format == 1 ? 3 : 2);
-        std::vector<uint8_t> frame = fixture::RandomBytes(bytes, 5);
+        std::vector<uint8_t> frame = RandomBytes(bytes, 5);
         const std::vector<uint8_t> before = frame;
         EXPECT_EQ(host.ProcessFrame(frame.data(), 1, "One"), 1);
         EXPECT_EQ(frame, before);
@@ -136,7 +133,7 @@ TEST_F(PluginBoundary, FramesPassThroughUnchangedWhenOffOrUnfilterable)
 TEST_F(PluginBoundary, HostFaultsNeitherCrashNorTouchTheFrame)
 {
     LoadAndInit(fixture::CommonSettings(3, 1));
-    std::vector<uint8_t> frame = fixture::RandomBytes(64, 3);
+    std::vector<uint8_t> frame = RandomBytes(64, 3);
     const std::vector<uint8_t> before = frame;
 
     EXPECT_EQ(host.StopStream(), 1);  // without a stream
@@ -158,7 +155,7 @@ TEST_F(PluginBoundary, NullChannelRecordIsFilteredWithTheValuesInForce)
     LoadAndInit(fixture::CommonSettings(3, 1));
     const int width = 16, height = 12;
     host.StartStream(width, height, 0);
-    std::vector<uint8_t> frame = fixture::RandomBytes(width * height * 2, 11);
+    std::vector<uint8_t> frame = RandomBytes(width * height * 2, 11);
     const std::vector<uint8_t> expected = reference::ChromaMedian(frame, width, height, 3);
     FrameInfo record{};
     record.pixels = frame.data();
@@ -173,7 +170,7 @@ TEST_F(PluginBoundary, OnlyFramesWithABufferSwitchChannelsWhateverTheFormatOrSwi
 {
     LoadAndInit("[SETTINGS]\r\nCommon=1\r\n[COMMON]\r\nMedianWndSize=3\r\nProcEnable=0\r\n");
     EXPECT_EQ(host.StartStream(16, 8, 2), 1);
-    std::vector<uint8_t> frame = fixture::RandomBytes(16 * 8 * 3, 21);
+    std::vector<uint8_t> frame = RandomBytes(16 * 8 * 3, 21);
     const std::vector<uint8_t> before = frame;
     EXPECT_EQ(host.ProcessFrame(nullptr, 91, "Ninety-one"), 0);
     EXPECT_EQ(host.ProcessFrame(frame.data(), 92, "Ninety-two"), 1);
@@ -203,8 +200,7 @@ TEST_F(PluginBoundary, ShutdownWithoutInitAndInitWithoutChannelCheck)
 // The DLL must run on a machine with nothing but Windows: exports by plain name, system imports only.
 TEST(PluginImage, ExportsTwoPlainNamesAndImportsOnlySystemDlls)
 {
-    std::ifstream file(fixture::PluginDllPath(), std::ios::binary);
-    std::vector<uint8_t> image((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const std::string image = ReadFileBytes(fixture::PluginDllPath());
     ASSERT_GT(image.size(), 1024u);
 
     auto u32 = [&](size_t at) { uint32_t v; std::memcpy(&v, &image.at(at + 3) - 3, 4); return v; };
@@ -256,7 +252,7 @@ TEST(PluginImage, ExportsTwoPlainNamesAndImportsOnlySystemDlls)
         }
     }
     // Forcing the CPU choice is for tests and benchmarks: the product holds no such variable's name.
-    EXPECT_EQ(std::string(image.begin(), image.end()).find("UVD_CPU_MASK"), std::string::npos);
+    EXPECT_EQ(image.find("UVD_CPU_MASK"), std::string::npos);
 }
 
 }  // namespace

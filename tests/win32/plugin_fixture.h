@@ -5,15 +5,13 @@
 
 #include <windows.h>
 
-#include <cstdint>
-#include <fstream>
-#include <iterator>
-#include <random>
-#include <sstream>
 #include <string>
-#include <vector>
 
 #include "host/host_harness.h"
+#include "tests/common/channel_checks.h"
+#include "tests/common/file_bytes.h"
+#include "tests/common/random_bytes.h"
+#include "tests/common/settings_text.h"
 
 namespace fixture {
 
@@ -26,37 +24,19 @@ inline std::string SettingsPath() { return ExeFolder() + "Plugins\\RPX_UVDenoise
 inline void WriteSettings(const std::string& text)
 {
     CreateDirectoryA((ExeFolder() + "Plugins").c_str(), nullptr);
-    std::ofstream(SettingsPath(), std::ios::binary | std::ios::trunc) << text;
+    WriteFileBytes(SettingsPath(), text);
 }
 
 inline void RemoveSettings() { DeleteFileA(SettingsPath().c_str()); }
 
 inline bool SettingsExist() { return GetFileAttributesA(SettingsPath().c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-inline std::string ReadSettings()
-{
-    std::ifstream in(SettingsPath(), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+inline std::string ReadSettings() { return ReadFileBytes(SettingsPath()); }
 
 // The settings file text for common mode with the given COMMON record.
 inline std::string CommonSettings(int windowSize, int enable)
 {
-    std::ostringstream text;
-    text << "[DIALOG]\r\nDlgWndPosX=-100\r\nDlgWndPosY=-100\r\n[SETTINGS]\r\nCommon=1\r\n[COMMON]\r\n"
-         << "MedianWndSize=" << windowSize << "\r\nProcEnable=" << enable << "\r\n";
-    return text.str();
-}
-
-inline int UVD_CDECL KnowsEveryChannel(int64_t) { return 1; }
-
-inline std::vector<uint8_t> RandomBytes(size_t count, uint32_t seed)
-{
-    std::mt19937 rng(seed);
-    std::vector<uint8_t> bytes(count);
-    for (auto& b : bytes)
-        b = static_cast<uint8_t>(rng());
-    return bytes;
+    return SettingsHeader(-100, -100, 1) + SettingsSection("COMMON", windowSize, enable);
 }
 
 }  // namespace fixture

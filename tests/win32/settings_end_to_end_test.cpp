@@ -19,7 +19,7 @@ class SettingsEndToEnd : public ::testing::Test {
 protected:
     void SetUp() override { fixture::RemoveSettings(); }
 
-    void Start(HostChannelCheckProc check = fixture::KnowsEveryChannel)
+    void Start(HostChannelCheckProc check = KnowsEveryChannel)
     {
         ASSERT_TRUE(host.Load(fixture::PluginDllPath()));
         host.Init(check);
@@ -36,7 +36,7 @@ protected:
     // Plays one random frame of the channel and says which window it was filtered with (0: unchanged).
     int WindowUsedFor(int64_t channel, uint32_t seed)
     {
-        std::vector<uint8_t> frame = fixture::RandomBytes(kWidth * kHeight * 2, seed);
+        std::vector<uint8_t> frame = RandomBytes(kWidth * kHeight * 2, seed);
         const std::vector<uint8_t> input = frame;
         host.ProcessFrame(frame.data(), channel, "Channel " + std::to_string(channel));
         if (frame == input)

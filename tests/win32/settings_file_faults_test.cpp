@@ -49,9 +49,9 @@ protected:
     {
         if (!host.Load(fixture::PluginDllPath()))
             return -1;
-        host.Init(fixture::KnowsEveryChannel);
+        host.Init(KnowsEveryChannel);
         host.StartStream(kWidth, kHeight, 0);
-        std::vector<uint8_t> frame = fixture::RandomBytes(kWidth * kHeight * 2, 4);
+        std::vector<uint8_t> frame = RandomBytes(kWidth * kHeight * 2, 4);
         const std::vector<uint8_t> input = frame;
         host.ProcessFrame(frame.data(), 4242, "New");
         host.StopStream();
@@ -118,8 +118,7 @@ TEST_F(SettingsFileFaults, SaveLandsWhereverAWriteInPlaceWouldAndNowhereElse)
         std::sort(names.begin(), names.end());
         EXPECT_EQ(names, c.names) << "no temporary file left behind";
         if (c.names.size() > 1) {
-            std::ifstream other(linked, std::ios::binary);
-            EXPECT_EQ(std::string(std::istreambuf_iterator<char>(other), {}), saved) << "every name sees the one file";
+            EXPECT_EQ(ReadFileBytes(linked), saved) << "every name sees the one file";
         }
     }
 }
@@ -150,7 +149,7 @@ TEST_F(SettingsFileFaults, SeveralMegabytesAreReadAndSavedInTheStoresOwnForm)
 
 TEST_F(SettingsFileFaults, RandomBytesGiveDefaultsAndAFreshFile)
 {
-    const std::vector<uint8_t> noise = fixture::RandomBytes(64 << 10, 77);
+    const std::vector<uint8_t> noise = RandomBytes(64 << 10, 77);
     fixture::WriteSettings(std::string(noise.begin(), noise.end()));
     EXPECT_GE(RunOnce(), 0);
     const std::string saved = fixture::ReadSettings();

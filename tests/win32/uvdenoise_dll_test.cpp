@@ -15,12 +15,6 @@ constexpr int kWidth = 72, kHeight = 40, kFrames = 3;  // chroma planes 36 wide:
 constexpr size_t kLumaBytes = kWidth * kHeight, kChromaBytes = kWidth / 2 * kHeight;
 const std::string kHeader = "YUV4MPEG2 W72 H40 F25:1 It A1:1 C422 XYSCSS=422\n";
 
-std::string ReadAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // Runs uvdenoise.exe with the arguments, standard input and output redirected to the files given
 // (none: the console's own), and gives its exit code.
 DWORD RunUvdenoise(const std::string& args, const std::string& stdinPath, const std::string& stdoutPath)
@@ -76,17 +70,17 @@ TEST(UvdenoiseConsole, EqualsTheDllFor422WithAWidthThatIsAMultipleOf8)
     std::vector<std::vector<uint8_t>> frames;
     std::string input = kHeader;
     for (int f = 0; f < kFrames; ++f) {
-        frames.push_back(fixture::RandomBytes(kLumaBytes + 2 * kChromaBytes, 40 + f));
+        frames.push_back(RandomBytes(kLumaBytes + 2 * kChromaBytes, 40 + f));
         input += "FRAME\n" + std::string(frames.back().begin(), frames.back().end());
     }
-    std::ofstream(inPath, std::ios::binary | std::ios::trunc) << input;
+    WriteFileBytes(inPath, input);
 
     for (const int window : {2, 3, 5, 7, 15, 30}) {
         fixture::RemoveSettings();
         fixture::WriteSettings(fixture::CommonSettings(window, 1));
         KestrovaHost host;
         ASSERT_TRUE(host.Load(fixture::PluginDllPath()));
-        host.Init(fixture::KnowsEveryChannel);
+        host.Init(KnowsEveryChannel);
         host.StartStream(kWidth, kHeight, 0);
         std::string expected = kHeader;
         for (const std::vector<uint8_t>& planar : frames) {
@@ -110,7 +104,7 @@ TEST(UvdenoiseConsole, EqualsTheDllFor422WithAWidthThatIsAMultipleOf8)
             const DWORD code = pipes ? RunUvdenoise(args, inPath, outPath)
                                      : RunUvdenoise(args + " \"" + inPath + "\" \"" + outPath + "\"", "", "");
             EXPECT_EQ(code, 0u);
-            EXPECT_TRUE(ReadAll(outPath) == expected);
+            EXPECT_TRUE(ReadFileBytes(outPath) == expected);
         }
     }
 }
