@@ -51,8 +51,9 @@ uint32_t FeatureLevel(uint32_t index)
 // What the portable kernels make of the frame: the median, and for RGB the two conversions around it.
 void FilterByReference(std::vector<uint8_t>& frame, FrameSize size, int32_t format, int32_t count)
 {
-    AlignedBuffer scratch;
-    if (!scratch.Allocate(ChromaScratchBytes(size)))
+    // Every size needs the same scratch: one for the whole run spares an allocation per input.
+    static AlignedBuffer scratch;
+    if (!scratch.Data() && !scratch.Allocate(ChromaScratchBytes(size)))
         std::abort();
     if (format == kPixelFormatYuy2) {
         ChromaMedianFilter_C(frame.data(), &size, scratch.Data(), count);
