@@ -11,17 +11,18 @@
 
 #include "filter/chroma_median_plane.h"
 #include "filter/cpu_features.h"
+#include "tests/common/kernel_variants.h"
 
 namespace {
 
 constexpr int32_t kMaxWidth = 64;
 constexpr int32_t kMaxHeight = 48;
 
-uint32_t FeatureLevel(uint8_t index)
+// One of the feature sets a kernel table is made for, as far as this CPU has them.
+uint32_t FeatureLevel(uint32_t index)
 {
-    static const uint32_t kLevels[] = {0, kCpuSSE2, kCpuSSE2 | kCpuSSSE3, kCpuSSE2 | kCpuSSSE3 | kCpuSSE41,
-                                       kCpuSSE2 | kCpuSSSE3 | kCpuSSE41 | kCpuAVX2, ~0u};
-    return CpuFeatures() & kLevels[index % (sizeof kLevels / sizeof kLevels[0])];
+    static const std::vector<uint32_t> kLevels = CpuFeatureLevels();
+    return CpuFeatures() & kLevels[index % kLevels.size()];
 }
 
 // Scratch of the size and alignment every kernel may use.

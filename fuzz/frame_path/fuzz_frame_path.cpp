@@ -21,6 +21,7 @@
 #include "plugin/aligned_buffer.h"
 #include "plugin/frame_dispatch.h"
 #include "plugin/host_records.h"
+#include "tests/common/kernel_variants.h"
 
 #ifndef FRAME_MAX_WIDTH
 #define FRAME_MAX_WIDTH 64
@@ -40,12 +41,11 @@ T Take(const uint8_t*& data, size_t& size)
     return value;
 }
 
-// The feature sets a stream may be started with: none, one instruction set more at each step, all.
+// One of the feature sets a kernel table is made for, as far as this CPU has them.
 uint32_t FeatureLevel(uint32_t index)
 {
-    static const uint32_t kLevels[] = {0, kCpuSSE2, kCpuSSE2 | kCpuSSSE3, kCpuSSE2 | kCpuSSSE3 | kCpuSSE41,
-                                       kCpuSSE2 | kCpuSSSE3 | kCpuSSE41 | kCpuAVX2, ~0u};
-    return CpuFeatures() & kLevels[index % (sizeof kLevels / sizeof kLevels[0])];
+    static const std::vector<uint32_t> kLevels = CpuFeatureLevels();
+    return CpuFeatures() & kLevels[index % kLevels.size()];
 }
 
 // What the portable kernels make of the frame: the median, and for RGB the two conversions around it.
