@@ -4,7 +4,11 @@
 # First replays the target's committed regressions/, then fuzzes from the corpus kept in the work
 # folder (seeded from the committed corpus/), with the libFuzzer flags in the target's flags file if any.
 # A crash, leak, time-out or memory blow-up is minimised into regressions/ so that every later run
-# replays it. Prints one line: inputs, inputs per second, coverage, findings. Fails on any finding.
+# replays it. Prints one line: inputs, inputs per second of the clock and of processor time, coverage,
+# findings. Fails on any finding.
+#   uvd_fuzz_test_seconds <binary> <seconds> <source root>
+# The length the test command gives a target: the shorter of <seconds> and its folder's test-seconds file
+# (slow targets meant for long campaigns).
 
 uvd_fuzz_target() {
   local binary="$1" seconds="$2" root="$3" work="$4"
@@ -25,8 +29,10 @@ uvd_fuzz_target() {
     "$binary" "${flags[@]}" "$regressions"/* >>"$log" 2>&1 || replay_failed=1
   fi
 
-  "$binary" "${flags[@]}" -max_total_time="$seconds" -print_final_stats=1 -artifact_prefix="$artifacts/" \
-    "$corpus" "$source/corpus" >>"$log" 2>&1 || true
+  # The processor time it had as well as the clock's: on a shared machine the two rates differ.
+  local TIMEFORMAT='%U %S' cpu
+  cpu=$({ time "$binary" "${flags[@]}" -max_total_time="$seconds" -print_final_stats=1 \
+    -artifact_prefix="$artifacts/" "$corpus" "$source/corpus" >>"$log" 2>&1 || true; } 2>&1)
 
   local artifact kind
   for artifact in "$artifacts"/*; do
@@ -44,15 +50,27 @@ uvd_fuzz_target() {
     [ -f "$regressions/$(basename "$artifact")" ] || cp "$artifact" "$regressions/"
   done
 
-  local runs rate coverage
+  local runs rate cpu_rate coverage
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n1)
   rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -n1)
+  cpu_rate=$(awk -v runs="${runs:-0}" '{ t = $1 + $2; if (t > 0) printf "%.0f", runs / t; else print "?" }' <<<"$cpu")
   coverage=$(grep -oE 'cov: [0-9]+ ft: [0-9]+' "$log" | tail -n1)
-  printf '%-26s %12s inputs  %8s/s  %-22s %d findings%s\n' "$name" "${runs:-?}" "${rate:-?}" \
-    "${coverage:-cov: ?}" "$findings" "$([ "$replay_failed" -eq 1 ] && echo ', a regression input fails')"
+  printf '%-26s %12s inputs  %8s/s  %8s/CPU-s  %-22s %d findings%s\n' "$name" "${runs:-?}" "${rate:-?}" \
+    "$cpu_rate" "${coverage:-cov: ?}" "$findings" "$([ "$replay_failed" -eq 1 ] && echo ', a regression input fails')"
   if [ "$findings" -gt 0 ] || [ "$replay_failed" -eq 1 ] || [ -z "$runs" ]; then
     tail -n 40 "$log"
     [ "$findings" -gt 0 ] && echo "minimised into $regressions/"
     return 1
+  fi
+}
+
+uvd_fuzz_test_seconds() {
+  local binary="$1" seconds="$2" root="$3" limit name
+  name=$(basename "$binary")
+  limit="$root/fuzz/${name#fuzz_}/test-seconds"
+  if [ -f "$limit" ] && [ "$(cat "$limit")" -lt "$seconds" ]; then
+    cat "$limit"
+  else
+    echo "$seconds"
   fi
 }

@@ -3,14 +3,15 @@
 #   native    g++ with AddressSanitizer and UndefinedBehaviorSanitizer: the portable core's unit tests
 #   tsan      g++ with ThreadSanitizer: the thread stress of the settings and the frame path
 #   win32     mingw-w64 i686: the DLL, the test host and the Windows tests, run under Wine and Xvfb
-#   fuzz      clang with libFuzzer: each target for UVD_FUZZ_SECONDS (default 60), after its regressions
+#   fuzz      clang with libFuzzer: each target for UVD_FUZZ_SECONDS (default 40; a target's test-seconds
+#             file may ask for less), after its regressions
 # UVD_TREES limits the trees (e.g. UVD_TREES="native win32").
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build"
 trees="${UVD_TREES:-native tsan win32 fuzz}"
-fuzz_seconds="${UVD_FUZZ_SECONDS:-60}"
+fuzz_seconds="${UVD_FUZZ_SECONDS:-40}"
 jobs="${UVD_JOBS:-$(nproc)}"
 
 bash "$root/scripts/setup.sh"
@@ -78,7 +79,7 @@ for tree in $trees; do
       source "$root/scripts/fuzz-runner.sh"
       for target in "$build"/fuzz/fuzz/*/fuzz_*; do
         [ -x "$target" ] || continue
-        if uvd_fuzz_target "$target" "$fuzz_seconds" "$root" "$build/fuzz"; then
+        if uvd_fuzz_target "$target" "$(uvd_fuzz_test_seconds "$target" "$fuzz_seconds" "$root")" "$root" "$build/fuzz"; then
           fuzz_ok=$((fuzz_ok + 1))
         else
           fuzz_bad=$((fuzz_bad + 1))

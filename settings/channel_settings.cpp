@@ -144,11 +144,29 @@ void CChannelSettings::ResetTables()
 
 void CChannelSettings::LoadSettings(const SettingsLocation& location, ChannelCheckProc check)
 {
-    m_pfnChannelCheck = check;
-    ResetTables();
     try {
         m_Location = location;
         m_Ini.Load(m_Location.m_strPath);
+    } catch (const std::exception&) {
+        // Out of memory before the file was read: the defaults, and a save that leaves the file alone.
+        m_Location = SettingsLocation{};
+        m_Ini.LoadText({});
+    }
+    ReadLoadedText(check);
+}
+
+void CChannelSettings::LoadSettingsText(std::string_view text, ChannelCheckProc check)
+{
+    m_Location = SettingsLocation{};
+    m_Ini.LoadText(text);
+    ReadLoadedText(check);
+}
+
+void CChannelSettings::ReadLoadedText(ChannelCheckProc check)
+{
+    m_pfnChannelCheck = check;
+    ResetTables();
+    try {
         ReadSettingsText();
     } catch (const std::exception&) {
         // Out of memory while reading: the file's values are dropped and the save leaves the file alone.
@@ -307,19 +325,30 @@ bool CChannelSettings::IsKept(int64_t channelId) const
 
 void CChannelSettings::SaveSettings()
 {
+    try {
+        if (!SettingsTextToWrite().empty() && !m_Location.m_strPath.empty())
+            m_Ini.Commit(m_Location.m_strPath);
+    } catch (const std::exception&) {
+        // The file stays as it was.
+    }
+}
+
+std::string_view CChannelSettings::SettingsTextToWrite()
+{
     if (m_Records.empty())
-        return;
+        return {};
     StoreLive();
     const ChannelRecord live = CopyOfLive();
+    std::string_view text;
     try {
         WriteSettingsText();
-        if (!m_Location.m_strPath.empty())
-            m_Ini.Commit(m_Location.m_strPath);
+        text = m_Ini.TextToWrite();
     } catch (const std::exception&) {
         // A text that could not be built completely is never written.
     }
     // The live values stay those of the record in force, should any frame still come.
     SetLive(live);
+    return text;
 }
 
 void CChannelSettings::WriteSettingsText()

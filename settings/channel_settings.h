@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 #include <vector>
 
@@ -32,9 +33,15 @@ public:
     CChannelSettings(CCriticalSection& lock);
 
     // Init: reads the file at location.m_strPath into fresh tables; an empty path gives the defaults and
-    // a save that writes nothing. A null check keeps every channel at the save. Neither call throws.
+    // a save that writes nothing. A null check keeps every channel at the save. None of these throws.
+    // LoadSettings = the file's bytes + the reading LoadSettingsText does; SaveSettings = SettingsTextToWrite
+    // + the file's replacement. The text versions touch no file: a save after LoadSettingsText writes none.
     void LoadSettings(const SettingsLocation& location, ChannelCheckProc check);
+    void LoadSettingsText(std::string_view text, ChannelCheckProc check);
     void SaveSettings();
+    // The bytes the save writes; empty when it writes nothing (the text equals the loaded one, or the file
+    // could not be read). The view lasts until the next load or save.
+    std::string_view SettingsTextToWrite();
 
     // Video thread, caller holds the lock. Non-zero when the current channel changed.
     int SwitchChannel(int64_t channelId);
@@ -70,6 +77,7 @@ private:
     void SetLive(const ChannelRecord& record);
 
     void ResetTables();
+    void ReadLoadedText(ChannelCheckProc check);
     void ReadSettingsText();
     void ReadChannelSections();
     void ReadChannel(int32_t headerPos, const std::string& sectionName, int64_t channelId,

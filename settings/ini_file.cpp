@@ -1,5 +1,6 @@
 #include "settings/ini_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
@@ -31,7 +32,7 @@ std::string_view TrimLeft(std::string_view text)
     size_t first = 0;
     while (first < text.size() && IsBlank(text[first]))
         ++first;
-    return text.substr(first);
+    return std::string_view(text.data() + first, text.size() - first);
 }
 
 std::string_view TrimRight(std::string_view text)
@@ -39,10 +40,36 @@ std::string_view TrimRight(std::string_view text)
     size_t end = text.size();
     while (end > 0 && IsBlank(text[end - 1]))
         --end;
-    return text.substr(0, end);
+    return std::string_view(text.data(), end);
 }
 
 std::string_view Trim(std::string_view text) { return TrimLeft(TrimRight(text)); }
+
+// A trimmed line that is the header of the section name: "[", name, "]" and nothing else.
+bool IsHeaderOf(std::string_view line, std::string_view name)
+{
+    return line.size() == name.size() + 2 && line.front() == '[' && line.back() == ']' &&
+           (name.empty() || std::memcmp(line.data() + 1, name.data(), name.size()) == 0);
+}
+
+// The first CR or LF in [from, to), or null. memchr finds it without a comparison per byte; the search
+// goes in steps so that a text with only one kind of line end is not searched to its end for the other
+// kind at every line.
+const char* FindLineEnd(const char* from, const char* to)
+{
+    constexpr ptrdiff_t kStep = 256;
+    while (from < to) {
+        const size_t length = static_cast<size_t>(std::min(to - from, kStep));
+        const void* lf = std::memchr(from, '\n', length);
+        const size_t beforeLf = lf != nullptr ? static_cast<size_t>(static_cast<const char*>(lf) - from) : length;
+        if (const void* cr = std::memchr(from, '\r', beforeLf))
+            return static_cast<const char*>(cr);
+        if (lf != nullptr)
+            return static_cast<const char*>(lf);
+        from += length;
+    }
+    return nullptr;
+}
 
 std::string_view ViewOf(const char* text) { return text != nullptr ? std::string_view(text) : std::string_view(); }
 
@@ -215,12 +242,14 @@ public:
         line = {};
         if (m_pos == m_length)
             return false;
-        int32_t start = m_pos;
-        while (m_pos < m_length && !IsLineEnd(m_text[m_pos]))
-            ++m_pos;
-        if (m_pos == m_length)
+        const char* start = m_text + m_pos;
+        const char* end = FindLineEnd(start, m_text + m_length);
+        if (end == nullptr) {
+            m_pos = m_length;
             return false;
-        line = std::string_view(m_text + start, static_cast<size_t>(m_pos - start));
+        }
+        line = std::string_view(start, static_cast<size_t>(end - start));
+        m_pos = static_cast<int32_t>(end - m_text);
         ++m_pos;
         if (m_pos < m_length && IsLineEnd(m_text[m_pos]))
             ++m_pos;
@@ -238,9 +267,8 @@ public:
         for (;;) {
             std::string_view line;
             ReadLine(line);
-            line = Trim(line);
-            if (line.size() == name.size() + 2 && line.front() == '[' && line.back() == ']' &&
-                line.substr(1, name.size()) == name) {
+            // Trimming only shortens a line, so one shorter than the header is not trimmed at all.
+            if (line.size() >= name.size() + 2 && IsHeaderOf(Trim(line), name)) {
                 m_sectionPos = start;
                 return true;
             }
@@ -265,10 +293,10 @@ public:
                 continue;
             if (line.front() == '[')
                 return std::nullopt;
-            size_t equals = line.find('=');
-            if (equals == std::string_view::npos || TrimRight(line.substr(0, equals)) != key)
+            const size_t equals = line.find('=');
+            if (equals == std::string_view::npos || TrimRight(std::string_view(line.data(), equals)) != key)
                 continue;
-            return line.substr(equals + 1);
+            return std::string_view(line.data() + equals + 1, line.size() - equals - 1);
         }
         return std::nullopt;
     }

@@ -1,15 +1,32 @@
-// Arbitrary stream geometry, pixel format, window size and pixels through the frame path: nothing may
-// read or write outside the frame, and frames the filter cannot take must come back unchanged.
+// Arbitrary stream geometry, pixel format, window size, CPU features and pixels through the frame path:
+// the frame that comes back must be, byte for byte, what the portable kernels make of it (the portable
+// conversions around the portable median for RGB), or the frame unchanged where the filter cannot take
+// it, and nothing may be read or written outside the frame. The kernels under test are the ones the
+// stream chooses for the features: the CPU's own, the portable ones (no features), and each level between.
+//
+// Input: flags, width and height (16 bits each), pixel format, window size, then the pixels (repeated to
+// fill the frame). Sizes are cut to FRAME_MAX_WIDTH x FRAME_MAX_HEIGHT so that each input is quick; the
+// large-frame target builds this file with bigger limits for long campaigns.
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "filter/chroma_median_variants.h"
 #include "filter/cpu_features.h"
+#include "filter/rgb_yuy2_variants.h"
+#include "plugin/aligned_buffer.h"
 #include "plugin/frame_dispatch.h"
 #include "plugin/host_records.h"
+#include "tests/common/kernel_variants.h"
+
+#ifndef FRAME_MAX_WIDTH
+#define FRAME_MAX_WIDTH 64
+#define FRAME_MAX_HEIGHT 48
+#endif
 
 namespace {
 
@@ -24,6 +41,40 @@ T Take(const uint8_t*& data, size_t& size)
     return value;
 }
 
+// One of the feature sets a kernel table is made for, as far as this CPU has them.
+uint32_t FeatureLevel(uint32_t index)
+{
+    static const std::vector<uint32_t> kLevels = CpuFeatureLevels();
+    return CpuFeatures() & kLevels[index % kLevels.size()];
+}
+
+// What the portable kernels make of the frame: the median, and for RGB the two conversions around it.
+void FilterByReference(std::vector<uint8_t>& frame, FrameSize size, int32_t format, int32_t count)
+{
+    // Every size needs the same scratch: one for the whole run spares an allocation per input.
+    static AlignedBuffer scratch;
+    if (!scratch.Data() && !scratch.Allocate(ChromaScratchBytes(size)))
+        std::abort();
+    if (format == kPixelFormatYuy2) {
+        ChromaMedianFilter_C(frame.data(), &size, scratch.Data(), count);
+        return;
+    }
+    std::vector<uint8_t> yuy2(static_cast<size_t>(size.width) * static_cast<size_t>(size.height) * 2);
+    RgbToYuy2_C(frame.data(), yuy2.data(), &size);
+    ChromaMedianFilter_C(yuy2.data(), &size, scratch.Data(), count);
+    Yuy2ToRgb_C(yuy2.data(), frame.data(), &size);
+}
+
+// True when the stream chose the portable kernels themselves: the frame then shows what they make of it,
+// which the unit tests hold against the definition, and running them twice would compare them with
+// themselves.
+bool ChoosesPortableKernels(uint32_t features, int32_t format, int32_t count)
+{
+    const RgbConversionKernels rgb = ChooseRgbConversionKernels(features);
+    return ChooseChromaMedianKernels(features).byCount[count] == ChromaMedianFilter_C &&
+           (format == kPixelFormatYuy2 || (rgb.toYuy2 == RgbToYuy2_C && rgb.toRgb == Yuy2ToRgb_C));
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -32,30 +83,31 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     CChannelSettings settings(lock);
     std::string name;
     FrameDispatcher dispatcher(settings, lock, name, nullptr);
-    settings.LoadSettings(SettingsLocation{}, nullptr);
+    settings.LoadSettingsText({}, nullptr);
 
     // Small sizes keep the work bounded; a flag lets huge or negative ones through to the allocation.
     const uint8_t flags = Take<uint8_t>(data, size);
     int32_t width = Take<int16_t>(data, size);
     int32_t height = Take<int16_t>(data, size);
     if (!(flags & 1)) {
-        width %= 200;
-        height %= 120;
+        width %= FRAME_MAX_WIDTH + 1;
+        height %= FRAME_MAX_HEIGHT + 1;
     } else {
         width *= 65536;
     }
     const int32_t format = static_cast<int8_t>(Take<uint8_t>(data, size)) % 4;
     const int32_t count = static_cast<int8_t>(Take<uint8_t>(data, size));
-    SetCpuFeatureMask(flags & 2 ? 0u : ~0u);
+    const uint32_t enable = flags >> 4 & 1 ? 0 : 1;
+    const uint32_t features = FeatureLevel(flags >> 1 & 7);
 
-    settings.SetLiveEnable(1);
+    settings.SetLiveEnable(enable);
     settings.SetLiveWndSize(count);
-    dispatcher.StartStream(width, height, format, CpuFeatures());
+    dispatcher.StartStream(width, height, format, features);
 
     // The host's frame always holds the stream's bytes; past a few megabytes only a refused stream is
     // played, with a small buffer that must not be touched.
     const int64_t streamBytes =
-        width > 0 && height > 0 ? int64_t{width} * height * (format == 1 ? 3 : 2) : 0;
+        width > 0 && height > 0 ? int64_t{width} * height * (format == kPixelFormatRgb24 ? 3 : 2) : 0;
     const bool fits = streamBytes > 0 && streamBytes <= (8 << 20);
     if (!fits && dispatcher.CanFilter())
         return 0;
@@ -63,15 +115,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::vector<uint8_t> frame(frameBytes);
     for (size_t i = 0; i < frameBytes; ++i)
         frame[i] = size ? data[i % size] : static_cast<uint8_t>(i);
-    const std::vector<uint8_t> before = frame;
+    std::vector<uint8_t> expected = frame;
+    const FrameSize frameSize{width, height};
+    const bool knownFormat = format == kPixelFormatYuy2 || format == kPixelFormatRgb24;
+    const bool filtered = enable && knownFormat && fits && ChromaMedianPreconditionsHold(frameSize, count);
+    const bool checked = !filtered || !ChoosesPortableKernels(features, format, count);
+    if (filtered && checked)
+        FilterByReference(expected, frameSize, format, count);
 
-    const FrameChannel channel{static_cast<int64_t>(flags >> 2), "fuzz"};
+    const FrameChannel channel{static_cast<int64_t>(flags >> 5), "fuzz"};
     dispatcher.ProcessFrame(frame.data(), &channel);
-
-    const bool filterable = dispatcher.CanFilter() && count >= 1 && count <= 30 && height > count / 2;
-    if (!filterable && frame != before)
+    if (checked && frame != expected) {
+        std::fprintf(stderr, "frame %dx%d format %d window %d differs from the portable kernels\n", width, height,
+                     format, count);
         std::abort();
+    }
     dispatcher.StopStream();
-    SetCpuFeatureMask(~0u);
     return 0;
 }

@@ -1,21 +1,27 @@
-// Arbitrary bytes as a settings text: every lookup, typed read and the section walk over them, then a
-// save of what was read and a reload that must give the same values back and save the same text again.
+// Arbitrary bytes as a settings text: every lookup, typed read and the section walk over them, each typed
+// read checked against the standard decimal parses, then a save of what was read and a reload that must
+// give the same values back and save the same text again.
 // All in memory, through the same LoadText and TextToWrite that Load and Commit are made of.
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "settings/ini_file.h"
+#include "settings_model.h"
 
 namespace {
 
-void Check(bool condition)
+void Check(bool condition, int line = __builtin_LINE())
 {
-    if (!condition)
+    if (!condition) {
+        std::fprintf(stderr, "check failed at fuzz_settings_ini.cpp:%d\n", line);
         std::abort();
+    }
 }
 
 // One variable of every type code, read and written through one table.
@@ -35,6 +41,7 @@ struct TableValues {
     {
         void* values[] = {&u8, &s16, &u16, &u16, &u32, &u32, &s32, &u32, &s32, &u32, &s64, &u64, &text};
         std::vector<IniParam> table;
+        table.reserve(codes.size());
         for (int32_t code : codes) {
             if (code < 0 || code >= kIniTypeCount) {
                 table.push_back({code, keys[0].c_str(), &untouched, nullptr, 1, 0});
@@ -78,44 +85,64 @@ void CollectNames(std::string_view text, std::vector<std::string>& keys, std::ve
     sections.emplace_back("COMMON");
 }
 
-// Every reader of one key agrees with the others: the same text, cut to each width. Repeating a
-// lookup finds the same section again, so they all see the same line. A missing key costs a whole
-// circular search per reader, so there the string reader stands for all: they share one lookup.
+// Every section and key pair: the value text FindValue gives is what ReadString stores, or the default
+// when there is none.
 void ReadEverything(CIniFile& ini, const std::vector<std::string>& keys, const std::vector<std::string>& sections)
 {
     for (const std::string& sectionText : sections) {
         for (const std::string& keyText : keys) {
+            // As texts, the way every reader takes them: a name ends at its first NUL.
             const char* section = sectionText.c_str();
             const char* key = keyText.c_str();
             std::string trimmedKey = key;
             std::string value;
-            bool found = ini.FindValue(section, trimmedKey, value);
+            const bool found = ini.FindValue(section, trimmedKey, value);
             Check(!found || !value.empty());
             std::string text;
             ini.ReadString(section, key, &text, "d");
             Check(found ? text == value : text == "d");
-            if (!found)
-                continue;
-            int32_t s32;
-            ini.ReadInt(section, key, &s32, 1);
-            uint8_t u8;
-            int16_t s16;
-            uint16_t u16;
-            int32_t asLong;
-            uint32_t u32;
-            int64_t s64;
-            uint64_t u64;
-            ini.ReadByte(section, key, &u8, 1);
-            ini.ReadShort(section, key, &s16, 1);
-            ini.ReadWord(section, key, &u16, 1);
-            ini.ReadUInt(section, key, &u32, 1);
-            ini.ReadLong(section, key, &asLong, 1);
-            ini.ReadInt64(section, key, &s64, 1);
-            ini.ReadUInt64(section, key, &u64, 1);
-            Check(asLong == s32 && u32 == static_cast<uint32_t>(s32) && u16 == static_cast<uint16_t>(s32) &&
-                  static_cast<uint16_t>(s16) == u16 && u8 == static_cast<uint8_t>(s32) &&
-                  static_cast<uint64_t>(s64) == u64 && static_cast<uint32_t>(u64) == u32);
         }
+    }
+}
+
+// The value text of each key in the section, none where FindValue finds none. It leaves the store at the
+// header it found, so that the lookups of this section that follow meet the same one.
+std::vector<std::optional<std::string>> ValueTexts(CIniFile& ini, const char* section,
+                                                   const std::vector<std::string>& keys)
+{
+    std::vector<std::optional<std::string>> texts;
+    for (const std::string& keyText : keys) {
+        std::string key = keyText.c_str();
+        std::string value;
+        texts.push_back(ini.FindValue(section, key, value) ? std::optional<std::string>(value) : std::nullopt);
+    }
+    return texts;
+}
+
+// What the reader of a type code stores: the value text by the standard decimal parses (the model's own,
+// not the store's), cut to the variable's width, or the entry's default when the key has no value.
+bool HoldsExpected(const TableValues& read, const IniParam& entry, const std::optional<std::string>& text)
+{
+    const uint32_t parsed32 = text ? static_cast<uint32_t>(settings_model::ParseInt32(*text)) : 0;
+    const uint64_t parsed64 = text ? static_cast<uint64_t>(settings_model::ParseInt64(*text)) : 0;
+    const uint32_t low = static_cast<uint32_t>(entry.defaultLow);
+    const uint32_t n32 = text ? parsed32 : low;
+    const uint64_t n64 = text ? parsed64 : (uint64_t{entry.defaultHigh} << 32 | low);
+    switch (entry.type) {
+    case kIniByte: return read.u8 == static_cast<uint8_t>(n32);
+    case kIniShort: return read.s16 == static_cast<int16_t>(n32);
+    case kIniWord:
+    case kIniWord3: return read.u16 == static_cast<uint16_t>(n32);
+    case kIniUInt:
+    case kIniUInt5:
+    case kIniUInt7:
+    case kIniUInt9: return read.u32 == n32;
+    case kIniInt:
+    case kIniInt8: return read.s32 == static_cast<int32_t>(n32);
+    case kIniInt64: return read.s64 == static_cast<int64_t>(n64);
+    case kIniUInt64: return read.u64 == n64;
+    case kIniString: return read.text == (text ? *text : std::string("default"));
+    default: return read.untouched == 0x5A5A5A5A;
     }
 }
 
@@ -152,19 +179,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         Check(line.find_first_of("\r\n") == std::string::npos);
     WalkSections(ini, size);
 
-    // Every code, and two that are skipped.
-    const std::vector<int32_t> everyCode = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, -1};
+    // Every code, and two that are skipped, one entry at a time so that each reader's result is seen.
+    static const std::vector<int32_t> everyCode = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, -1};
+    const char* section = sections.front().c_str();
+    const std::vector<std::optional<std::string>> firstSection = ValueTexts(ini, section, keys);
     TableValues read;
     std::vector<IniParam> table = read.Table(keys, everyCode);
-    ini.ReadTable(sections.front().c_str(), table.data(), static_cast<int32_t>(table.size()));
+    for (const IniParam& entry : table) {
+        ini.ReadTable(section, &entry, 1);
+        const size_t keyIndex = entry.type >= 0 && entry.type < kIniTypeCount ? entry.type % keys.size() : 0;
+        Check(HoldsExpected(read, entry, firstSection[keyIndex]));
+    }
+    int32_t asLong = 0;
+    ini.ReadLong(section, keys.front().c_str(), &asLong, 7);
+    Check(asLong == (firstSection.front() ? settings_model::ParseInt32(*firstSection.front()) : 7));
 
     // The save writes what was read under keys of its own, one per entry, so that the reload can be
     // compared value for value. One code of each variable type comes first: reading those eight back
     // gives every value, and each is found near the top of the section.
-    const std::vector<std::string> ownKeys = {"K0", "K1", "K2", "K3", "K4", "K5", "K6",
-                                              "K7", "K8", "K9", "K10", "K11", "K12"};
-    const std::vector<int32_t> saveOrder = {0, 1, 2, 4, 6, 10, 11, 12, 3, 5, 7, 8, 9, 13, -1};
-    const std::vector<int32_t> oneCodePerType(saveOrder.begin(), saveOrder.begin() + 8);
+    static const std::vector<std::string> ownKeys = {"K0", "K1", "K2", "K3", "K4", "K5", "K6",
+                                                     "K7", "K8", "K9", "K10", "K11", "K12"};
+    static const std::vector<int32_t> saveOrder = {0, 1, 2, 4, 6, 10, 11, 12, 3, 5, 7, 8, 9, 13, -1};
+    static const std::vector<int32_t> oneCodePerType(saveOrder.begin(), saveOrder.begin() + 8);
     const auto buildSave = [&](CIniFile& store, TableValues& values) {
         std::vector<IniParam> saveTable = values.Table(ownKeys, saveOrder);
         store.BeginWrite();

@@ -1,32 +1,47 @@
-// Any settings file through the manager: load it, play frames of channels and dialog operations chosen
-// by the input, save, and load again. The tables must stay consistent at every step, and a saved file
-// must be a fixed point: loading it and saving again writes the same bytes.
+// Any settings text through the manager and through the plain model of its rules, side by side: load,
+// play channel switches and dialog operations chosen by the input, save. The two must agree at every step
+// (template, dialog position, records, snapshot, current record, mode, live values, the switch's answer,
+// the saved bytes), the tables must stay consistent, and a saved text must be a fixed point: loading it
+// and saving again writes nothing. All in memory, through the same seam LoadSettings and SaveSettings use.
 //
-// Input: one byte n, then n operation bytes, then the file's bytes.
-
-#include <unistd.h>
+// Input: one byte (operation count in its low five bits, host check above), the operation bytes, then
+// the settings text.
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "settings/channel_settings.h"
+#include "settings_model.h"
 #include "tests/common/channel_checks.h"
 
 namespace {
+
+namespace model = settings_model;
 
 const ChannelCheckProc kChecks[] = {nullptr, KnowsEveryChannel, KnowsOddChannels};
 
 void Require(bool condition, const char* what)
 {
     if (!condition) {
-        std::fprintf(stderr, "invariant broken: %s\n", what);
+        std::fprintf(stderr, "manager and model differ, or a table is broken: %s\n", what);
         std::abort();
     }
+}
+
+bool SameRecords(const std::vector<ChannelRecord>& real, const std::vector<model::ChannelRecord>& oracle)
+{
+    if (real.size() != oracle.size())
+        return false;
+    for (size_t i = 0; i < real.size(); ++i) {
+        const ChannelRecord& r = real[i];
+        if (!(model::ChannelRecord{r.ChannelId, r.MedianWndSize, r.ProcEnable} == oracle[i]))
+            return false;
+    }
+    return true;
 }
 
 void CheckTables(const CChannelSettings& settings)
@@ -41,23 +56,21 @@ void CheckTables(const CChannelSettings& settings)
         Require(record.MedianWndSize >= 1 && record.MedianWndSize <= 30, "window size outside 1..30");
 }
 
-std::string ReadAll(const std::string& path)
+void CheckSame(const CChannelSettings& settings, const model::ChannelSettings& oracle)
 {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-SettingsLocation FuzzLocation()
-{
-    static const std::filesystem::path folder =
-        std::filesystem::temp_directory_path() / ("uvd_fuzz_manager_" + std::to_string(getpid()));
-    std::filesystem::create_directories(folder);
-    SettingsLocation location;
-    location.m_strFolder = folder.string() + "/";
-    location.m_strBaseName = "RPX_UVDenoise";
-    location.m_strFileName = "RPX_UVDenoise.ini";
-    location.m_strPath = (folder / location.m_strFileName).string();
-    return location;
+    CheckTables(settings);
+    Require(SameRecords(settings.Records(), oracle.m_Records), "records");
+    Require(SameRecords(settings.Snapshot(), oracle.m_Snapshot), "snapshot");
+    Require(settings.CurrentIndex() == oracle.m_nCurrent, "current record");
+    Require(settings.IsIndividual() == oracle.IsIndividual(), "mode");
+    Require(settings.LiveWndSize() == oracle.m_Live.MedianWndSize, "live window size");
+    Require(settings.LiveEnable() == oracle.m_Live.ProcEnable, "live on/off");
+    const ChannelRecord& def = settings.DefaultRecord();
+    Require(def.MedianWndSize == oracle.m_Default.MedianWndSize && def.ProcEnable == oracle.m_Default.ProcEnable,
+            "template");
+    DlgPoint pos{};
+    settings.GetDlgPos(&pos);
+    Require(pos.x == oracle.m_ptDlgPos.x && pos.y == oracle.m_ptDlgPos.y, "dialog position");
 }
 
 // Channel ids worth meeting: COMMON's 0, the always-kept 1..4, negatives, and the file's own channels.
@@ -70,33 +83,41 @@ int64_t ChannelFor(uint8_t op, const CChannelSettings& settings)
     return static_cast<int64_t>(pick) - 8;
 }
 
-void Play(uint8_t op, CChannelSettings& settings, CCriticalSection& lock)
+// One operation of the video thread or the dialog, on both.
+void Play(uint8_t op, CChannelSettings& settings, model::ChannelSettings& oracle, CCriticalSection& lock)
 {
     switch (op & 7) {
     case 0:
     case 1: {
+        const int64_t id = ChannelFor(op, settings);
         CSingleLock hold(lock);
-        settings.SwitchChannel(ChannelFor(op, settings));
+        Require(settings.SwitchChannel(id) == oracle.SwitchChannel(id), "switch answer");
         break;
     }
     case 2:
         settings.BeginEdit();
+        oracle.BeginEdit();
         break;
     case 3:
         settings.RevertEdit();
+        oracle.RevertEdit();
         break;
     case 4:
         settings.SetIndividual(op & 8);
+        oracle.SetIndividual(op & 8);
         break;
     case 5:
         settings.SetLiveWndSize(1 + (op >> 3) % 30);
+        oracle.m_Live.MedianWndSize = 1 + (op >> 3) % 30;
         break;
     case 6:
         settings.SetLiveEnable(op >> 3);
+        oracle.m_Live.ProcEnable = op >> 3;
         break;
     default: {
         const DlgPoint point{op, -op};
         settings.SetDlgPos(&point);
+        oracle.m_ptDlgPos = {op, -op};
         break;
     }
     }
@@ -111,29 +132,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const size_t opCount = data[0] % 32;
     const uint8_t* ops = data + 1;
     const size_t opsAvailable = size - 1 < opCount ? size - 1 : opCount;
-    const uint8_t* file = ops + opsAvailable;
-    const size_t fileSize = size - 1 - opsAvailable;
-
-    const SettingsLocation location = FuzzLocation();
-    std::ofstream(location.m_strPath, std::ios::binary | std::ios::trunc)
-        .write(reinterpret_cast<const char*>(file), static_cast<std::streamsize>(fileSize));
+    const std::string_view text(reinterpret_cast<const char*>(ops + opsAvailable), size - 1 - opsAvailable);
     const ChannelCheckProc check = kChecks[data[0] / 32 % 3];
 
     CCriticalSection lock;
     CChannelSettings settings(lock);
-    settings.LoadSettings(location, check);
-    CheckTables(settings);
+    settings.LoadSettingsText(text, check);
+    model::ChannelSettings oracle;
+    oracle.LoadSettings(std::string(text), check ? model::ChannelCheck(check) : model::ChannelCheck());
+    CheckSame(settings, oracle);
     for (size_t i = 0; i < opsAvailable; ++i) {
-        Play(ops[i], settings, lock);
-        CheckTables(settings);
+        Play(ops[i], settings, oracle, lock);
+        CheckSame(settings, oracle);
     }
-    settings.SaveSettings();
-    const std::string saved = ReadAll(location.m_strPath);
 
+    const std::string saved(settings.SettingsTextToWrite());
+    Require(saved == oracle.SaveSettings().value_or(std::string()), "saved text");
+    CheckSame(settings, oracle);
+
+    // What the file holds after the save, loaded again and saved with nothing changed, is not written.
     CChannelSettings reloaded(lock);
-    reloaded.LoadSettings(location, check);
+    reloaded.LoadSettingsText(saved.empty() ? text : std::string_view(saved), check);
     CheckTables(reloaded);
-    reloaded.SaveSettings();
-    Require(ReadAll(location.m_strPath) == saved, "a saved file changes when loaded and saved again");
+    Require(reloaded.SettingsTextToWrite().empty(), "a saved text changes when loaded and saved again");
     return 0;
 }

@@ -87,6 +87,19 @@ TEST_F(IniText, LineSplitting)
     }
 }
 
+TEST_F(IniText, LongLinesEndAtTheirFirstLineEndWhereverItLies)
+{
+    // The line end is searched for in steps of 256 bytes; the other kind of end comes later in the text.
+    for (size_t length : {255, 256, 257, 600}) {
+        for (const char* end : {"\r", "\n", "\r\n", "\n\r"}) {
+            SCOPED_TRACE(testing::PrintToString(std::string(end)) + " after " + std::to_string(length));
+            const std::string a(length, 'a'), b(length, 'b');
+            Load(a + end + b + (end[0] == '\r' ? "\n" : "\r") + a);
+            EXPECT_EQ(Lines(), (TextLines{a, b}));
+        }
+    }
+}
+
 TEST_F(IniText, UnterminatedLastLineIsInvisible)
 {
     Load("[S]\r\nK=1\r\nL=2");

@@ -97,6 +97,9 @@ protected:
         const std::string where = "seed " + std::to_string(seed);
         WriteFile(file);
         Load(check);
+        // The same file through the in-memory seam that the fuzz target uses: it must save the same text.
+        CChannelSettings inMemory(m_lock);
+        inMemory.LoadSettingsText(file, check);
         model::ChannelSettings oracle;
         oracle.LoadSettings(file, check ? model::ChannelCheck(check) : model::ChannelCheck());
 
@@ -118,22 +121,28 @@ protected:
                 const int64_t id = op & 8 ? records[(op >> 4) % records.size()].ChannelId
                                           : static_cast<int64_t>((op >> 4) % 9) - 3;
                 ASSERT_EQ(Frame(id), oracle.SwitchChannel(id)) << where;
+                inMemory.SwitchChannel(id);
                 break;
             }
             case 2:
                 m_settings.SetIndividual(static_cast<int>(op >> 3 & 1));
+                inMemory.SetIndividual(static_cast<int>(op >> 3 & 1));
                 oracle.SetIndividual(static_cast<int>(op >> 3 & 1));
                 break;
             case 3:
                 m_settings.BeginEdit();
+                inMemory.BeginEdit();
                 oracle.BeginEdit();
                 break;
             case 4:
                 m_settings.RevertEdit();
+                inMemory.RevertEdit();
                 oracle.RevertEdit();
                 break;
             default:
                 SetLive(static_cast<int32_t>(op >> 3 & 31), op >> 8 & 1);
+                inMemory.SetLiveWndSize(static_cast<int32_t>(op >> 3 & 31));
+                inMemory.SetLiveEnable(op >> 8 & 1);
                 oracle.m_Live.MedianWndSize = static_cast<int32_t>(op >> 3 & 31);
                 oracle.m_Live.ProcEnable = op >> 8 & 1;
                 break;
@@ -144,6 +153,7 @@ protected:
         m_settings.SaveSettings();
         const std::optional<std::string> written = oracle.SaveSettings();
         ASSERT_EQ(ReadFile(), written.value_or(file)) << where;
+        ASSERT_EQ(std::string(inMemory.SettingsTextToWrite()), written.value_or("")) << where;
         ASSERT_NO_FATAL_FAILURE(ExpectSameTables(oracle, where + ", saved"));
         ++m_compared;
     }
