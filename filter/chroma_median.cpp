@@ -34,29 +34,41 @@ public:
     }
 
     // Replaces the oldest sample of every lane by the row's and leaves each lane's rank-h sample in selected.
+    // One walk over the slots serves all 8 lanes: the lanes are independent, and a lane's work is the same.
     void Insert(const uint8_t* stripRow, uint8_t* selected)
     {
         const int k = m_cursor;
+        int8_t* const oldRanks = Rank(k);
+        uint8_t* const oldSamples = Sample(k);
+        int8_t old[kLanes];
+        uint8_t x[kLanes];
+        int8_t newRank[kLanes];
         for (int lane = 0; lane < kLanes; ++lane) {
-            const uint8_t x = stripRow[2 * lane + 1];
-            const int old = Rank(k)[lane];
-            int newRank = 0;
-            for (int j = 0; j < m_count; ++j) {
-                if (j == k)
-                    continue;
-                int rank = Rank(j)[lane];
-                rank -= rank > old;
-                const bool below = Sample(j)[lane] < x;
-                newRank += below;
+            old[lane] = oldRanks[lane];
+            x[lane] = stripRow[2 * lane + 1];
+            newRank[lane] = 0;
+        }
+        for (int j = 0; j < m_count; ++j) {
+            if (j == k)
+                continue;
+            int8_t* const ranks = Rank(j);
+            const uint8_t* const samples = Sample(j);
+            for (int lane = 0; lane < kLanes; ++lane) {
+                int rank = ranks[lane];
+                rank -= rank > old[lane];
+                const bool below = samples[lane] < x[lane];
+                newRank[lane] = static_cast<int8_t>(newRank[lane] + below);
                 rank += !below;
-                Rank(j)[lane] = static_cast<int8_t>(rank);
+                ranks[lane] = static_cast<int8_t>(rank);
                 if (rank == m_h)
-                    selected[lane] = Sample(j)[lane];
+                    selected[lane] = samples[lane];
             }
-            Rank(k)[lane] = static_cast<int8_t>(newRank);
-            Sample(k)[lane] = x;
-            if (newRank == m_h)
-                selected[lane] = x;
+        }
+        for (int lane = 0; lane < kLanes; ++lane) {
+            oldRanks[lane] = newRank[lane];
+            oldSamples[lane] = x[lane];
+            if (newRank[lane] == m_h)
+                selected[lane] = x[lane];
         }
         m_cursor = m_cursor + 1 == m_count ? 0 : m_cursor + 1;
     }
