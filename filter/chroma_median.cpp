@@ -1,6 +1,7 @@
 #include "filter/chroma_median.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "filter/chroma_median_block_layout.h"
 #include "filter/chroma_median_variants.h"
@@ -34,25 +35,27 @@ public:
     }
 
     // Replaces the oldest sample of every lane by the row's and leaves each lane's rank-h sample in selected.
-    // One walk over the slots serves all 8 lanes: the lanes are independent, and a lane's work is the same.
+    // One walk over the slots serves all 8 lanes, each slot's ranks and samples copied in and out whole.
     void Insert(const uint8_t* stripRow, uint8_t* selected)
     {
         const int k = m_cursor;
-        int8_t* const oldRanks = Rank(k);
-        uint8_t* const oldSamples = Sample(k);
         int8_t old[kLanes];
         uint8_t x[kLanes];
         int8_t newRank[kLanes];
+        uint8_t chosen[kLanes];
+        std::memcpy(old, Rank(k), kLanes);
+        std::memcpy(chosen, selected, kLanes);
         for (int lane = 0; lane < kLanes; ++lane) {
-            old[lane] = oldRanks[lane];
             x[lane] = stripRow[2 * lane + 1];
             newRank[lane] = 0;
         }
         for (int j = 0; j < m_count; ++j) {
             if (j == k)
                 continue;
-            int8_t* const ranks = Rank(j);
-            const uint8_t* const samples = Sample(j);
+            int8_t ranks[kLanes];
+            uint8_t samples[kLanes];
+            std::memcpy(ranks, Rank(j), kLanes);
+            std::memcpy(samples, Sample(j), kLanes);
             for (int lane = 0; lane < kLanes; ++lane) {
                 int rank = ranks[lane];
                 rank -= rank > old[lane];
@@ -61,15 +64,17 @@ public:
                 rank += !below;
                 ranks[lane] = static_cast<int8_t>(rank);
                 if (rank == m_h)
-                    selected[lane] = samples[lane];
+                    chosen[lane] = samples[lane];
             }
+            std::memcpy(Rank(j), ranks, kLanes);
         }
         for (int lane = 0; lane < kLanes; ++lane) {
-            oldRanks[lane] = newRank[lane];
-            oldSamples[lane] = x[lane];
             if (newRank[lane] == m_h)
-                selected[lane] = x[lane];
+                chosen[lane] = x[lane];
         }
+        std::memcpy(Rank(k), newRank, kLanes);
+        std::memcpy(Sample(k), x, kLanes);
+        std::memcpy(selected, chosen, kLanes);
         m_cursor = m_cursor + 1 == m_count ? 0 : m_cursor + 1;
     }
 
