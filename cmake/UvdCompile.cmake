@@ -48,7 +48,7 @@ endif()
 # uvd_add_fuzzer(<name> SOURCES ... [LIBS ...]): a libFuzzer executable fuzz_<name>.
 function(uvd_add_fuzzer name)
   cmake_parse_arguments(F "" "" "SOURCES;LIBS" ${ARGN})
-  add_executable(fuzz_${name} ${F_SOURCES})
+  add_executable(fuzz_${name} ${F_SOURCES} ${PROJECT_SOURCE_DIR}/fuzz/common/asan_options.cpp)
   # The harness is not the code under test: no coverage (the product's code guides the search) and no
   # sanitizer checks of its own, which would only slow each input. The product's libraries keep both.
   target_compile_options(fuzz_${name} PRIVATE -fno-sanitize=fuzzer-no-link,address,undefined)
