@@ -105,7 +105,7 @@ void ChromaMedianFilter_C(uint8_t* frame, const FrameSize* size, uint8_t* scratc
     const size_t rowBytes = 2 * static_cast<size_t>(size->width);
     const int32_t strips = size->width / 8;
     RankTable table(scratch, count);
-    uint8_t selected[kLanes];
+    uint8_t selected[kLanes] = {};  // every insert leaves a value in every lane; zeroed so none is read unset
 
     for (int32_t s = 0; s < strips; ++s) {
         uint8_t* strip = frame + kStripBytes * s;
