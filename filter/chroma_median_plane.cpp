@@ -11,31 +11,47 @@ void ChromaMedianPlane_C(uint8_t* plane, ptrdiff_t stride, int32_t width, int32_
     const int32_t a = count - 1 - h;
     if (count <= 1 || height <= h)
         return;
-    auto clampRow = [&](int32_t row) { return std::clamp(row, 0, height - 1); };
+    const int32_t last = height - 1;
     for (int32_t x = 0; x < width; ++x) {
-        uint8_t* column = plane + x;
-        auto at = [&](int32_t row) -> uint8_t& { return column[stride * clampRow(row)]; };
+        uint8_t* const column = plane + x;
         // arrived[] holds the window in arrival order (a ring), sorted[] the same values in order.
         uint8_t arrived[kMaxMedianWindow];
         uint8_t sorted[kMaxMedianWindow];
-        for (int32_t i = 0; i < count; ++i)
-            arrived[i] = sorted[i] = at(i - a);
+        for (int32_t i = 0; i < count; ++i) {
+            const int32_t row = std::clamp(i - a, 0, last);
+            arrived[i] = sorted[i] = column[stride * row];
+        }
         std::sort(sorted, sorted + count);
         int32_t oldest = 0;
         for (int32_t r = 0; r < height; ++r) {
             const uint8_t selected = sorted[h];
-            if (r + 1 == height) {
-                at(r) = selected;
+            if (r == last) {
+                column[stride * r] = selected;
                 break;
             }
             // Read before row r is written: r + 1 + h is never r, and the clamped last row is written last.
-            const uint8_t incoming = at(r + 1 + h);
-            at(r) = selected;
-            uint8_t* gone = std::find(sorted, sorted + count, arrived[oldest]);
-            std::copy(gone + 1, sorted + count, gone);
-            uint8_t* place = std::upper_bound(sorted, sorted + count - 1, incoming);
-            std::copy_backward(place, sorted + count - 1, sorted + count);
-            *place = incoming;
+            const uint8_t incoming = column[stride * std::min(r + 1 + h, last)];
+            column[stride * r] = selected;
+            // One pass takes the oldest value out and puts the incoming one in its sorted place.
+            const uint8_t gone = arrived[oldest];
+            int32_t from = 0;
+            while (sorted[from] != gone)
+                ++from;
+            if (incoming > gone) {
+                int32_t to = from;
+                while (to + 1 < count && sorted[to + 1] <= incoming) {
+                    sorted[to] = sorted[to + 1];
+                    ++to;
+                }
+                sorted[to] = incoming;
+            } else {
+                int32_t to = from;
+                while (to > 0 && sorted[to - 1] > incoming) {
+                    sorted[to] = sorted[to - 1];
+                    --to;
+                }
+                sorted[to] = incoming;
+            }
             arrived[oldest] = incoming;
             oldest = oldest + 1 == count ? 0 : oldest + 1;
         }

@@ -2,7 +2,8 @@
 # One libFuzzer target for a while, as scripts/fuzz.sh and the test command's fuzz tree run it.
 #   uvd_fuzz_target <binary> <seconds> <source root> <work folder>
 # First replays the target's committed regressions/, then fuzzes from the corpus kept in the work
-# folder (seeded from the committed corpus/), with the libFuzzer flags in the target's flags file if any.
+# folder (seeded from the committed corpus/), with the libFuzzer flags in the target's flags file and
+# the words of its dictionary file, if any.
 # A crash, leak, time-out or memory blow-up is minimised into regressions/ so that every later run
 # replays it. Prints one line: inputs, inputs per second of the clock and of processor time, coverage,
 # findings. Fails on any finding.
@@ -23,6 +24,7 @@ uvd_fuzz_target() {
   rm -rf "$artifacts"
   mkdir -p "$artifacts"
   [ -f "$source/flags" ] && read -r -a flags <"$source/flags"
+  [ -f "$source/dictionary" ] && flags+=("-dict=$source/dictionary")
 
   : >"$log"
   if compgen -G "$regressions/*" >/dev/null; then

@@ -52,21 +52,12 @@ bool IsHeaderOf(std::string_view line, std::string_view name)
            (name.empty() || std::memcmp(line.data() + 1, name.data(), name.size()) == 0);
 }
 
-// The first CR or LF in [from, to), or null. memchr finds it without a comparison per byte; the search
-// goes in steps so that a text with only one kind of line end is not searched to its end for the other
-// kind at every line.
+// The first CR or LF in [from, to), or null.
 const char* FindLineEnd(const char* from, const char* to)
 {
-    constexpr ptrdiff_t kStep = 256;
-    while (from < to) {
-        const size_t length = static_cast<size_t>(std::min(to - from, kStep));
-        const void* lf = std::memchr(from, '\n', length);
-        const size_t beforeLf = lf != nullptr ? static_cast<size_t>(static_cast<const char*>(lf) - from) : length;
-        if (const void* cr = std::memchr(from, '\r', beforeLf))
-            return static_cast<const char*>(cr);
-        if (lf != nullptr)
-            return static_cast<const char*>(lf);
-        from += length;
+    for (; from < to; ++from) {
+        if (IsLineEnd(*from))
+            return from;
     }
     return nullptr;
 }

@@ -8,6 +8,7 @@
 // fill the frame). Sizes are cut to FRAME_MAX_WIDTH x FRAME_MAX_HEIGHT so that each input is quick; the
 // large-frame target builds this file with bigger limits for long campaigns.
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -26,6 +27,12 @@
 #ifndef FRAME_MAX_WIDTH
 #define FRAME_MAX_WIDTH 64
 #define FRAME_MAX_HEIGHT 48
+// The largest frame played: a stream the flag makes wider than the cut is only checked for being
+// refused, or it would cost as much as many small frames.
+#define FRAME_MAX_BYTES (FRAME_MAX_WIDTH * FRAME_MAX_HEIGHT * 3)
+// Nor is a wide RGB stream started that the filter would take: its work buffer of megabytes (and the
+// failure to allocate one) is the large-frame target's.
+#define FRAME_LARGE_ALLOCATIONS 0
 #endif
 
 namespace {
@@ -102,21 +109,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     settings.SetLiveEnable(enable);
     settings.SetLiveWndSize(count);
+    const FrameSize frameSize{width, height};
+    if (!FRAME_LARGE_ALLOCATIONS && format == kPixelFormatRgb24 && width > FRAME_MAX_WIDTH &&
+        ChromaMedianPreconditionsHold(frameSize, 1))
+        return 0;
     dispatcher.StartStream(width, height, format, features);
 
-    // The host's frame always holds the stream's bytes; past a few megabytes only a refused stream is
+    // The host's frame always holds the stream's bytes; past FRAME_MAX_BYTES only a refused stream is
     // played, with a small buffer that must not be touched.
     const int64_t streamBytes =
         width > 0 && height > 0 ? int64_t{width} * height * (format == kPixelFormatRgb24 ? 3 : 2) : 0;
-    const bool fits = streamBytes > 0 && streamBytes <= (8 << 20);
+    const bool fits = streamBytes > 0 && streamBytes <= FRAME_MAX_BYTES;
     if (!fits && dispatcher.CanFilter())
         return 0;
     const size_t frameBytes = fits ? static_cast<size_t>(streamBytes) : 64;
     std::vector<uint8_t> frame(frameBytes);
     for (size_t i = 0; i < frameBytes; ++i)
-        frame[i] = size ? data[i % size] : static_cast<uint8_t>(i);
+        frame[i] = static_cast<uint8_t>(i);
+    // The pixels, repeated: whole copies rather than a division per byte.
+    for (size_t at = 0; size && at < frameBytes; at += size)
+        std::memcpy(frame.data() + at, data, std::min(size, frameBytes - at));
     std::vector<uint8_t> expected = frame;
-    const FrameSize frameSize{width, height};
     const bool knownFormat = format == kPixelFormatYuy2 || format == kPixelFormatRgb24;
     const bool filtered = enable && knownFormat && fits && ChromaMedianPreconditionsHold(frameSize, count);
     const bool checked = !filtered || !ChoosesPortableKernels(features, format, count);

@@ -4,8 +4,11 @@
 // the saved bytes), the tables must stay consistent, and a saved text must be a fixed point: loading it
 // and saving again writes nothing. All in memory, through the same seam LoadSettings and SaveSettings use.
 //
-// Input: one byte (operation count in its low five bits, host check above), the operation bytes, then
-// the settings text.
+// Input: one byte (operation count in its low five bits; above them the host check, and whether the
+// fixed point is checked), the operation bytes, then the settings text. The fixed point is checked for
+// three inputs in eight, one of each host check: a saved text holds every record in full, and loading it
+// again cost as much as the rest of the input. Inputs stop at 256 bytes (the flags file): the walk's
+// rules all show within a few dozen lines, and a longer text only makes every scan of it longer.
 
 #include <cstdint>
 #include <cstdio>
@@ -134,6 +137,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const size_t opsAvailable = size - 1 < opCount ? size - 1 : opCount;
     const std::string_view text(reinterpret_cast<const char*>(ops + opsAvailable), size - 1 - opsAvailable);
     const ChannelCheckProc check = kChecks[data[0] / 32 % 3];
+    const bool checkFixedPoint = data[0] / 32 >= 3 && data[0] / 32 <= 5;
 
     CCriticalSection lock;
     CChannelSettings settings(lock);
@@ -151,6 +155,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     CheckSame(settings, oracle);
 
     // What the file holds after the save, loaded again and saved with nothing changed, is not written.
+    if (!checkFixedPoint)
+        return 0;
     CChannelSettings reloaded(lock);
     reloaded.LoadSettingsText(saved.empty() ? text : std::string_view(saved), check);
     CheckTables(reloaded);

@@ -4,6 +4,7 @@
 #include <cinttypes>
 #include <cstdarg>
 #include <cstdio>
+#include <string_view>
 
 namespace settings_model {
 
@@ -12,7 +13,8 @@ namespace {
 bool IsWhite(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; }
 bool IsCrOrLf(char c) { return c == '\r' || c == '\n'; }
 
-std::string TrimLeft(const std::string& text)
+// The trims look at a text without copying it: the lookups trim every line they read.
+std::string_view TrimLeft(std::string_view text)
 {
     size_t i = 0;
     while (i < text.size() && IsWhite(text[i]))
@@ -20,7 +22,7 @@ std::string TrimLeft(const std::string& text)
     return text.substr(i);
 }
 
-std::string TrimRight(const std::string& text)
+std::string_view TrimRight(std::string_view text)
 {
     size_t n = text.size();
     while (n > 0 && IsWhite(text[n - 1]))
@@ -28,10 +30,10 @@ std::string TrimRight(const std::string& text)
     return text.substr(0, n);
 }
 
-std::string Trim(const std::string& text) { return TrimLeft(TrimRight(text)); }
+std::string_view Trim(std::string_view text) { return TrimLeft(TrimRight(text)); }
 
 // "[" name "]", built by appending (GCC 12 warns wrongly about a literal + string + literal).
-std::string Bracketed(const std::string& name)
+std::string Bracketed(std::string_view name)
 {
     std::string text(1, '[');
     text.append(name).push_back(']');
@@ -91,7 +93,16 @@ void IniStore::Load(const std::optional<std::string>& bytes)
 
 bool IniStore::ReadLine(std::string& line)
 {
-    line.clear();
+    std::string_view read;
+    const bool complete = ReadLine(read);
+    line.assign(read);
+    return complete;
+}
+
+// The line in place: the lookups only look at the lines they read.
+bool IniStore::ReadLine(std::string_view& line)
+{
+    line = {};
     if (m_nPos == m_nTextLen)
         return false;
     const int32_t begin = m_nPos;
@@ -99,7 +110,7 @@ bool IniStore::ReadLine(std::string& line)
         ++m_nPos;
     if (m_nPos == m_nTextLen)
         return false;
-    line = m_pText.substr(begin, m_nPos - begin);
+    line = std::string_view(m_pText).substr(begin, m_nPos - begin);
     ++m_nPos;
     if (m_nPos < m_nTextLen && IsCrOrLf(m_pText[m_nPos]))
         ++m_nPos;
@@ -112,8 +123,8 @@ bool IniStore::FindSection(const std::string& name)
         return false;
     const std::string target = Bracketed(Trim(name));
     int32_t start = m_nPos = m_nSectionPos;
+    std::string_view line;
     for (;;) {
-        std::string line;
         ReadLine(line);
         if (Trim(line) == target) {
             m_nSectionPos = start;
@@ -129,11 +140,11 @@ bool IniStore::FindSection(const std::string& name)
 
 bool IniStore::FindValue(const std::string& section, std::string& key, std::string& value)
 {
-    key = Trim(key);
+    key = std::string(Trim(key));
     if (!FindSection(section))
         return false;
-    std::string line;
     for (;;) {
+        std::string_view line;
         if (!ReadLine(line))
             return false;
         line = TrimLeft(line);
@@ -156,16 +167,16 @@ bool IniStore::NextSection(std::string& name)
     if (m_nTextLen == 0)
         return false;
     m_nPos = m_nSectionPos;
-    std::string line;
+    std::string_view line;
     ReadLine(line);
     for (;;) {
         const int32_t start = m_nPos;
         if (!ReadLine(line))
             return false;
-        line = Trim(line);
-        if (line.size() >= 1 && line.front() == '[' && line.back() == ']') {
+        const std::string_view trimmed = Trim(line);
+        if (trimmed.size() >= 1 && trimmed.front() == '[' && trimmed.back() == ']') {
             m_nSectionPos = start;
-            name = line.substr(1, line.size() - 2);
+            name = trimmed.substr(1, trimmed.size() - 2);
             return true;
         }
     }
@@ -254,13 +265,15 @@ void IniStore::ReadTable(const char* section, const IniParam* params, int32_t co
 
 void IniStore::BeginWrite() { m_Out = std::string(); }
 
-void IniStore::Append(const std::string& text)
+void IniStore::Append(std::initializer_list<std::string_view> pieces)
 {
-    if (m_Out)
-        *m_Out += text;
+    if (!m_Out)
+        return;
+    for (std::string_view piece : pieces)
+        m_Out->append(piece);
 }
 
-void IniStore::WriteSection(const char* name) { Append(Bracketed(Trim(name)).append("\r\n")); }
+void IniStore::WriteSection(const char* name) { Append({"[", Trim(name), "]\r\n"}); }
 
 void IniStore::WriteSectionId(int64_t id)
 {
@@ -268,7 +281,10 @@ void IniStore::WriteSectionId(int64_t id)
     WriteSection(m_strValue.c_str());
 }
 
-void IniStore::WriteText(const char* key, const std::string& value) { Append(Trim(key) + "=" + value + "\r\n"); }
+void IniStore::WriteText(const char* key, const std::string& value)
+{
+    Append({Trim(key), "=", value, "\r\n"});
+}
 
 void IniStore::WriteByte(const char* key, uint8_t value) { WriteText(key, m_strValue = Format("%u", unsigned{value})); }
 void IniStore::WriteShort(const char* key, int16_t value) { WriteText(key, m_strValue = Format("%d", int{value})); }
@@ -384,8 +400,9 @@ void ChannelSettings::LoadSettings(const std::optional<std::string>& file, Chann
     m_Ini.m_nPos = m_Ini.m_nSectionPos = 0;
     std::string line;
     std::vector<std::pair<int32_t, std::string>> above;
-    if (m_Ini.ReadLine(line) && (line = Trim(line)).size() >= 2 && line.front() == '[' && line.back() == ']')
-        above.push_back({0, line.substr(1, line.size() - 2)});
+    std::string_view first;
+    if (m_Ini.ReadLine(line) && (first = Trim(line)).size() >= 2 && first.front() == '[' && first.back() == ']')
+        above.push_back({0, std::string(first.substr(1, first.size() - 2))});
     while (m_Ini.NextSection(name) && m_Ini.m_nSectionPos < walkStart)
         above.push_back({m_Ini.m_nSectionPos, name});
     for (const auto& [pos, aboveName] : above)

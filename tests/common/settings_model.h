@@ -7,8 +7,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace settings_model {
@@ -28,6 +30,7 @@ public:
     // bytes: the file's contents; none when the file is there but could not be read.
     void Load(const std::optional<std::string>& bytes);
     bool ReadLine(std::string& line);
+    bool ReadLine(std::string_view& line);
     bool FindSection(const std::string& name);
     bool FindValue(const std::string& section, std::string& key, std::string& value);
     bool NextSection(std::string& name);
@@ -44,7 +47,7 @@ public:
     void ReadTable(const char* section, const IniParam* params, int32_t count);
 
     void BeginWrite();
-    void Append(const std::string& text);
+    void Append(std::initializer_list<std::string_view> pieces);
     void WriteSection(const char* name);
     void WriteSectionId(int64_t id);
     void WriteText(const char* key, const std::string& value);
