@@ -1,7 +1,6 @@
 #include "filter/chroma_median.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "filter/chroma_median_block_layout.h"
 #include "filter/chroma_median_variants.h"
@@ -35,46 +34,30 @@ public:
     }
 
     // Replaces the oldest sample of every lane by the row's and leaves each lane's rank-h sample in selected.
-    // One walk over the slots serves all 8 lanes, each slot's ranks and samples copied in and out whole.
     void Insert(const uint8_t* stripRow, uint8_t* selected)
     {
         const int k = m_cursor;
-        int8_t old[kLanes];
-        uint8_t x[kLanes];
-        int8_t newRank[kLanes];
-        uint8_t chosen[kLanes];
-        std::memcpy(old, Rank(k), kLanes);
-        std::memcpy(chosen, selected, kLanes);
         for (int lane = 0; lane < kLanes; ++lane) {
-            x[lane] = stripRow[2 * lane + 1];
-            newRank[lane] = 0;
-        }
-        for (int j = 0; j < m_count; ++j) {
-            if (j == k)
-                continue;
-            int8_t ranks[kLanes];
-            uint8_t samples[kLanes];
-            std::memcpy(ranks, Rank(j), kLanes);
-            std::memcpy(samples, Sample(j), kLanes);
-            for (int lane = 0; lane < kLanes; ++lane) {
-                int rank = ranks[lane];
-                rank -= rank > old[lane];
-                const bool below = samples[lane] < x[lane];
-                newRank[lane] = static_cast<int8_t>(newRank[lane] + below);
+            const uint8_t x = stripRow[2 * lane + 1];
+            const int old = Rank(k)[lane];
+            int newRank = 0;
+            for (int j = 0; j < m_count; ++j) {
+                if (j == k)
+                    continue;
+                int rank = Rank(j)[lane];
+                rank -= rank > old;
+                const bool below = Sample(j)[lane] < x;
+                newRank += below;
                 rank += !below;
-                ranks[lane] = static_cast<int8_t>(rank);
+                Rank(j)[lane] = static_cast<int8_t>(rank);
                 if (rank == m_h)
-                    chosen[lane] = samples[lane];
+                    selected[lane] = Sample(j)[lane];
             }
-            std::memcpy(Rank(j), ranks, kLanes);
+            Rank(k)[lane] = static_cast<int8_t>(newRank);
+            Sample(k)[lane] = x;
+            if (newRank == m_h)
+                selected[lane] = x;
         }
-        for (int lane = 0; lane < kLanes; ++lane) {
-            if (newRank[lane] == m_h)
-                chosen[lane] = x[lane];
-        }
-        std::memcpy(Rank(k), newRank, kLanes);
-        std::memcpy(Sample(k), x, kLanes);
-        std::memcpy(selected, chosen, kLanes);
         m_cursor = m_cursor + 1 == m_count ? 0 : m_cursor + 1;
     }
 
@@ -105,7 +88,7 @@ void ChromaMedianFilter_C(uint8_t* frame, const FrameSize* size, uint8_t* scratc
     const size_t rowBytes = 2 * static_cast<size_t>(size->width);
     const int32_t strips = size->width / 8;
     RankTable table(scratch, count);
-    uint8_t selected[kLanes] = {};  // every insert leaves a value in every lane; zeroed so none is read unset
+    uint8_t selected[kLanes];
 
     for (int32_t s = 0; s < strips; ++s) {
         uint8_t* strip = frame + kStripBytes * s;
