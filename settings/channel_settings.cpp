@@ -4,7 +4,6 @@
 #include <array>
 #include <new>
 #include <string_view>
-#include <unordered_set>
 
 namespace {
 
@@ -59,6 +58,16 @@ std::vector<HeaderLine> ListHeaders(CIniFile& ini)
     while (ini.NextSection(name))
         headers.push_back({ini.SectionPos(), name});
     return headers;
+}
+
+// Adds value to an ascending array unless it is there already; false when it was.
+bool InsertSorted(std::vector<int32_t>& values, int32_t value)
+{
+    const auto place = std::lower_bound(values.begin(), values.end(), value);
+    if (place != values.end() && *place == value)
+        return false;
+    values.insert(place, value);
+    return true;
 }
 
 // The class library's growth step for a full array: an eighth of the size, clamped to 4..1024.
@@ -206,26 +215,31 @@ void CChannelSettings::ReadChannelSections()
 {
     const int32_t walkStart = m_Ini.SectionPos();
     const std::vector<HeaderLine> headers = ListHeaders(m_Ini);
-    std::unordered_set<int64_t> walkIds;
+    // Sorted arrays, each one allocation, rather than hash sets with a node per header.
+    std::vector<int64_t> walkIds;
+    walkIds.reserve(headers.size());
     for (const HeaderLine& header : headers)
         if (header.pos > walkStart)
-            walkIds.insert(ParseInt64(header.name));
-    std::unordered_set<int32_t> sectionsRead;
+            walkIds.push_back(ParseInt64(header.name));
+    std::sort(walkIds.begin(), walkIds.end());
+    std::vector<int32_t> sectionsRead;
+    sectionsRead.reserve(headers.size());
     for (const HeaderLine& header : headers) {
         const int64_t channelId = ParseInt64(header.name);
-        if (channelId == 0 || (header.pos <= walkStart && walkIds.count(channelId) != 0))
+        const bool aboveWalk = header.pos <= walkStart;
+        if (channelId == 0 || (aboveWalk && std::binary_search(walkIds.begin(), walkIds.end(), channelId)))
             continue;
         ReadChannel(header.pos, header.name, channelId, sectionsRead);
     }
 }
 
 void CChannelSettings::ReadChannel(int32_t headerPos, const std::string& sectionName, int64_t channelId,
-                                   std::unordered_set<int32_t>& sectionsRead)
+                                   std::vector<int32_t>& sectionsRead)
 {
     // The readers take the name as text, so it ends at a NUL; the lookup starts at the header itself.
     const std::string name = sectionName.c_str();
     m_Ini.SeekSection(headerPos);
-    if (m_Ini.FindSection(name) && !sectionsRead.insert(m_Ini.SectionPos()).second)
+    if (m_Ini.FindSection(name) && !InsertSorted(sectionsRead, m_Ini.SectionPos()))
         return;
     ReadRecordValues(name.c_str());
     if (!AppendRecord({channelId, m_Live.MedianWndSize, m_Live.ProcEnable}))

@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 #include <vector>
 
 #include "platform/calling_convention.h"
@@ -81,7 +80,7 @@ private:
     void ReadSettingsText();
     void ReadChannelSections();
     void ReadChannel(int32_t headerPos, const std::string& sectionName, int64_t channelId,
-                     std::unordered_set<int32_t>& sectionsRead);
+                     std::vector<int32_t>& sectionsRead);
     void ReadRecordValues(const char* section);
     bool AppendRecord(const ChannelRecord& record);
     void WriteSettingsText();

@@ -28,7 +28,7 @@ struct IniParam {
 class IniStore {
 public:
     // bytes: the file's contents; none when the file is there but could not be read.
-    void Load(const std::optional<std::string>& bytes);
+    void Load(std::optional<std::string_view> bytes);
     bool ReadLine(std::string& line);
     bool ReadLine(std::string_view& line);
     bool FindSection(const std::string& name);
@@ -91,7 +91,7 @@ using ChannelCheck = std::function<int(int64_t)>;  // empty: the host gave none
 
 class ChannelSettings {
 public:
-    void LoadSettings(const std::optional<std::string>& file, ChannelCheck check);
+    void LoadSettings(std::optional<std::string_view> file, ChannelCheck check);
     int SwitchChannel(int64_t id);
     void BeginEdit();
     void RevertEdit();
