@@ -27,7 +27,7 @@ std::array<IniParam, 2> ChannelParams(ChannelRecord& live)
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; }
 
 // The store's header rule: trimmed, at least "[]", brackets at both ends; the name is what lies between.
-bool HeaderName(std::string_view line, std::string& name)
+bool HeaderName(std::string_view line, std::string_view& name)
 {
     while (!line.empty() && IsBlank(line.front()))
         line.remove_prefix(1);
@@ -35,14 +35,15 @@ bool HeaderName(std::string_view line, std::string& name)
         line.remove_suffix(1);
     if (line.size() < 2 || line.front() != '[' || line.back() != ']')
         return false;
-    name.assign(line.substr(1, line.size() - 2));
+    name = line.substr(1, line.size() - 2);
     return true;
 }
 
-// A section header line: where its line starts, and the name between its brackets.
+// A section header line: where its line starts, and the name between its brackets (a view into the
+// loaded text).
 struct HeaderLine {
     int32_t pos;
-    std::string name;
+    std::string_view name;
 };
 
 // Every header of the text in file order with the position of its line, the first line's included,
@@ -50,8 +51,9 @@ struct HeaderLine {
 std::vector<HeaderLine> ListHeaders(CIniFile& ini)
 {
     std::vector<HeaderLine> headers;
-    std::string line;
-    std::string name;
+    headers.reserve(32);  // a typical file at once; more headers grow it as usual
+    std::string_view line;
+    std::string_view name;
     ini.SeekSection(0);
     if (ini.ReadLine(line) && HeaderName(line, name))
         headers.push_back({0, name});
@@ -233,11 +235,11 @@ void CChannelSettings::ReadChannelSections()
     }
 }
 
-void CChannelSettings::ReadChannel(int32_t headerPos, const std::string& sectionName, int64_t channelId,
+void CChannelSettings::ReadChannel(int32_t headerPos, std::string_view sectionName, int64_t channelId,
                                    std::vector<int32_t>& sectionsRead)
 {
     // The readers take the name as text, so it ends at a NUL; the lookup starts at the header itself.
-    const std::string name = sectionName.c_str();
+    const std::string name(sectionName.substr(0, sectionName.find('\0')));
     m_Ini.SeekSection(headerPos);
     if (m_Ini.FindSection(name) && !InsertSorted(sectionsRead, m_Ini.SectionPos()))
         return;

@@ -79,7 +79,7 @@ private:
     void ReadLoadedText(ChannelCheckProc check);
     void ReadSettingsText();
     void ReadChannelSections();
-    void ReadChannel(int32_t headerPos, const std::string& sectionName, int64_t channelId,
+    void ReadChannel(int32_t headerPos, std::string_view sectionName, int64_t channelId,
                      std::vector<int32_t>& sectionsRead);
     void ReadRecordValues(const char* section);
     bool AppendRecord(const ChannelRecord& record);

@@ -222,7 +222,8 @@ const TypeCodec* CodecFor(int32_t code) { return code >= 0 && code < kIniTypeCou
 class CIniFile::LineCursor {
 public:
     explicit LineCursor(CIniFile& store)
-        : m_text(store.m_pText), m_length(store.m_nTextLen), m_pos(store.m_nPos), m_sectionPos(store.m_nSectionPos)
+        : m_text(store.m_pText), m_length(store.m_nTextLen), m_pos(store.m_nPos), m_sectionPos(store.m_nSectionPos),
+          m_missed(store.m_missed)
     {
     }
 
@@ -254,7 +255,12 @@ public:
         if (m_length == 0)
             return false;
         name = Trim(name);
+        if (m_missed.from == m_sectionPos && m_missed.name == name) {
+            m_pos = m_sectionPos;  // where the search that failed left it
+            return false;
+        }
         int32_t start = m_pos = m_sectionPos;
+        bool wrapped = false;
         for (;;) {
             std::string_view line;
             ReadLine(line);
@@ -264,11 +270,20 @@ public:
                 return true;
             }
             start = m_pos;
-            if (start == m_length)
+            if (start == m_length) {
+                if (wrapped)
+                    break;
                 start = m_pos = 0;
-            if (start == m_sectionPos)
-                return false;
+                wrapped = true;
+            }
+            // Back where it started. A start that is no line start (one sought to the end of the text or
+            // into a line) is never met again: passing it ends the search as well.
+            if (start == m_sectionPos || (wrapped && start > m_sectionPos))
+                break;
         }
+        m_pos = m_sectionPos;
+        RememberMissed(name);
+        return false;
     }
 
     // The value of the first line of the section holding the key, even when it is empty; none when the
@@ -314,10 +329,19 @@ public:
     }
 
 private:
+    // Only a speed-up: when the name cannot be copied, nothing is remembered.
+    void RememberMissed(std::string_view name)
+    {
+        m_missed.from = -1;
+        if (CopyText(name, m_missed.name))
+            m_missed.from = m_sectionPos;
+    }
+
     const char* m_text;
     int32_t m_length;
     int32_t& m_pos;
     int32_t& m_sectionPos;
+    MissedSection& m_missed;
 };
 
 // Builds the output text. A text is appended whole or, when the output cannot grow, not at all; the
@@ -405,6 +429,7 @@ void CIniFile::ReplaceText(char* text, int32_t length, bool failed)
     m_nPos = 0;
     m_nSectionPos = 0;
     m_bLoadFailed = failed;
+    m_missed.from = -1;
 }
 
 void CIniFile::Load(const std::string& path)
@@ -459,6 +484,10 @@ bool CIniFile::NextSection(std::string& name)
     std::string_view found;
     return Lines().NextSection(found) && CopyText(found, name);
 }
+
+bool CIniFile::ReadLine(std::string_view& line) { return Lines().ReadLine(line); }
+
+bool CIniFile::NextSection(std::string_view& name) { return Lines().NextSection(name); }
 
 // The value text of key in section, kept in m_strValue; false when missing or empty.
 bool CIniFile::FindValueText(const char* section, const char* key)

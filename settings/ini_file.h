@@ -59,6 +59,10 @@ public:
     bool FindSection(const std::string& name);
     bool FindValue(const std::string& section, std::string& key, std::string& value);
     bool NextSection(std::string& name);
+    // The same two as views into the loaded text, valid until the next load: a walk over every header
+    // need not copy each line.
+    bool ReadLine(std::string_view& line);
+    bool NextSection(std::string_view& name);
     // Where the header found last stands, and a way back to such a place: a walk over the headers keeps
     // its own place while lookups of the sections it meets move the store's.
     int32_t SectionPos() const { return m_nSectionPos; }
@@ -126,4 +130,11 @@ private:
     bool m_bOutFailed = false;  // an append was dropped: the built text is incomplete and is not written
     bool m_bLoadFailed = false;  // the file is there but could not be read: a save would overwrite it blind
     std::string m_strValue;
+    // The last section searched for in vain and where that search started. A search depends only on the
+    // text, its start and the name, so the same search again fails at once: the readers look up each key
+    // of a missing section anew, and each would scan the whole text.
+    struct MissedSection {
+        std::string name;
+        int32_t from = -1;
+    } m_missed;
 };

@@ -251,6 +251,21 @@ TEST_F(IniText, DuplicateSectionsAreSearchedCircularly)
     EXPECT_EQ(Int("S", "K"), 3);  // the header just walked to
 }
 
+TEST_F(IniText, FailedSearchesEndAndAreForgottenWithTheirText)
+{
+    Load("[S]\r\nK=1\r\n[T]\r\nK=2\r\n");
+    EXPECT_EQ(Int("V", "K"), kDefault);
+    EXPECT_EQ(Int("V", "K"), kDefault);  // the same search again, from the same start
+    Load("[S]\r\nK=1\r\n[V]\r\nK=3\r\n");
+    EXPECT_EQ(Int("V", "K"), 3);
+    // Starts that no walk meets again: the end of the text, inside a line, between CR and LF.
+    for (int32_t start : {18, 20, 1, 4}) {
+        m_ini.SeekSection(start);
+        EXPECT_EQ(Int("W", "K"), kDefault) << start;
+        EXPECT_EQ(Int("S", "K"), 1) << start;
+    }
+}
+
 TEST_F(IniText, DecimalParses)
 {
     auto value = [&](const std::string& text) { Load("[S]\r\nV=" + text + "\r\n"); };
