@@ -83,7 +83,7 @@ TEST(IniDisk, UnreadableFileGivesDefaultsAndIsKept)
     ini.ReadInt("COMMON", "MedianWndSize", &wndSize, 15);
     EXPECT_EQ(wndSize, 15);
     WriteCommon(ini, wndSize);
-    ini.Commit(file);
+    EXPECT_EQ(ini.Commit(file), SaveOutcome::NothingToSave);
     EXPECT_EQ(ReadFileBytes(file), "[COMMON]\r\nMedianWndSize=4\r\n");
 
     ini.Load(file);  // readable again: saves go through again
@@ -193,7 +193,7 @@ TEST(IniDisk, ReadOnlyFileIsKept)
     CIniFile ini;
     ini.Load(file);
     WriteCommon(ini, 15);
-    ini.Commit(file);
+    EXPECT_EQ(ini.Commit(file), SaveOutcome::LeftAlone);
     EXPECT_EQ(ReadFileBytes(file), "[OLD]\r\n");
     EXPECT_EQ(folder.Names(), std::vector<std::string>{"t.ini"});
 }
@@ -266,7 +266,7 @@ TEST(IniDisk, InMemoryHalvesAgreeWithTheFile)
             }
             const bool writes = build == kCommon && loaded != kSaved;
             EXPECT_EQ(fromMemory.TextToWrite(), writes ? kSaved : "");
-            fromFile.Commit(file);
+            EXPECT_EQ(fromFile.Commit(file), writes ? SaveOutcome::Replaced : SaveOutcome::NothingToSave);
             EXPECT_EQ(ReadFileBytes(file), writes ? kSaved : loaded);
         }
     }

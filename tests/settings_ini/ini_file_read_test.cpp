@@ -260,10 +260,13 @@ TEST_F(IniText, FailedSearchesEndAndAreForgottenWithTheirText)
     EXPECT_EQ(Int("V", "K"), 3);
     // Starts that no walk meets again: the end of the text, inside a line, between CR and LF.
     for (int32_t start : {18, 20, 1, 4}) {
-        m_ini.SeekSection(start);
-        EXPECT_EQ(Int("W", "K"), kDefault) << start;
+        EXPECT_FALSE(m_ini.FindSectionFrom(start, "W")) << start;
         EXPECT_EQ(Int("S", "K"), 1) << start;
     }
+    // A search is remembered with its start: from another start the same name may be found.
+    Load("x[N]\r\nK=5\r\n");
+    EXPECT_EQ(Int("N", "K"), kDefault);
+    EXPECT_TRUE(m_ini.FindSectionFrom(1, "N"));
 }
 
 TEST_F(IniText, DecimalParses)
