@@ -170,17 +170,15 @@ bool IniStore::FindValue(const std::string& section, std::string& key, std::stri
     }
 }
 
+// The line at the header found last is stepped over, whatever it holds.
 bool IniStore::NextSection(std::string& name)
 {
+    std::string_view line;
     if (m_nTextLen == 0)
         return false;
     m_nPos = m_nSectionPos;
-    std::string_view line;
     ReadLine(line);
-    for (;;) {
-        const int32_t start = m_nPos;
-        if (!ReadLine(line))
-            return false;
+    for (int32_t start = m_nPos; ReadLine(line); start = m_nPos) {
         const std::string_view trimmed = Trim(line);
         if (trimmed.size() >= 1 && trimmed.front() == '[' && trimmed.back() == ']') {
             m_nSectionPos = start;
@@ -188,6 +186,7 @@ bool IniStore::NextSection(std::string& name)
             return true;
         }
     }
+    return false;
 }
 
 // Each typed reader copies the key (a text ends at its NUL), looks it up, then stores the converted value
@@ -429,12 +428,12 @@ void ChannelSettings::SetIndividual(int bIndividual)
 std::optional<std::string> ChannelSettings::SaveSettings()
 {
     m_Ini.BeginWrite();
-    StoreLive();
-    // Mend: a frame that still comes after the save sees the record in force, not the last one written.
-    const ChannelRecord inForce = m_Live;
     m_Ini.WriteSection("DIALOG");
     m_Ini.WriteInt("DlgWndPosX", m_ptDlgPos.x);
     m_Ini.WriteInt("DlgWndPosY", m_ptDlgPos.y);
+    StoreLive();
+    // Mend: a frame that still comes after the save sees the record in force, not the last one written.
+    const ChannelRecord inForce = m_Live;
     m_Ini.WriteSection("SETTINGS");
     m_Ini.WriteInt("Common", m_bCommon);
     // Mend: see LoadSettings; the DEFAULT section stands before COMMON.

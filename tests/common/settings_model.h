@@ -42,14 +42,14 @@ public:
     void ReadLong(const char* section, const char* key, int32_t* value, int32_t def);
     void ReadTable(const char* section, const IniParam* params, int32_t count);
 
-    void BeginWrite();
-    void Append(std::initializer_list<std::string_view> pieces);
-    void WriteSection(const char* name);
-    void WriteSectionId(int64_t id);
     void WriteText(const char* key, const std::string& value);
     void WriteInt(const char* key, int32_t value);
     void WriteUInt(const char* key, uint32_t value);
     void WriteTable(const IniParam* params, int32_t count);
+    void BeginWrite();
+    void Append(std::initializer_list<std::string_view> pieces);
+    void WriteSection(const char* name);
+    void WriteSectionId(int64_t id);
     // The text the file would be replaced by; none when nothing would be written.
     std::optional<std::string> Commit() const;
 

@@ -15,7 +15,7 @@
 
 #include "tests/ui/dialog_fixture.h"
 #include "tests/ui/dialog_tables.h"
-#include "tests/win32/plugin_fixture.h"
+#include "tests/common/plugin_fixture.h"
 
 namespace ui_test {
 namespace {

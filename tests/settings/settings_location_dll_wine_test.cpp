@@ -1,11 +1,11 @@
-// Where the settings file lands, decided by the real system queries: the test starts copies of the test
+// Where the real DLL puts its settings file, decided by the real system queries: the test starts copies of the test
 // host with chosen command lines, Windows versions (Wine's per-program setting) and registry values.
 
 #include <gtest/gtest.h>
 
 #include <shlobj.h>
 
-#include "tests/win32/plugin_fixture.h"
+#include "tests/common/plugin_fixture.h"
 
 namespace {
 
@@ -83,7 +83,7 @@ void RunHost(const std::string& exeName, const std::string& switches, const std:
     EXPECT_EQ(code, 0u);
 }
 
-class SettingsLocation : public ::testing::Test {
+class SettingsLocationOfTheDll : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -98,13 +98,13 @@ protected:
     }
 };
 
-TEST_F(SettingsLocation, DefaultIsThePluginsFolderBesideTheHost)
+TEST_F(SettingsLocationOfTheDll, DefaultIsThePluginsFolderBesideTheHost)
 {
     RunHost("host_default.exe", "");
     EXPECT_TRUE(Exists(Folder() + "Plugins\\RPX_UVDenoise.ini"));
 }
 
-TEST_F(SettingsLocation, UsersFolderOnNtWhenTheRegistrySaysSo)
+TEST_F(SettingsLocationOfTheDll, UsersFolderOnNtWhenTheRegistrySaysSo)
 {
     SetStoreInUsersFolder(1);
     SetWindowsVersionFor("host_xp.exe", "winxp");
@@ -113,7 +113,7 @@ TEST_F(SettingsLocation, UsersFolderOnNtWhenTheRegistrySaysSo)
     EXPECT_FALSE(Exists(Folder() + "Plugins\\RPX_UVDenoise.ini"));
 }
 
-TEST_F(SettingsLocation, HostFolderOn9xWhateverTheRegistrySays)
+TEST_F(SettingsLocationOfTheDll, HostFolderOn9xWhateverTheRegistrySays)
 {
     SetStoreInUsersFolder(1);
     SetWindowsVersionFor("host_98.exe", "win98");
@@ -122,7 +122,7 @@ TEST_F(SettingsLocation, HostFolderOn9xWhateverTheRegistrySays)
     EXPECT_FALSE(Exists(AppDataFolder() + "\\Kestrova\\Plugins\\RPX_UVDenoise.ini"));
 }
 
-TEST_F(SettingsLocation, HostFolderOnWindows7WhenTheValueIsZero)
+TEST_F(SettingsLocationOfTheDll, HostFolderOnWindows7WhenTheValueIsZero)
 {
     SetStoreInUsersFolder(0);
     SetWindowsVersionFor("host_7.exe", "win7");
@@ -130,7 +130,7 @@ TEST_F(SettingsLocation, HostFolderOnWindows7WhenTheValueIsZero)
     EXPECT_TRUE(Exists(Folder() + "Plugins\\RPX_UVDenoise.ini"));
 }
 
-TEST_F(SettingsLocation, InstanceSwitchesGiveFoldersOfTheirOwn)
+TEST_F(SettingsLocationOfTheDll, InstanceSwitchesGiveFoldersOfTheirOwn)
 {
     RunHost("host_inst.exe", "/INST:Q");
     EXPECT_TRUE(Exists(Folder() + "Instances\\q\\Plugins\\RPX_UVDenoise.ini"));
@@ -142,14 +142,14 @@ TEST_F(SettingsLocation, InstanceSwitchesGiveFoldersOfTheirOwn)
     EXPECT_FALSE(Exists(Folder() + "Instances\\d"));
 }
 
-TEST_F(SettingsLocation, SwitchAtTheEndOfTheLineGivesNoInstance)
+TEST_F(SettingsLocationOfTheDll, SwitchAtTheEndOfTheLineGivesNoInstance)
 {
     RunHost("host_end.exe", "-inst:");
     EXPECT_TRUE(Exists(Folder() + "Plugins\\RPX_UVDenoise.ini"));
     EXPECT_FALSE(Exists(Folder() + "Instances"));
 }
 
-TEST_F(SettingsLocation, UsersFolderWithAnInstance)
+TEST_F(SettingsLocationOfTheDll, UsersFolderWithAnInstance)
 {
     SetStoreInUsersFolder(1);
     SetWindowsVersionFor("host_xpi.exe", "winxp");
@@ -157,7 +157,7 @@ TEST_F(SettingsLocation, UsersFolderWithAnInstance)
     EXPECT_TRUE(Exists(AppDataFolder() + "\\Kestrova\\Instances\\7\\Plugins\\RPX_UVDenoise.ini"));
 }
 
-TEST_F(SettingsLocation, ModuleWithAnotherBaseNameUsesItsOwnName)
+TEST_F(SettingsLocationOfTheDll, ModuleWithAnotherBaseNameUsesItsOwnName)
 {
     RunHost("host_x.exe", "", "X.dll");
     EXPECT_TRUE(Exists(Folder() + "Plugins\\X.ini"));

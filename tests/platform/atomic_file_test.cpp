@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <charconv>
 #include <functional>
 #include <string>
@@ -10,13 +11,16 @@
 
 #include "platform/atomic_file.h"
 #include "platform/save_decision.h"
-#include "tests/settings_ini/ini_test_support.h"
+#include "tests/common/file_bytes.h"
+#include "tests/common/temp_folder.h"
 
 #if defined(_WIN32)
 #include <windows.h>
 #endif
 
 namespace {
+
+namespace fs = std::filesystem;
 
 const std::string kOld = "[OLD]\r\n";
 const std::string kNew = "[NEW]\r\nMedianWndSize=4\r\n";
