@@ -13,7 +13,6 @@
 #include <string_view>
 #include <type_traits>
 
-
 void* (*CIniFile::s_pfnRealloc)(void* block, size_t size) = std::realloc;
 
 namespace {
