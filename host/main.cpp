@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "host/channel_checks.h"
 #include "host/host_harness.h"
-#include "tests/common/channel_checks.h"
 
 namespace {
 

@@ -20,12 +20,19 @@
 namespace {
 
 std::atomic<BeforeReplaceHook> g_beforeReplace{nullptr};
+std::atomic<FlushHook> g_flushHook{nullptr};
 std::atomic<unsigned> g_tempCounter{0};
 
 // Names already taken (left over by an earlier crash, say) are stepped over; this many is plenty.
 constexpr int kTempNameAttempts = 16;
 
 enum class CreateStatus { Created, NameTaken, Failed };
+
+bool FlushAllowed()
+{
+    FlushHook hook = g_flushHook.load();
+    return hook == nullptr || hook();
+}
 
 #if defined(_WIN32)
 
@@ -100,7 +107,7 @@ bool WriteAll(NativeFile file, const char* data, size_t length)
     return true;
 }
 
-bool Flush(NativeFile file) { return FlushFileBuffers(file) != 0; }
+bool Flush(NativeFile file) { return FlushAllowed() && FlushFileBuffers(file) != 0; }
 bool CloseFile(NativeFile file) { return CloseHandle(file) != 0; }
 
 bool MoveOver(const std::string& from, const std::string& to)
@@ -208,7 +215,7 @@ bool WriteAll(NativeFile file, const char* data, size_t length)
     return true;
 }
 
-bool Flush(NativeFile file) { return fsync(file) == 0; }
+bool Flush(NativeFile file) { return FlushAllowed() && fsync(file) == 0; }
 bool CloseFile(NativeFile file) { return close(file) == 0; }
 
 // The rename is durable only once the folder's own entry list is on the disk. Best effort: the file
@@ -324,3 +331,5 @@ SaveOutcome SaveFileSafely(const std::string& path, const char* data, size_t len
 }
 
 void SetBeforeReplaceHook(BeforeReplaceHook hook) { g_beforeReplace.store(hook); }
+
+void SetFlushHook(FlushHook hook) { g_flushHook.store(hook); }

@@ -11,10 +11,17 @@
 // refuses new files, the longer name does not fit, another program holds the file open), the bytes are
 // written in place instead, without that guarantee. A file that refuses writing is left alone, and no
 // temporary file is ever left behind.
-enum class SaveOutcome { Replaced, WrittenInPlace, LeftAlone, Failed };
+// NothingToSave is the callers' own answer, for a save that had no text to write: this function never
+// gives it.
+enum class SaveOutcome { Replaced, WrittenInPlace, LeftAlone, Failed, NothingToSave };
 SaveOutcome SaveFileSafely(const std::string& path, const char* data, size_t length);
 
 // Called with the temporary file's path after it was written and flushed, right before the replace;
 // returning false stops the save there, as a crash would. Lets tests interrupt a save at its riskiest moment.
 using BeforeReplaceHook = bool (*)(const std::string& tempPath);
 void SetBeforeReplaceHook(BeforeReplaceHook hook);
+
+// Called before each flush of written bytes to the disk; returning false makes that flush fail, as a
+// failing disk would. Lets tests show that a save whose bytes may not have reached the disk keeps the old file.
+using FlushHook = bool (*)();
+void SetFlushHook(FlushHook hook);

@@ -11,55 +11,16 @@ constexpr int32_t kDefaultWndSize = 15;
 constexpr uint32_t kDefaultEnable = 0;
 constexpr int32_t kMinWndSize = 1;
 constexpr int32_t kMaxWndSize = 30;
-constexpr DlgPoint kNoDlgPos{-100, -100};
 constexpr ChannelRecord kDefaultRecord{0, kDefaultWndSize, kDefaultEnable};
 
-// The two keys of every record section, in file order. Both point into the live record, through which
-// every record travels to and from the file; the blank after ProcEnable is trimmed by the store.
-std::array<IniParam, 2> ChannelParams(ChannelRecord& live)
+// The two keys of every record section, in file order, pointing into record: the live one while reading,
+// the record being saved while writing. The blank after ProcEnable is trimmed by the store.
+std::array<IniParam, 2> ChannelParams(ChannelRecord& record)
 {
     return {{
-        {kIniInt, "MedianWndSize", &live.MedianWndSize, nullptr, static_cast<uintptr_t>(kDefaultWndSize), 0},
-        {kIniUInt, "ProcEnable ", &live.ProcEnable, nullptr, kDefaultEnable, 0},
+        {kIniInt, "MedianWndSize", &record.MedianWndSize, nullptr, static_cast<uintptr_t>(kDefaultWndSize), 0},
+        {kIniUInt, "ProcEnable ", &record.ProcEnable, nullptr, kDefaultEnable, 0},
     }};
-}
-
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; }
-
-// The store's header rule: trimmed, at least "[]", brackets at both ends; the name is what lies between.
-bool HeaderName(std::string_view line, std::string_view& name)
-{
-    while (!line.empty() && IsBlank(line.front()))
-        line.remove_prefix(1);
-    while (!line.empty() && IsBlank(line.back()))
-        line.remove_suffix(1);
-    if (line.size() < 2 || line.front() != '[' || line.back() != ']')
-        return false;
-    name = line.substr(1, line.size() - 2);
-    return true;
-}
-
-// A section header line: where its line starts, and the name between its brackets (a view into the
-// loaded text).
-struct HeaderLine {
-    int32_t pos;
-    std::string_view name;
-};
-
-// Every header of the text in file order with the position of its line, the first line's included,
-// which the store's own walk never returns.
-std::vector<HeaderLine> ListHeaders(CIniFile& ini)
-{
-    std::vector<HeaderLine> headers;
-    headers.reserve(32);  // a typical file at once; more headers grow it as usual
-    std::string_view line;
-    std::string_view name;
-    ini.SeekSection(0);
-    if (ini.ReadLine(line) && HeaderName(line, name))
-        headers.push_back({0, name});
-    while (ini.NextSection(name))
-        headers.push_back({ini.SectionPos(), name});
-    return headers;
 }
 
 // Adds value to an ascending array unless it is there already; false when it was.
@@ -216,17 +177,17 @@ void CChannelSettings::ReadSettingsText()
 void CChannelSettings::ReadChannelSections()
 {
     const int32_t walkStart = m_Ini.SectionPos();
-    const std::vector<HeaderLine> headers = ListHeaders(m_Ini);
+    const std::vector<CIniFile::Header> headers = m_Ini.Headers();
     // Sorted arrays, each one allocation, rather than hash sets with a node per header.
     std::vector<int64_t> walkIds;
     walkIds.reserve(headers.size());
-    for (const HeaderLine& header : headers)
+    for (const CIniFile::Header& header : headers)
         if (header.pos > walkStart)
             walkIds.push_back(ParseInt64(header.name));
     std::sort(walkIds.begin(), walkIds.end());
     std::vector<int32_t> sectionsRead;
     sectionsRead.reserve(headers.size());
-    for (const HeaderLine& header : headers) {
+    for (const CIniFile::Header& header : headers) {
         const int64_t channelId = ParseInt64(header.name);
         const bool aboveWalk = header.pos <= walkStart;
         if (channelId == 0 || (aboveWalk && std::binary_search(walkIds.begin(), walkIds.end(), channelId)))
@@ -240,8 +201,7 @@ void CChannelSettings::ReadChannel(int32_t headerPos, std::string_view sectionNa
 {
     // The readers take the name as text, so it ends at a NUL; the lookup starts at the header itself.
     const std::string name(sectionName.substr(0, sectionName.find('\0')));
-    m_Ini.SeekSection(headerPos);
-    if (m_Ini.FindSection(name) && !InsertSorted(sectionsRead, m_Ini.SectionPos()))
+    if (m_Ini.FindSectionFrom(headerPos, name) && !InsertSorted(sectionsRead, m_Ini.SectionPos()))
         return;
     ReadRecordValues(name.c_str());
     if (!AppendRecord({channelId, m_Live.MedianWndSize, m_Live.ProcEnable}))
@@ -339,32 +299,27 @@ bool CChannelSettings::IsKept(int64_t channelId) const
     return known || (channelId >= 1 && channelId <= 4);
 }
 
-void CChannelSettings::SaveSettings()
+SaveOutcome CChannelSettings::SaveSettings()
 {
-    try {
-        if (!SettingsTextToWrite().empty() && !m_Location.m_strPath.empty())
-            m_Ini.Commit(m_Location.m_strPath);
-    } catch (const std::exception&) {
-        // The file stays as it was.
-    }
+    if (!BuildSettingsText() || m_Location.m_strPath.empty())
+        return SaveOutcome::NothingToSave;
+    return m_Ini.Commit(m_Location.m_strPath);
 }
 
 std::string_view CChannelSettings::SettingsTextToWrite()
 {
+    return BuildSettingsText() ? m_Ini.TextToWrite() : std::string_view();
+}
+
+// The save's text, built in the store; false when never loaded. The store's writers throw nothing: an
+// output that could not grow is marked incomplete and is never written.
+bool CChannelSettings::BuildSettingsText()
+{
     if (m_Records.empty())
-        return {};
+        return false;
     StoreLive();
-    const ChannelRecord live = CopyOfLive();
-    std::string_view text;
-    try {
-        WriteSettingsText();
-        text = m_Ini.TextToWrite();
-    } catch (const std::exception&) {
-        // A text that could not be built completely is never written.
-    }
-    // The live values stay those of the record in force, should any frame still come.
-    SetLive(live);
-    return text;
+    WriteSettingsText();
+    return true;
 }
 
 void CChannelSettings::WriteSettingsText()
@@ -393,7 +348,7 @@ void CChannelSettings::WriteSettingsText()
 
 void CChannelSettings::WriteRecordValues(const ChannelRecord& record)
 {
-    SetLive(record);
-    const std::array<IniParam, 2> params = ChannelParams(m_Live);
+    ChannelRecord values = record;
+    const std::array<IniParam, 2> params = ChannelParams(values);
     m_Ini.WriteTable(params.data(), static_cast<int32_t>(params.size()));
 }

@@ -7,6 +7,7 @@
 
 #include "platform/calling_convention.h"
 #include "platform/critical_section.h"
+#include "settings/dialog_point.h"
 #include "settings/ini_file.h"
 #include "settings/settings_location.h"
 
@@ -20,11 +21,6 @@ static_assert(sizeof(ChannelRecord) == 16, "ChannelRecord is a plain 16-byte rec
 // The host's channel check: non-zero while the host still knows the channel.
 using ChannelCheckProc = int(UVD_CDECL*)(int64_t channelId);
 
-struct DlgPoint {
-    int32_t x;
-    int32_t y;
-};
-
 // Per-channel settings in common or individual mode, the live values in force, the dialog's snapshot
 // and its position; loaded at Init and saved at Shutdown.
 class CChannelSettings {
@@ -33,11 +29,13 @@ public:
 
     // Init: reads the file at location.m_strPath into fresh tables; an empty path gives the defaults and
     // a save that writes nothing. A null check keeps every channel at the save. None of these throws.
-    // LoadSettings = the file's bytes + the reading LoadSettingsText does; SaveSettings = SettingsTextToWrite
-    // + the file's replacement. The text versions touch no file: a save after LoadSettingsText writes none.
+    // LoadSettings = the file's bytes + the reading LoadSettingsText does; SaveSettings = the text
+    // SettingsTextToWrite gives + the file's replacement, and it tells how the save ended (NothingToSave
+    // for every save that had nothing to write: docs/ARCHITECTURE.md lists them). The text versions touch
+    // no file: a save after LoadSettingsText writes none.
     void LoadSettings(const SettingsLocation& location, ChannelCheckProc check);
     void LoadSettingsText(std::string_view text, ChannelCheckProc check);
-    void SaveSettings();
+    SaveOutcome SaveSettings();
     // The bytes the save writes; empty when it writes nothing (the text equals the loaded one, or the file
     // could not be read). The view lasts until the next load or save.
     std::string_view SettingsTextToWrite();
@@ -74,6 +72,7 @@ private:
     ChannelRecord* RecordInForce();
     ChannelRecord CopyOfLive() const;
     void SetLive(const ChannelRecord& record);
+    bool BuildSettingsText();
 
     void ResetTables();
     void ReadLoadedText(ChannelCheckProc check);
@@ -88,10 +87,10 @@ private:
     bool IsKept(int64_t channelId) const;
 
     CCriticalSection& m_Lock;
-    // The values in force; also the buffer every record is read into and written from by LoadSettings and
-    // SaveSettings (the parameter table points into it), which put the record in force back afterwards.
+    // The values in force; also the buffer every record is read into by LoadSettings (the parameter table
+    // points into it), which puts the record in force back afterwards.
     ChannelRecord m_Live{0, 15, 0};
-    DlgPoint m_ptDlgPos{-100, -100};
+    DlgPoint m_ptDlgPos = kNoDlgPos;
     int32_t m_bCommon = 1;
     ChannelRecord m_Default{0, 15, 0};
     std::vector<ChannelRecord> m_Records;

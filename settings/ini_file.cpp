@@ -13,8 +13,6 @@
 #include <string_view>
 #include <type_traits>
 
-#include "platform/atomic_file.h"
-
 void* (*CIniFile::s_pfnRealloc)(void* block, size_t size) = std::realloc;
 
 namespace {
@@ -24,7 +22,6 @@ constexpr int32_t kOutputStep = 100000;
 // Positions and lengths are signed 32-bit: a longer text is neither loaded nor built.
 constexpr int64_t kMaxTextLength = INT32_MAX;
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; }
 bool IsLineEnd(char c) { return c == '\r' || c == '\n'; }
 
 std::string_view TrimLeft(std::string_view text)
@@ -44,13 +41,6 @@ std::string_view TrimRight(std::string_view text)
 }
 
 std::string_view Trim(std::string_view text) { return TrimLeft(TrimRight(text)); }
-
-// A trimmed line that is the header of the section name: "[", name, "]" and nothing else.
-bool IsHeaderOf(std::string_view line, std::string_view name)
-{
-    return line.size() == name.size() + 2 && line.front() == '[' && line.back() == ']' &&
-           (name.empty() || std::memcmp(line.data() + 1, name.data(), name.size()) == 0);
-}
 
 // The first CR or LF in [from, to), or null.
 const char* FindLineEnd(const char* from, const char* to)
@@ -221,9 +211,8 @@ const TypeCodec* CodecFor(int32_t code) { return code >= 0 && code < kIniTypeCou
 // starts at the header found last.
 class CIniFile::LineCursor {
 public:
-    explicit LineCursor(CIniFile& store)
-        : m_text(store.m_pText), m_length(store.m_nTextLen), m_pos(store.m_nPos), m_sectionPos(store.m_nSectionPos),
-          m_missed(store.m_missed)
+    LineCursor(const char* text, int32_t length, int32_t& pos, int32_t& sectionPos, MissedSection& missed)
+        : m_text(text), m_length(length), m_pos(pos), m_sectionPos(sectionPos), m_missed(missed)
     {
     }
 
@@ -265,7 +254,8 @@ public:
             std::string_view line;
             ReadLine(line);
             // Trimming only shortens a line, so one shorter than the header is not trimmed at all.
-            if (line.size() >= name.size() + 2 && IsHeaderOf(Trim(line), name)) {
+            std::string_view found;
+            if (line.size() >= name.size() + 2 && HeaderName(line, found) && found == name) {
                 m_sectionPos = start;
                 return true;
             }
@@ -319,10 +309,8 @@ public:
             int32_t start = m_pos;
             if (!ReadLine(line))
                 return false;
-            line = Trim(line);
-            if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
+            if (HeaderName(line, name)) {
                 m_sectionPos = start;
-                name = line.substr(1, line.size() - 2);
                 return true;
             }
         }
@@ -409,9 +397,20 @@ private:
     bool& m_failed;
 };
 
-CIniFile::LineCursor CIniFile::Lines() { return LineCursor(*this); }
+CIniFile::LineCursor CIniFile::Lines() { return LineCursor(m_pText, m_nTextLen, m_nPos, m_nSectionPos, m_missed); }
 
 CIniFile::OutputBuilder CIniFile::Output() { return OutputBuilder(*this); }
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; }
+
+bool HeaderName(std::string_view line, std::string_view& name)
+{
+    line = Trim(line);
+    if (line.size() < 2 || line.front() != '[' || line.back() != ']')
+        return false;
+    name = line.substr(1, line.size() - 2);
+    return true;
+}
 
 int64_t ParseInt64(std::string_view text) { return static_cast<int64_t>(ParseDecimal<uint64_t>(text)); }
 
@@ -451,12 +450,30 @@ void CIniFile::LoadText(std::string_view bytes)
     ReplaceText(text, text != nullptr ? static_cast<int32_t>(bytes.size()) : 0, text == nullptr);
 }
 
-void CIniFile::SeekSection(int32_t pos)
+std::vector<CIniFile::Header> CIniFile::Headers() const
 {
-    if (pos < 0 || pos > m_nTextLen)
-        return;
-    m_nPos = pos;
-    m_nSectionPos = pos;
+    std::vector<Header> headers;
+    headers.reserve(32);  // a typical file at once; more headers grow it as usual
+    int32_t pos = 0;
+    int32_t sectionPos = 0;
+    MissedSection missed;
+    LineCursor lines(m_pText, m_nTextLen, pos, sectionPos, missed);
+    std::string_view line;
+    std::string_view name;
+    for (int32_t start = 0; lines.ReadLine(line); start = pos) {
+        if (HeaderName(line, name))
+            headers.push_back({start, name});
+    }
+    return headers;
+}
+
+bool CIniFile::FindSectionFrom(int32_t pos, const std::string& name)
+{
+    if (pos >= 0 && pos <= m_nTextLen) {
+        m_nPos = pos;
+        m_nSectionPos = pos;
+    }
+    return FindSection(name);
 }
 
 bool CIniFile::ReadLine(std::string& line)
@@ -577,9 +594,10 @@ std::string_view CIniFile::TextToWrite() const
     return std::string_view(m_pOut, static_cast<size_t>(m_nOutLen));
 }
 
-void CIniFile::Commit(const std::string& path)
+SaveOutcome CIniFile::Commit(const std::string& path)
 {
-    if (TextToWrite().empty())
-        return;
-    SaveFileSafely(path, m_pOut, static_cast<size_t>(m_nOutLen));
+    const std::string_view text = TextToWrite();
+    if (text.empty())
+        return SaveOutcome::NothingToSave;
+    return SaveFileSafely(path, text.data(), text.size());
 }

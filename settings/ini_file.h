@@ -4,6 +4,9 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "platform/atomic_file.h"
 
 // The type code of a parameter table entry. The numbers are fixed (callers' tables hold them), and
 // several codes name one variable type: the store reads and writes them alike.
@@ -38,6 +41,12 @@ struct IniParam {
 // up to the first other byte, wrapping past the range; no digits give 0.
 int64_t ParseInt64(std::string_view text);
 
+// The store's blanks, trimmed from lines, keys and names: space, tab, vertical tab and form feed.
+bool IsBlank(char c);
+// A section header line: trimmed of blanks, at least "[]", brackets at both ends; the name is what lies
+// between them, blanks inside included.
+bool HeaderName(std::string_view line, std::string_view& name);
+
 // In-memory store of the settings text. Lookups read the text as loaded; a save builds a complete new
 // text and writes it only when its bytes differ from the loaded ones.
 //
@@ -63,10 +72,18 @@ public:
     // need not copy each line.
     bool ReadLine(std::string_view& line);
     bool NextSection(std::string_view& name);
-    // Where the header found last stands, and a way back to such a place: a walk over the headers keeps
-    // its own place while lookups of the sections it meets move the store's.
+    // Where the header found last stands.
     int32_t SectionPos() const { return m_nSectionPos; }
-    void SeekSection(int32_t pos);
+    // Every header in file order, the first line's included, with where its line starts; the names are
+    // views into the loaded text, valid until the next load. Moves no place of the store's, so a walk over
+    // the headers may look up the sections it meets.
+    struct Header {
+        int32_t pos;
+        std::string_view name;
+    };
+    std::vector<Header> Headers() const;
+    // FindSection as if the header at pos had been the one found last; pos outside the text is ignored.
+    bool FindSectionFrom(int32_t pos, const std::string& name);
 
     // Typed readers: always store, the parsed value or the default.
     void ReadByte(const char* section, const char* key, uint8_t* value, uint8_t def);
@@ -80,7 +97,7 @@ public:
     void ReadString(const char* section, const char* key, std::string* value, const char* def);
     void ReadTable(const char* section, const IniParam* params, int32_t count);
 
-    // Output and saving. Commit = TextToWrite + the file's replacement.
+    // Output and saving. Commit = TextToWrite + the file's replacement; it tells how the save ended.
     void BeginWrite();
     void Append(const char* text);
     void WriteSection(const char* name);
@@ -97,7 +114,7 @@ public:
     // The bytes a Commit writes; empty when it writes nothing: no output or an incomplete one, a file
     // that could not be read, or an output equal to the loaded text.
     std::string_view TextToWrite() const;
-    void Commit(const std::string& path);
+    SaveOutcome Commit(const std::string& path);
 
     // Read-only views for tests and for the manager's own checks.
     const char* LoadedText() const { return m_pText; }

@@ -1,8 +1,8 @@
 #include "ui/dialog_position.h"
 
-namespace {
+#include "settings/dialog_point.h"
 
-constexpr int32_t kNothingSaved = -100;
+namespace {
 
 // One axis of the centring. 64-bit sums keep hostile rectangles free of overflow; each halving truncates
 // toward zero, as C++ division does.
@@ -23,7 +23,7 @@ int32_t CentredCoordinate(int64_t dialogLow, int64_t dialogHigh, int64_t hostLow
 ScreenPoint SettingsDialogPosition(ScreenPoint saved, int32_t screenWidth, int32_t screenHeight,
                                    const ScreenRect& dialog, const ScreenRect& host)
 {
-    const bool nothingSaved = saved.x == kNothingSaved && saved.y == kNothingSaved;
+    const bool nothingSaved = saved.x == kNoDlgPos.x && saved.y == kNoDlgPos.y;
     if (!nothingSaved && saved.x < screenWidth && saved.y < screenHeight)
         return saved;
     return ScreenPoint{CentredCoordinate(dialog.left, dialog.right, host.left, host.right, screenWidth),

@@ -16,7 +16,7 @@ struct ScreenRect {
     int32_t bottom;
 };
 
-// The saved position is kept unless nothing was saved (-100, -100) or its left or top edge lies at or past
+// The saved position is kept unless nothing was saved (kNoDlgPos) or its left or top edge lies at or past
 // the primary screen's right or bottom edge. Otherwise the dialog is centred on the host's window, pushed
 // back inside the screen's right and bottom edges and then its left and top edges, which win.
 ScreenPoint SettingsDialogPosition(ScreenPoint saved, int32_t screenWidth, int32_t screenHeight,

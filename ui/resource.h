@@ -1,6 +1,7 @@
 #pragma once
 
-// Resource ids shared by the resource script and the dialogs' code.
+// Resource ids and the settings dialog's own message, shared by the resource script, the dialogs' code and
+// the tests.
 
 #define IDD_SETTINGS 5000
 #define IDC_WNDSIZE_SLIDER 5001
@@ -16,3 +17,7 @@
 #define IDB_ABOUT_PICTURE 5004
 
 #define IDC_STATIC (-1)
+
+// Always posted to the settings dialog, never sent: the video thread posts it while holding SettingsLock,
+// and the dialog takes that lock to refresh. wParam says what to refresh (PluginUpdate); lParam is 0.
+#define WM_PLUGIN_UPDATE (WM_USER + 400)

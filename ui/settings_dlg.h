@@ -8,10 +8,7 @@
 #include "settings/channel_settings.h"
 #include "ui/about_dlg.h"
 
-// Always posted to the settings dialog, never sent: the video thread posts it while holding SettingsLock,
-// and the dialog takes that lock to refresh. wParam says what to refresh; lParam is 0.
-constexpr UINT WM_PLUGIN_UPDATE = WM_USER + 400;
-
+// What a WM_PLUGIN_UPDATE (ui/resource.h) refreshes.
 enum PluginUpdate : unsigned {
     UPD_ALL = 0,
     UPD_CHANNEL_NAME = 1,

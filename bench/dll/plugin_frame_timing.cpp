@@ -12,8 +12,8 @@
 
 #include "bench/filter/chroma_bench_frames.h"
 #include "bench/filter/memory_floor.h"
+#include "host/channel_checks.h"
 #include "host/host_harness.h"
-#include "tests/common/channel_checks.h"
 #include "tests/common/file_bytes.h"
 #include "tests/common/settings_text.h"
 

@@ -19,9 +19,9 @@
 #include <string>
 #include <string_view>
 
+#include "host/channel_checks.h"
 #include "settings/channel_settings.h"
 #include "settings_model.h"
-#include "tests/common/channel_checks.h"
 
 namespace {
 

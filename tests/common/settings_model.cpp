@@ -170,17 +170,15 @@ bool IniStore::FindValue(const std::string& section, std::string& key, std::stri
     }
 }
 
+// The line at the header found last is stepped over, whatever it holds.
 bool IniStore::NextSection(std::string& name)
 {
+    std::string_view line;
     if (m_nTextLen == 0)
         return false;
     m_nPos = m_nSectionPos;
-    std::string_view line;
     ReadLine(line);
-    for (;;) {
-        const int32_t start = m_nPos;
-        if (!ReadLine(line))
-            return false;
+    for (int32_t start = m_nPos; ReadLine(line); start = m_nPos) {
         const std::string_view trimmed = Trim(line);
         if (trimmed.size() >= 1 && trimmed.front() == '[' && trimmed.back() == ']') {
             m_nSectionPos = start;
@@ -188,28 +186,11 @@ bool IniStore::NextSection(std::string& name)
             return true;
         }
     }
+    return false;
 }
 
-// Each typed reader: a CString of section and key (texts end at their NUL), FindValue, then the
-// converted value or the default.
-void IniStore::ReadByte(const char* section, const char* key, uint8_t* value, uint8_t def)
-{
-    std::string k = key;
-    *value = FindValue(section, k, m_strValue) ? static_cast<uint8_t>(ParseInt32(m_strValue)) : def;
-}
-
-void IniStore::ReadShort(const char* section, const char* key, int16_t* value, int16_t def)
-{
-    std::string k = key;
-    *value = FindValue(section, k, m_strValue) ? static_cast<int16_t>(ParseInt32(m_strValue)) : def;
-}
-
-void IniStore::ReadWord(const char* section, const char* key, uint16_t* value, uint16_t def)
-{
-    std::string k = key;
-    *value = FindValue(section, k, m_strValue) ? static_cast<uint16_t>(ParseInt32(m_strValue)) : def;
-}
-
+// Each typed reader copies the key (a text ends at its NUL), looks it up, then stores the converted value
+// or the default.
 void IniStore::ReadInt(const char* section, const char* key, int32_t* value, int32_t def)
 {
     std::string k = key;
@@ -227,47 +208,15 @@ void IniStore::ReadLong(const char* section, const char* key, int32_t* value, in
     ReadInt(section, key, value, def);
 }
 
-void IniStore::ReadInt64(const char* section, const char* key, int64_t* value, int64_t def)
-{
-    std::string k = key;
-    *value = FindValue(section, k, m_strValue) ? ParseInt64(m_strValue) : def;
-}
-
-void IniStore::ReadUInt64(const char* section, const char* key, uint64_t* value, uint64_t def)
-{
-    std::string k = key;
-    *value = FindValue(section, k, m_strValue) ? static_cast<uint64_t>(ParseInt64(m_strValue)) : def;
-}
-
-void IniStore::ReadString(const char* section, const char* key, std::string* value, const char* def)
-{
-    std::string k = key;
-    *value = FindValue(section, k, m_strValue) ? m_strValue : std::string(def ? def : "");
-}
-
+// The manager's tables hold a signed and an unsigned 32-bit entry; other codes are skipped here.
 void IniStore::ReadTable(const char* section, const IniParam* params, int32_t count)
 {
     for (int32_t i = 0; i < count; ++i) {
         const IniParam& p = params[i];
-        const uint64_t def64 = uint64_t{p.defaultHigh} << 32 | static_cast<uint32_t>(p.defaultLow);
-        switch (p.type) {
-        case 0: ReadByte(section, p.key, static_cast<uint8_t*>(p.value), static_cast<uint8_t>(p.defaultLow)); break;
-        case 1: ReadShort(section, p.key, static_cast<int16_t*>(p.value), static_cast<int16_t>(p.defaultLow)); break;
-        case 2:
-        case 3: ReadWord(section, p.key, static_cast<uint16_t*>(p.value), static_cast<uint16_t>(p.defaultLow)); break;
-        case 4:
-        case 5:
-        case 7:
-        case 9: ReadUInt(section, p.key, static_cast<uint32_t*>(p.value), static_cast<uint32_t>(p.defaultLow)); break;
-        case 6:
-        case 8: ReadInt(section, p.key, static_cast<int32_t*>(p.value), static_cast<int32_t>(p.defaultLow)); break;
-        case 10: ReadInt64(section, p.key, static_cast<int64_t*>(p.value), static_cast<int64_t>(def64)); break;
-        case 11: ReadUInt64(section, p.key, static_cast<uint64_t*>(p.value), def64); break;
-        case 12:
-            ReadString(section, p.key, static_cast<std::string*>(p.value), reinterpret_cast<const char*>(p.defaultLow));
-            break;
-        default: break;
-        }
+        if (p.type == 4)
+            ReadUInt(section, p.key, static_cast<uint32_t*>(p.value), static_cast<uint32_t>(p.defaultLow));
+        else if (p.type == 6)
+            ReadInt(section, p.key, static_cast<int32_t*>(p.value), static_cast<int32_t>(p.defaultLow));
     }
 }
 
@@ -299,34 +248,17 @@ void IniStore::WriteText(const char* key, const std::string& value)
     Append({Trim(key), "=", value, "\r\n"});
 }
 
-void IniStore::WriteByte(const char* key, uint8_t value) { WriteText(key, m_strValue = Decimal(uint64_t{value})); }
-void IniStore::WriteShort(const char* key, int16_t value) { WriteText(key, m_strValue = Decimal(int64_t{value})); }
-void IniStore::WriteWord(const char* key, uint16_t value) { WriteText(key, m_strValue = Decimal(uint64_t{value})); }
 void IniStore::WriteInt(const char* key, int32_t value) { WriteText(key, m_strValue = Decimal(int64_t{value})); }
 void IniStore::WriteUInt(const char* key, uint32_t value) { WriteText(key, m_strValue = Decimal(uint64_t{value})); }
-void IniStore::WriteInt64(const char* key, int64_t value) { WriteText(key, m_strValue = Decimal(value)); }
-void IniStore::WriteUInt64(const char* key, uint64_t value) { WriteText(key, m_strValue = Decimal(value)); }
 
 void IniStore::WriteTable(const IniParam* params, int32_t count)
 {
     for (int32_t i = 0; i < count; ++i) {
         const IniParam& p = params[i];
-        switch (p.type) {
-        case 0: WriteByte(p.key, *static_cast<const uint8_t*>(p.value)); break;
-        case 1: WriteShort(p.key, *static_cast<const int16_t*>(p.value)); break;
-        case 2:
-        case 3: WriteWord(p.key, *static_cast<const uint16_t*>(p.value)); break;
-        case 4:
-        case 5:
-        case 7:
-        case 9: WriteUInt(p.key, *static_cast<const uint32_t*>(p.value)); break;
-        case 6:
-        case 8: WriteInt(p.key, *static_cast<const int32_t*>(p.value)); break;
-        case 10: WriteInt64(p.key, *static_cast<const int64_t*>(p.value)); break;
-        case 11: WriteUInt64(p.key, *static_cast<const uint64_t*>(p.value)); break;
-        case 12: WriteText(p.key, *static_cast<const std::string*>(p.value)); break;
-        default: break;
-        }
+        if (p.type == 4)
+            WriteUInt(p.key, *static_cast<const uint32_t*>(p.value));
+        else if (p.type == 6)
+            WriteInt(p.key, *static_cast<const int32_t*>(p.value));
     }
 }
 
@@ -401,7 +333,7 @@ void ChannelSettings::LoadSettings(std::optional<std::string_view> file, Channel
     ReadChannelParams("COMMON");
     m_Records.push_back({0, m_Live.MedianWndSize, m_Live.ProcEnable});
 
-    // Step 9, the walk over the channel sections behind the last fixed section found.
+    // The walk over the channel sections behind the last fixed section found.
     // Mend: the walk keeps its own place instead of following each lookup, which skipped sections or
     // went back for ever after a blank-edged name; a section already read is not read again.
     const int32_t walkStart = m_Ini.m_nSectionPos;
@@ -437,7 +369,8 @@ void ChannelSettings::LoadSettings(std::optional<std::string_view> file, Channel
     FetchLive();
 }
 
-// Steps 9.1 to 9.3 for the header at headerPos.
+// One channel header: its number (none for 0), the section a lookup by its name finds from the header
+// on, read unless an earlier header already read it, and its record.
 void ChannelSettings::LoadChannel(int32_t headerPos, const std::string& name, std::vector<int32_t>& sectionsRead)
 {
     const int64_t number = ParseInt64(name);
@@ -495,12 +428,12 @@ void ChannelSettings::SetIndividual(int bIndividual)
 std::optional<std::string> ChannelSettings::SaveSettings()
 {
     m_Ini.BeginWrite();
-    StoreLive();
-    // Mend: a frame that still comes after the save sees the record in force, not the last one written.
-    const ChannelRecord inForce = m_Live;
     m_Ini.WriteSection("DIALOG");
     m_Ini.WriteInt("DlgWndPosX", m_ptDlgPos.x);
     m_Ini.WriteInt("DlgWndPosY", m_ptDlgPos.y);
+    StoreLive();
+    // Mend: a frame that still comes after the save sees the record in force, not the last one written.
+    const ChannelRecord inForce = m_Live;
     m_Ini.WriteSection("SETTINGS");
     m_Ini.WriteInt("Common", m_bCommon);
     // Mend: see LoadSettings; the DEFAULT section stands before COMMON.

@@ -1,9 +1,11 @@
 #pragma once
 
-// A plain model of the settings store and the per-channel manager over a byte string, written step by
-// step from their rules, as an oracle for differential tests and fuzzing. It shares no code with the
-// product and keeps the rules' member names, so it reads beside the rules line by line. Where the product
-// mends a fault of the rules, the model does the same, each place marked "Mend:".
+// A plain model of the settings store and the per-channel manager over a byte string: the oracle of the
+// differential test and the settings fuzz targets. It shares no code with the product and is written the
+// slow, obvious way (whole strings, linear searches, every record through the live values, no memory
+// failures), with the manager's member names, so that a difference points at one of the two. Where the
+// product departs from the plain behaviour to keep data from being lost or misread, the model departs
+// the same way, each place marked "Mend:".
 
 #include <cstdint>
 #include <functional>
@@ -35,30 +37,19 @@ public:
     bool FindValue(const std::string& section, std::string& key, std::string& value);
     bool NextSection(std::string& name);
 
-    void ReadByte(const char* section, const char* key, uint8_t* value, uint8_t def);
-    void ReadShort(const char* section, const char* key, int16_t* value, int16_t def);
-    void ReadWord(const char* section, const char* key, uint16_t* value, uint16_t def);
     void ReadInt(const char* section, const char* key, int32_t* value, int32_t def);
     void ReadUInt(const char* section, const char* key, uint32_t* value, uint32_t def);
     void ReadLong(const char* section, const char* key, int32_t* value, int32_t def);
-    void ReadInt64(const char* section, const char* key, int64_t* value, int64_t def);
-    void ReadUInt64(const char* section, const char* key, uint64_t* value, uint64_t def);
-    void ReadString(const char* section, const char* key, std::string* value, const char* def);
     void ReadTable(const char* section, const IniParam* params, int32_t count);
 
+    void WriteText(const char* key, const std::string& value);
+    void WriteInt(const char* key, int32_t value);
+    void WriteUInt(const char* key, uint32_t value);
+    void WriteTable(const IniParam* params, int32_t count);
     void BeginWrite();
     void Append(std::initializer_list<std::string_view> pieces);
     void WriteSection(const char* name);
     void WriteSectionId(int64_t id);
-    void WriteText(const char* key, const std::string& value);
-    void WriteByte(const char* key, uint8_t value);
-    void WriteShort(const char* key, int16_t value);
-    void WriteWord(const char* key, uint16_t value);
-    void WriteInt(const char* key, int32_t value);
-    void WriteUInt(const char* key, uint32_t value);
-    void WriteInt64(const char* key, int64_t value);
-    void WriteUInt64(const char* key, uint64_t value);
-    void WriteTable(const IniParam* params, int32_t count);
     // The text the file would be replaced by; none when nothing would be written.
     std::optional<std::string> Commit() const;
 

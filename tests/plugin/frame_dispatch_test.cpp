@@ -9,6 +9,7 @@
 #include "plugin/host_records.h"
 #include "tests/common/definition_reference.h"
 #include "tests/common/random_bytes.h"
+#include "tests/common/settings_text.h"
 
 namespace {
 
@@ -93,6 +94,22 @@ TEST_F(FrameDispatch, AnyNonZeroEnableFilters)
         Play(frame, 0);
         EXPECT_EQ(frame, expected) << "ProcEnable " << enable;
     }
+}
+
+// Each frame is filtered with the values of its own channel, the one it switches to.
+TEST_F(FrameDispatch, AFrameThatSwitchesChannelsUsesTheNewChannelsValues)
+{
+    settings.LoadSettingsText(SettingsHeader(-100, -100, 0) + SettingsSection("COMMON", 15, 0) +
+                                  SettingsSection("1", 3, 1),
+                              nullptr);
+    dispatcher.StartStream(24, 10, kPixelFormatYuy2, CpuFeatures());
+    std::vector<uint8_t> frame = RandomBytes(24 * 10 * 2, 4);
+    const auto before = frame;
+    Play(frame, 1);
+    EXPECT_EQ(frame, reference::ChromaMedian(before, 24, 10, 3));
+    frame = before;
+    Play(frame, 2);
+    EXPECT_EQ(frame, before);
 }
 
 TEST_F(FrameDispatch, EnabledYuy2AndRgbFramesMatchTheDefinition)

@@ -18,8 +18,8 @@
 #include <thread>
 #include <vector>
 
+#include "host/channel_checks.h"
 #include "host/host_harness.h"
-#include "tests/common/channel_checks.h"
 #include "tests/common/file_bytes.h"
 #include "tests/soak/step_watchdog.h"
 

@@ -15,7 +15,7 @@
 
 #include "tests/ui/dialog_fixture.h"
 #include "tests/ui/dialog_tables.h"
-#include "tests/win32/plugin_fixture.h"
+#include "tests/common/plugin_fixture.h"
 
 namespace ui_test {
 namespace {
@@ -249,6 +249,10 @@ TEST_P(AboutBoxModal, DisablesTheHostAndTheDialogUntilItEndsEveryWay)
         EXPECT_EQ(fixture::ReadSettings(), SettingsText(at.left, at.top, false, 15, 0, {{1, 6, 1}}));
     } else {
         EXPECT_TRUE(IsWindowEnabled(settings));
+        // The box's hold on the host's window ended with it: a window the host disables afterwards stays so.
+        EnableWindow(m_hostWindow, FALSE);
+        Shutdown();
+        EXPECT_FALSE(IsWindowEnabled(m_hostWindow));
     }
 }
 

@@ -5,7 +5,7 @@
 #include <random>
 
 #include "tests/common/definition_reference.h"
-#include "tests/win32/plugin_fixture.h"
+#include "tests/common/plugin_fixture.h"
 
 namespace ui_test {
 

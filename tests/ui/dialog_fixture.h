@@ -14,22 +14,21 @@
 
 #include "host/host_harness.h"
 #include "tests/ui/video_thread.h"
+#include "ui/resource.h"
 
 namespace ui_test {
 
-// The settings dialog's control ids.
+// The settings dialog's control ids, by shorter names.
 enum ControlId : int {
-    kOkButton = 5002,
-    kCancelButton = 5003,
-    kAboutButton = 5008,
-    kSlider = 5001,
-    kEnableCheck = 5050,
-    kIndividualCheck = 5070,
-    kChannelName = 5145,
-    kSizeText = 5146,
+    kOkButton = IDC_OK_BUTTON,
+    kCancelButton = IDC_CANCEL_BUTTON,
+    kAboutButton = IDC_ABOUT_BUTTON,
+    kSlider = IDC_WNDSIZE_SLIDER,
+    kEnableCheck = IDC_ENABLE_CHECK,
+    kIndividualCheck = IDC_INDIVIDUAL_CHECK,
+    kChannelName = IDC_CHANNEL_NAME,
+    kSizeText = IDC_WNDSIZE_TEXT,
 };
-
-constexpr UINT kPluginUpdate = 0x0590;
 
 constexpr int kFrameWidth = 64;
 constexpr int kFrameHeight = 32;

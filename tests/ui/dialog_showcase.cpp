@@ -13,7 +13,8 @@
 #include <vector>
 
 #include "host/host_harness.h"
-#include "tests/win32/plugin_fixture.h"
+#include "tests/common/plugin_fixture.h"
+#include "ui/resource.h"
 
 namespace {
 
@@ -124,9 +125,9 @@ int main(int argc, char** argv)
     WaitFor("settings");
 
     SetTimer(nullptr, 0, 50, ShowAboutBox);
-    SendMessageW(GetDlgItem(theSettings, 5008), BM_CLICK, 0, 0);
+    SendMessageW(GetDlgItem(theSettings, IDC_ABOUT_BUTTON), BM_CLICK, 0, 0);
 
-    SendMessageW(GetDlgItem(theSettings, 5002), BM_CLICK, 0, 0);
+    SendMessageW(GetDlgItem(theSettings, IDC_OK_BUTTON), BM_CLICK, 0, 0);
     PumpFor(100);
     std::thread([&] { host.StopStream(); }).join();
     host.Shutdown();

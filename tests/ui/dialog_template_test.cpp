@@ -10,7 +10,7 @@
 
 #include "host/host_harness.h"
 #include "tests/ui/dialog_tables.h"
-#include "tests/win32/plugin_fixture.h"
+#include "tests/common/plugin_fixture.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "platform/window.h"
 #include "tests/ui/dialog_fixture.h"
 #include "tests/ui/dialog_tables.h"
-#include "tests/win32/plugin_fixture.h"
+#include "tests/common/plugin_fixture.h"
 
 namespace ui_test {
 namespace {
@@ -181,25 +181,25 @@ TEST_F(LiveValueTest, RefreshTouchesOnlyWhatItsCodeNames)
     HWND dialog = Dialog();
     SetWindowTextW(Item(kSizeText), L"x");
     SetWindowTextW(Item(kChannelName), L"x");
-    PostMessageW(dialog, kPluginUpdate, 7, 0);
+    PostMessageW(dialog, WM_PLUGIN_UPDATE, 7, 0);
     Pump();
     EXPECT_EQ(ItemText(kSizeText), L"x");
     EXPECT_EQ(ItemText(kChannelName), L"x");
 
-    PostMessageW(dialog, kPluginUpdate, 1, 0);
+    PostMessageW(dialog, WM_PLUGIN_UPDATE, 1, 0);
     Pump();
     EXPECT_EQ(ItemText(kChannelName), L"One");
     EXPECT_EQ(ItemText(kSizeText), L"x");
 
-    PostMessageW(dialog, kPluginUpdate, 2, 0);
+    PostMessageW(dialog, WM_PLUGIN_UPDATE, 2, 0);
     Pump();
     EXPECT_EQ(ItemText(kSizeText), L"15");
 
     EnableWindow(Item(kSlider), TRUE);
-    PostMessageW(dialog, kPluginUpdate, 3, 0);
+    PostMessageW(dialog, WM_PLUGIN_UPDATE, 3, 0);
     Pump();
     EXPECT_FALSE(Enabled(kSlider));
-    EXPECT_EQ(SendMessageW(dialog, kPluginUpdate, 0, 0), 1) << "the handler answers 1";
+    EXPECT_EQ(SendMessageW(dialog, WM_PLUGIN_UPDATE, 0, 0), 1) << "the handler answers 1";
 }
 
 // The video thread posts through the wrapper while the dialog may be going: a post that found no window
@@ -207,9 +207,9 @@ TEST_F(LiveValueTest, RefreshTouchesOnlyWhatItsCodeNames)
 TEST(WindowWrapper, PostWithoutAWindowLeavesTheCallersQueueEmpty)
 {
     CWindow none;
-    EXPECT_FALSE(none.Post(kPluginUpdate, 0));
+    EXPECT_FALSE(none.Post(WM_PLUGIN_UPDATE, 0));
     MSG msg;
-    EXPECT_FALSE(PeekMessageW(&msg, reinterpret_cast<HWND>(-1), kPluginUpdate, kPluginUpdate, PM_REMOVE));
+    EXPECT_FALSE(PeekMessageW(&msg, reinterpret_cast<HWND>(-1), WM_PLUGIN_UPDATE, WM_PLUGIN_UPDATE, PM_REMOVE));
 }
 
 // --- channel switches while the dialog is open ------------------------------------------------------------
@@ -219,6 +219,21 @@ protected:
     std::string InitialSettings() override
     {
         return SettingsText(-100, -100, false, 15, 0, {{1, 7, 1}, {2, 20, 0}});
+    }
+
+    // Channel 1 set to 3 and off, then, after a switch with the dialog open, channel 2 to 11 and on.
+    // Returns where the dialog stood.
+    RECT EditBothChannels()
+    {
+        Play(1, "One");
+        ShowSettings();
+        MoveSlider(3, TB_THUMBTRACK);
+        Click(kEnableCheck);
+        Play(2, "Two");
+        Pump();
+        Click(kEnableCheck);
+        MoveSlider(11, TB_ENDTRACK);
+        return DialogRect();
     }
 };
 
@@ -260,46 +275,34 @@ TEST_F(ChannelSwitchTest, NoRefreshWhileTheChannelStays)
     EXPECT_EQ(ItemText(kChannelName), L"x");
 }
 
-TEST_F(ChannelSwitchTest, CancelRestoresEveryChannelAndTheNextFrameUsesIt)
-{
-    Play(1, "One");
-    ShowSettings();
-    MoveSlider(3, TB_THUMBTRACK);
-    Click(kEnableCheck);
-    Play(2, "Two");
-    Pump();
-    Click(kEnableCheck);
-    MoveSlider(11, TB_ENDTRACK);
-    EXPECT_EQ(Play(2, "Two"), Expected(true, 11));
-    const RECT at = DialogRect();
+// The same edits ended by each button: "Отмена" puts every channel back, "ОК" keeps every change, and the
+// next frames use what is left.
+struct Ending {
+    int button;
+    bool channel1On;
+    int channel1Size;
+    bool channel2On;
+    int channel2Size;
+};
 
-    Click(kCancelButton);
+class EndingTest : public ChannelSwitchTest, public testing::WithParamInterface<Ending> {};
+
+TEST_P(EndingTest, EveryChannelAsTheButtonLeavesIt)
+{
+    const Ending& e = GetParam();
+    const RECT at = EditBothChannels();
+    EXPECT_EQ(Play(2, "Two"), Expected(true, 11));
+    Click(e.button);
     EXPECT_EQ(Dialog(), nullptr);
-    EXPECT_EQ(Play(2, "Two"), Expected(false, 20));
-    EXPECT_EQ(Play(1, "One"), Expected(true, 7));
+    EXPECT_EQ(Play(2, "Two"), Expected(e.channel2On, e.channel2Size));
+    EXPECT_EQ(Play(1, "One"), Expected(e.channel1On, e.channel1Size));
     Shutdown();
-    EXPECT_EQ(fixture::ReadSettings(), SettingsText(at.left, at.top, false, 15, 0, {{1, 7, 1}, {2, 20, 0}}));
+    EXPECT_EQ(fixture::ReadSettings(), SettingsText(at.left, at.top, false, 15, 0,
+                                                    {{1, e.channel1Size, e.channel1On}, {2, e.channel2Size, e.channel2On}}));
 }
 
-TEST_F(ChannelSwitchTest, OkKeepsEveryChange)
-{
-    Play(1, "One");
-    ShowSettings();
-    MoveSlider(3, TB_THUMBTRACK);
-    Click(kEnableCheck);
-    Play(2, "Two");
-    Pump();
-    Click(kEnableCheck);
-    MoveSlider(11, TB_ENDTRACK);
-    const RECT at = DialogRect();
-
-    Click(kOkButton);
-    EXPECT_EQ(Dialog(), nullptr);
-    EXPECT_EQ(Play(2, "Two"), Expected(true, 11));
-    EXPECT_EQ(Play(1, "One"), Expected(false, 3));
-    Shutdown();
-    EXPECT_EQ(fixture::ReadSettings(), SettingsText(at.left, at.top, false, 15, 0, {{1, 3, 0}, {2, 11, 1}}));
-}
+INSTANTIATE_TEST_SUITE_P(CancelAndOk, EndingTest,
+                         testing::Values(Ending{kCancelButton, true, 7, false, 20}, Ending{kOkButton, false, 3, true, 11}));
 
 class IndividualCheckTest : public DialogTest {
 protected:
@@ -462,85 +465,62 @@ TEST_F(OpenCloseTest, UnloadWithoutShutdownTakesTheWindowDown)
 
 // --- where it opens ---------------------------------------------------------------------------------------
 
-class PlacementTest : public DialogTest {
-protected:
-    std::string InitialSettings() override { return SettingsText(m_savedX, m_savedY, true, 15, 0); }
+// Each kind of saved position with the real screen and host window; the rule's arithmetic is
+// dialog_position_test's.
+constexpr int kScreenEdge = 1 << 30;  // stands for the screen's width (x) or height (y)
 
-    // Centred on the host window at (100, 100, 700, 550), by the rule's arithmetic for positive sums.
-    void ExpectCentredOnHost()
-    {
-        const RECT dialog = DialogRect();
-        EXPECT_EQ(dialog.left, (100 + 700) / 2 - (dialog.right - dialog.left) / 2);
-        EXPECT_EQ(dialog.top, (100 + 550) / 2 - (dialog.bottom - dialog.top) / 2);
-    }
-
-    int m_savedX = -100;
-    int m_savedY = -100;
+struct Placement {
+    int savedX;
+    int savedY;
+    bool hostWindow;
+    enum Where { kAsSaved, kCentredOnHost, kCentredOnScreen } where;
 };
 
-TEST_F(PlacementTest, NothingSavedCentresOnTheHostWindow)
-{
-    ShowSettings();
-    ExpectCentredOnHost();
-}
+class PlacementTest : public DialogTest, public testing::WithParamInterface<Placement> {
+protected:
+    static int Resolved(int coordinate, int metric)
+    {
+        return coordinate == kScreenEdge ? GetSystemMetrics(metric) : coordinate;
+    }
 
-TEST_F(PlacementTest, WithoutAHostWindowItCentresOnTheScreen)
+    std::string InitialSettings() override
+    {
+        return SettingsText(Resolved(GetParam().savedX, SM_CXSCREEN), Resolved(GetParam().savedY, SM_CYSCREEN), true,
+                            15, 0);
+    }
+};
+
+TEST_P(PlacementTest, OpensAsSavedOrCentred)
 {
-    ShowSettings(nullptr);
+    const Placement& p = GetParam();
+    ShowSettings(p.hostWindow ? m_hostWindow : nullptr);
     ASSERT_NE(Dialog(), nullptr);
     const RECT dialog = DialogRect();
-    EXPECT_EQ(dialog.left, GetSystemMetrics(SM_CXSCREEN) / 2 - (dialog.right - dialog.left) / 2);
-    EXPECT_EQ(dialog.top, GetSystemMetrics(SM_CYSCREEN) / 2 - (dialog.bottom - dialog.top) / 2);
-}
-
-class SavedNegativeX : public PlacementTest {
-protected:
-    void SetUp() override
-    {
-        m_savedX = -100;
-        m_savedY = 50;
-        PlacementTest::SetUp();
+    const int width = dialog.right - dialog.left;
+    const int height = dialog.bottom - dialog.top;
+    switch (p.where) {
+    case Placement::kAsSaved:
+        EXPECT_EQ(dialog.left, p.savedX);
+        EXPECT_EQ(dialog.top, p.savedY);
+        break;
+    case Placement::kCentredOnHost:
+        // The host window lies at (100, 100, 700, 550); the rule's arithmetic for positive sums.
+        EXPECT_EQ(dialog.left, (100 + 700) / 2 - width / 2);
+        EXPECT_EQ(dialog.top, (100 + 550) / 2 - height / 2);
+        break;
+    case Placement::kCentredOnScreen:
+        EXPECT_EQ(dialog.left, GetSystemMetrics(SM_CXSCREEN) / 2 - width / 2);
+        EXPECT_EQ(dialog.top, GetSystemMetrics(SM_CYSCREEN) / 2 - height / 2);
+        break;
     }
-};
-
-TEST_F(SavedNegativeX, IsUsedAsSaved)
-{
-    ShowSettings();
-    EXPECT_EQ(DialogRect().left, -100);
-    EXPECT_EQ(DialogRect().top, 50);
 }
 
-class SavedAtScreenWidth : public PlacementTest {
-protected:
-    void SetUp() override
-    {
-        m_savedX = GetSystemMetrics(SM_CXSCREEN);
-        m_savedY = 10;
-        PlacementTest::SetUp();
-    }
-};
-
-TEST_F(SavedAtScreenWidth, CentresOnTheHostWindow)
-{
-    ShowSettings();
-    ExpectCentredOnHost();
-}
-
-class SavedAtScreenHeight : public PlacementTest {
-protected:
-    void SetUp() override
-    {
-        m_savedX = 10;
-        m_savedY = GetSystemMetrics(SM_CYSCREEN);
-        PlacementTest::SetUp();
-    }
-};
-
-TEST_F(SavedAtScreenHeight, CentresOnTheHostWindow)
-{
-    ShowSettings();
-    ExpectCentredOnHost();
-}
+INSTANTIATE_TEST_SUITE_P(EveryKind, PlacementTest,
+                         testing::Values(Placement{-100, -100, true, Placement::kCentredOnHost},     // nothing saved
+                                         Placement{-100, -100, false, Placement::kCentredOnScreen},  // and no host
+                                         Placement{-100, 50, true, Placement::kAsSaved},  // negative x
+                                         Placement{kScreenEdge, 10, true, Placement::kCentredOnHost},
+                                         Placement{10, kScreenEdge, true, Placement::kCentredOnHost}));
 
 }  // namespace
 }  // namespace ui_test

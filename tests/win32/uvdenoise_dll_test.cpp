@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/win32/plugin_fixture.h"
+#include "tests/common/plugin_fixture.h"
 
 namespace {
 

@@ -34,7 +34,7 @@ TEST_F(ManagerTest, FirstRunWithoutAFileGivesDefaultsAndSavesTheExampleFile)
     m_settings.SetIndividual(1);
     SetLive(7, 1);
     m_settings.SetIndividual(0);
-    m_settings.SaveSettings();
+    EXPECT_EQ(m_settings.SaveSettings(), SaveOutcome::Replaced);
     EXPECT_EQ(ReadFile(), kExampleFile);
 }
 
@@ -49,7 +49,7 @@ TEST_F(ManagerTest, RunThatChangesNothingLeavesTheFileUntouched)
     EXPECT_EQ(Frame(777), 0);
     m_settings.BeginEdit();
     m_settings.RevertEdit();
-    m_settings.SaveSettings();
+    EXPECT_EQ(m_settings.SaveSettings(), SaveOutcome::NothingToSave);
     EXPECT_EQ(ReadFile(), kExampleFile);
     EXPECT_EQ(std::filesystem::last_write_time(Path()), stamp);
 }
@@ -164,6 +164,8 @@ TEST_F(ManagerTest, WalkReadsEachSectionOnceWhereTheStoreFindsIt)
          Section(" 60", 2, 1) + Section("60", 3, 1) + common, {{0, 15, 0}, {60, 3, 1}}},
         {"first line with no fixed section", Section("50", 2, 1) + Section("51", 3, 0),
          {{0, 15, 0}, {50, 2, 1}, {51, 3, 0}}},
+        {"a name ends at a NUL inside it", common + Section("5", 2, 1) + Section(std::string("5\0x", 3), 3, 0),
+         {{0, 15, 0}, {5, 2, 1}}},
         {"a stale first line", Section("50", 2, 1) + Section("51", 3, 0) + Section("50", 6, 1),
          {{0, 15, 0}, {51, 3, 0}, {50, 6, 1}}},
         {"the walk starts behind SETTINGS when COMMON is missing",
@@ -326,7 +328,7 @@ TEST_F(ManagerTest, NoLocationMeansDefaultsAndNoFile)
     m_settings.LoadSettings(SettingsLocation{}, KnowsEveryChannel);
     EXPECT_EQ(m_settings.Records(), (Records{{0, 15, 0}}));
     Frame(5);
-    m_settings.SaveSettings();
+    EXPECT_EQ(m_settings.SaveSettings(), SaveOutcome::NothingToSave);
     EXPECT_EQ(ReadFile(), Section("COMMON", 8, 1));
 }
 

@@ -8,7 +8,7 @@
 
 #include "platform/atomic_file.h"
 #include "settings/ini_file.h"
-#include "tests/settings_ini/ini_test_support.h"
+#include "tests/settings/ini_test_support.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -40,17 +40,30 @@ TEST(IniDisk, MissingFileGivesDefaultsAndIsCreatedEmpty)
     EXPECT_EQ(fs::file_size(file), 0u);
 }
 
-TEST(IniDisk, LoadNeverChangesAnExistingFile)
-{
+// A file of the given text in a folder of its own, its time stamp well in the past, loaded.
+struct AgedFile {
+    explicit AgedFile(const std::string& text)
+    {
+        WriteFileBytes(path, text);
+        stamp = AgeFile(path);
+        ini.Load(path);
+    }
+
     TempFolder folder;
-    std::string file = folder.File("t.ini");
-    WriteFileBytes(file, kSaved);
-    fs::file_time_type stamp = AgeFile(file);
+    std::string path = folder.File("t.ini");
+    fs::file_time_type stamp;
     CIniFile ini;
-    ini.Load(file);
-    EXPECT_EQ(std::string(ini.LoadedText(), ini.LoadedLength()), kSaved);
-    EXPECT_EQ(ReadFileBytes(file), kSaved);
-    EXPECT_EQ(fs::last_write_time(file), stamp);
+};
+
+TEST(IniDisk, LoadAndASaveOfTheSameBytesLeaveTheFileUntouched)
+{
+    AgedFile file(kSaved);
+    EXPECT_EQ(std::string(file.ini.LoadedText(), file.ini.LoadedLength()), kSaved);
+    EXPECT_EQ(fs::last_write_time(file.path), file.stamp);
+    WriteCommon(file.ini, 15);
+    EXPECT_EQ(file.ini.Commit(file.path), SaveOutcome::NothingToSave);
+    EXPECT_EQ(fs::last_write_time(file.path), file.stamp);
+    EXPECT_EQ(ReadFileBytes(file.path), kSaved);
 }
 
 TEST(IniDisk, UnloadablePathsLeaveTheStoreEmpty)
@@ -83,7 +96,7 @@ TEST(IniDisk, UnreadableFileGivesDefaultsAndIsKept)
     ini.ReadInt("COMMON", "MedianWndSize", &wndSize, 15);
     EXPECT_EQ(wndSize, 15);
     WriteCommon(ini, wndSize);
-    ini.Commit(file);
+    EXPECT_EQ(ini.Commit(file), SaveOutcome::NothingToSave);
     EXPECT_EQ(ReadFileBytes(file), "[COMMON]\r\nMedianWndSize=4\r\n");
 
     ini.Load(file);  // readable again: saves go through again
@@ -123,20 +136,6 @@ TEST(IniDisk, FileBeyondTwoGibibytesIsNeitherLoadedNorOverwritten)
     EXPECT_EQ(fs::file_size(file), uint64_t{1} << 31);
 }
 
-TEST(IniDisk, SameBytesLeaveTheFileUntouched)
-{
-    TempFolder folder;
-    std::string file = folder.File("t.ini");
-    WriteFileBytes(file, kSaved);
-    fs::file_time_type stamp = AgeFile(file);
-    CIniFile ini;
-    ini.Load(file);
-    WriteCommon(ini, 15);
-    ini.Commit(file);
-    EXPECT_EQ(fs::last_write_time(file), stamp);
-    EXPECT_EQ(ReadFileBytes(file), kSaved);
-}
-
 TEST(IniDisk, AnyDifferenceRewritesTheWholeFileInTheStoresForm)
 {
     const char* variants[] = {
@@ -147,21 +146,17 @@ TEST(IniDisk, AnyDifferenceRewritesTheWholeFileInTheStoresForm)
     };
     for (const char* loaded : variants) {
         SCOPED_TRACE(testing::PrintToString(std::string(loaded)));
-        TempFolder folder;
-        std::string file = folder.File("t.ini");
-        WriteFileBytes(file, loaded);
-        fs::file_time_type stamp = AgeFile(file);
-        CIniFile ini;
-        ini.Load(file);
+        AgedFile file(loaded);
         int32_t wndSize = 0;
-        ini.ReadInt("COMMON", "MedianWndSize", &wndSize, 1);
-        WriteCommon(ini, wndSize);
-        ini.Commit(file);
-        EXPECT_EQ(ReadFileBytes(file), kSaved);
-        EXPECT_NE(fs::last_write_time(file), stamp);
-        EXPECT_EQ(std::string(ini.LoadedText(), ini.LoadedLength()), loaded);  // Commit changes neither text
-        EXPECT_EQ(OutputOf(ini), kSaved);
-        EXPECT_EQ(folder.Names(), std::vector<std::string>{"t.ini"});
+        file.ini.ReadInt("COMMON", "MedianWndSize", &wndSize, 1);
+        WriteCommon(file.ini, wndSize);
+        file.ini.Commit(file.path);
+        EXPECT_EQ(ReadFileBytes(file.path), kSaved);
+        EXPECT_NE(fs::last_write_time(file.path), file.stamp);
+        // Commit changes neither text.
+        EXPECT_EQ(std::string(file.ini.LoadedText(), file.ini.LoadedLength()), loaded);
+        EXPECT_EQ(OutputOf(file.ini), kSaved);
+        EXPECT_EQ(file.folder.Names(), std::vector<std::string>{"t.ini"});
     }
 }
 
@@ -193,7 +188,7 @@ TEST(IniDisk, ReadOnlyFileIsKept)
     CIniFile ini;
     ini.Load(file);
     WriteCommon(ini, 15);
-    ini.Commit(file);
+    EXPECT_EQ(ini.Commit(file), SaveOutcome::LeftAlone);
     EXPECT_EQ(ReadFileBytes(file), "[OLD]\r\n");
     EXPECT_EQ(folder.Names(), std::vector<std::string>{"t.ini"});
 }
@@ -266,7 +261,7 @@ TEST(IniDisk, InMemoryHalvesAgreeWithTheFile)
             }
             const bool writes = build == kCommon && loaded != kSaved;
             EXPECT_EQ(fromMemory.TextToWrite(), writes ? kSaved : "");
-            fromFile.Commit(file);
+            EXPECT_EQ(fromFile.Commit(file), writes ? SaveOutcome::Replaced : SaveOutcome::NothingToSave);
             EXPECT_EQ(ReadFileBytes(file), writes ? kSaved : loaded);
         }
     }

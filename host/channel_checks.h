@@ -1,6 +1,7 @@
 #pragma once
 
-// Stand-ins for the host's channel check, for the tests, the test host, the benchmarks and the fuzz targets.
+// Stand-ins for the host's channel check: the test host's own, which the tests, the benchmarks and the fuzz
+// targets use as well.
 
 #include <cstdint>
 

@@ -1,11 +1,11 @@
-// Where the settings file lands, decided by the real system queries: the test starts copies of the test
+// Where the real DLL puts its settings file, decided by the real system queries: the test starts copies of the test
 // host with chosen command lines, Windows versions (Wine's per-program setting) and registry values.
 
 #include <gtest/gtest.h>
 
 #include <shlobj.h>
 
-#include "tests/win32/plugin_fixture.h"
+#include "tests/common/plugin_fixture.h"
 
 namespace {
 
@@ -83,85 +83,66 @@ void RunHost(const std::string& exeName, const std::string& switches, const std:
     EXPECT_EQ(code, 0u);
 }
 
-class SettingsLocation : public ::testing::Test {
+// Each row starts from no settings anywhere and no registry value.
+void Clean()
+{
+    RemoveTree(Folder());
+    RemoveTree(AppDataFolder() + "\\Kestrova\\");
+    SetStoreInUsersFolder(0, false);
+}
+
+class SettingsLocationOfTheDll : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        RemoveTree(Folder());
-        RemoveTree(AppDataFolder() + "\\Kestrova\\");
-        SetStoreInUsersFolder(0, false);
-    }
-    void TearDown() override
-    {
-        SetStoreInUsersFolder(0, false);
-        RemoveTree(AppDataFolder() + "\\Kestrova\\");
-    }
+    void TearDown() override { Clean(); }
 };
 
-TEST_F(SettingsLocation, DefaultIsThePluginsFolderBesideTheHost)
+// A path below the host's folder, or below the user's folder when it starts with "users:".
+std::string Resolved(const std::string& path)
 {
-    RunHost("host_default.exe", "");
-    EXPECT_TRUE(Exists(Folder() + "Plugins\\RPX_UVDenoise.ini"));
+    return path.rfind("users:", 0) == 0 ? AppDataFolder() + "\\Kestrova\\" + path.substr(6) : Folder() + path;
 }
 
-TEST_F(SettingsLocation, UsersFolderOnNtWhenTheRegistrySaysSo)
+TEST_F(SettingsLocationOfTheDll, EachSystemRegistryCommandLineAndNameLandsWhereItShould)
 {
-    SetStoreInUsersFolder(1);
-    SetWindowsVersionFor("host_xp.exe", "winxp");
-    RunHost("host_xp.exe", "");
-    EXPECT_TRUE(Exists(AppDataFolder() + "\\Kestrova\\Plugins\\RPX_UVDenoise.ini"));
-    EXPECT_FALSE(Exists(Folder() + "Plugins\\RPX_UVDenoise.ini"));
-}
-
-TEST_F(SettingsLocation, HostFolderOn9xWhateverTheRegistrySays)
-{
-    SetStoreInUsersFolder(1);
-    SetWindowsVersionFor("host_98.exe", "win98");
-    RunHost("host_98.exe", "");
-    EXPECT_TRUE(Exists(Folder() + "Plugins\\RPX_UVDenoise.ini"));
-    EXPECT_FALSE(Exists(AppDataFolder() + "\\Kestrova\\Plugins\\RPX_UVDenoise.ini"));
-}
-
-TEST_F(SettingsLocation, HostFolderOnWindows7WhenTheValueIsZero)
-{
-    SetStoreInUsersFolder(0);
-    SetWindowsVersionFor("host_7.exe", "win7");
-    RunHost("host_7.exe", "");
-    EXPECT_TRUE(Exists(Folder() + "Plugins\\RPX_UVDenoise.ini"));
-}
-
-TEST_F(SettingsLocation, InstanceSwitchesGiveFoldersOfTheirOwn)
-{
-    RunHost("host_inst.exe", "/INST:Q");
-    EXPECT_TRUE(Exists(Folder() + "Instances\\q\\Plugins\\RPX_UVDenoise.ini"));
-    RunHost("host_inst.exe", "-inst:a /inst:b");
-    EXPECT_TRUE(Exists(Folder() + "Instances\\b\\Plugins\\RPX_UVDenoise.ini"));
-    RunHost("host_inst.exe", "/inst:c -inst:d");
-    EXPECT_TRUE(Exists(Folder() + "Instances\\c\\Plugins\\RPX_UVDenoise.ini"));
-    EXPECT_FALSE(Exists(Folder() + "Instances\\a"));
-    EXPECT_FALSE(Exists(Folder() + "Instances\\d"));
-}
-
-TEST_F(SettingsLocation, SwitchAtTheEndOfTheLineGivesNoInstance)
-{
-    RunHost("host_end.exe", "-inst:");
-    EXPECT_TRUE(Exists(Folder() + "Plugins\\RPX_UVDenoise.ini"));
-    EXPECT_FALSE(Exists(Folder() + "Instances"));
-}
-
-TEST_F(SettingsLocation, UsersFolderWithAnInstance)
-{
-    SetStoreInUsersFolder(1);
-    SetWindowsVersionFor("host_xpi.exe", "winxp");
-    RunHost("host_xpi.exe", "-inst:7");
-    EXPECT_TRUE(Exists(AppDataFolder() + "\\Kestrova\\Instances\\7\\Plugins\\RPX_UVDenoise.ini"));
-}
-
-TEST_F(SettingsLocation, ModuleWithAnotherBaseNameUsesItsOwnName)
-{
-    RunHost("host_x.exe", "", "X.dll");
-    EXPECT_TRUE(Exists(Folder() + "Plugins\\X.ini"));
-    EXPECT_FALSE(Exists(Folder() + "Plugins\\RPX_UVDenoise.ini"));
+    const struct {
+        const char* exe;
+        const char* version;  // Wine's Windows version for the program; null: the prefix's own
+        int storeInUsersFolder;  // the registry value; -1: absent
+        const char* switches;
+        const char* dll;
+        const char* lands;
+        const char* never;  // null: nothing to look for
+    } cases[] = {
+        {"host_default.exe", nullptr, -1, "", "RPX_UVDenoise.dll", "Plugins\\RPX_UVDenoise.ini", nullptr},
+        {"host_xp.exe", "winxp", 1, "", "RPX_UVDenoise.dll", "users:Plugins\\RPX_UVDenoise.ini",
+         "Plugins\\RPX_UVDenoise.ini"},
+        {"host_98.exe", "win98", 1, "", "RPX_UVDenoise.dll", "Plugins\\RPX_UVDenoise.ini",
+         "users:Plugins\\RPX_UVDenoise.ini"},
+        {"host_7.exe", "win7", 0, "", "RPX_UVDenoise.dll", "Plugins\\RPX_UVDenoise.ini", nullptr},
+        {"host_inst.exe", nullptr, -1, "/INST:Q", "RPX_UVDenoise.dll", "Instances\\q\\Plugins\\RPX_UVDenoise.ini",
+         nullptr},
+        {"host_inst.exe", nullptr, -1, "-inst:a /inst:b", "RPX_UVDenoise.dll",
+         "Instances\\b\\Plugins\\RPX_UVDenoise.ini", "Instances\\a"},
+        {"host_inst.exe", nullptr, -1, "/inst:c -inst:d", "RPX_UVDenoise.dll",
+         "Instances\\c\\Plugins\\RPX_UVDenoise.ini", "Instances\\d"},
+        {"host_end.exe", nullptr, -1, "-inst:", "RPX_UVDenoise.dll", "Plugins\\RPX_UVDenoise.ini", "Instances"},
+        {"host_xpi.exe", "winxp", 1, "-inst:7", "RPX_UVDenoise.dll",
+         "users:Instances\\7\\Plugins\\RPX_UVDenoise.ini", nullptr},
+        {"host_x.exe", nullptr, -1, "", "X.dll", "Plugins\\X.ini", "Plugins\\RPX_UVDenoise.ini"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.exe << " " << c.switches);
+        Clean();
+        if (c.storeInUsersFolder >= 0)
+            SetStoreInUsersFolder(static_cast<DWORD>(c.storeInUsersFolder));
+        if (c.version)
+            SetWindowsVersionFor(c.exe, c.version);
+        RunHost(c.exe, c.switches, c.dll);
+        EXPECT_TRUE(Exists(Resolved(c.lands)));
+        if (c.never) {
+            EXPECT_FALSE(Exists(Resolved(c.never)));
+        }
+    }
 }
 
 }  // namespace

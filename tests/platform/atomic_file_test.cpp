@@ -3,19 +3,24 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <charconv>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "platform/atomic_file.h"
 #include "platform/save_decision.h"
-#include "tests/settings_ini/ini_test_support.h"
+#include "tests/common/file_bytes.h"
+#include "tests/common/temp_folder.h"
 
 #if defined(_WIN32)
 #include <windows.h>
 #endif
 
 namespace {
+
+namespace fs = std::filesystem;
 
 const std::string kOld = "[OLD]\r\n";
 const std::string kNew = "[NEW]\r\nMedianWndSize=4\r\n";
@@ -111,6 +116,19 @@ TEST(AtomicFile, EachKindOfFileIsSavedTheWayThatKeepsWhatAnInPlaceWriteWould)
          },
          SaveOutcome::WrittenInPlace, kNew, {"a.ini", "b.ini"},
          [](Scene& s) { EXPECT_EQ(ReadFileBytes(s.folder.File("b.ini")), kNew); }},
+        {"hard-linked with a longer old text: written in place and cut to the new text's length",
+         [](Scene& s) {
+             WriteFileBytes(s.file, kNew + kOld);
+             fs::create_hard_link(s.file, s.folder.File("b.ini"));
+         },
+         SaveOutcome::WrittenInPlace, kNew, {"a.ini", "b.ini"}},
+        {"the flush to the disk fails: the old file stays whole",
+         [](Scene& s) {
+             WriteFileBytes(s.file, kOld);
+             SetFlushHook([] { return false; });
+             s.release = [] { SetFlushHook(nullptr); };
+         },
+         SaveOutcome::Failed, kOld, {"a.ini"}},
 #if defined(_WIN32)
         {"hidden: replaced and still hidden",
          [](Scene& s) {
@@ -177,14 +195,27 @@ TEST(AtomicFile, EachSaveUsesAFreshTemporaryNameBesideTheFile)
     });
     EXPECT_EQ(SaveFileSafely(file, "one\0two", 7), SaveOutcome::Replaced);
     EXPECT_EQ(SaveFileSafely(file, "", 0), SaveOutcome::Replaced);
-    SetBeforeReplaceHook(nullptr);
-
     EXPECT_EQ(fs::file_size(file), 0u);
     ASSERT_EQ(tempPaths.size(), 2u);
     EXPECT_NE(tempPaths[0], tempPaths[1]);
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"a.ini"});
+
+    // The name the next save would take, left over by a crash, say: stepped over and left as it is.
+    const size_t serialAt = tempPaths[1].rfind('-') + 1;
+    const auto serial = static_cast<unsigned>(std::stoul(tempPaths[1].substr(serialAt), nullptr, 16));
+    char next[16];
+    const std::string taken =
+        tempPaths[1].substr(0, serialAt) + std::string(next, std::to_chars(next, next + 16, serial + 1, 16).ptr);
+    WriteFileBytes(taken, kOld);
+    EXPECT_EQ(SaveFileSafely(file, kNew.data(), kNew.size()), SaveOutcome::Replaced);
+    SetBeforeReplaceHook(nullptr);
+
+    EXPECT_EQ(ReadFileBytes(file), kNew);
+    EXPECT_EQ(ReadFileBytes(taken), kOld);
+    ASSERT_EQ(tempPaths.size(), 3u);
     for (const std::string& temp : tempPaths)
         EXPECT_EQ(fs::path(temp).parent_path(), fs::path(file).parent_path());
-    EXPECT_EQ(folder.Names(), std::vector<std::string>{"a.ini"});
+    EXPECT_EQ(folder.Names(), (std::vector<std::string>{"a.ini", fs::path(taken).filename().string()}));
     EXPECT_EQ(SaveFileSafely(folder.File("missing") + "/a.ini", "x", 1), SaveOutcome::Failed);
 }
 

@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "host/channel_checks.h"
 #include "settings/channel_settings.h"
-#include "tests/common/channel_checks.h"
 #include "tests/common/file_bytes.h"
 #include "tests/common/settings_text.h"
 #include "tests/common/temp_folder.h"

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "settings/ini_file.h"
-#include "tests/settings_ini/ini_test_support.h"
+#include "tests/settings/ini_test_support.h"
 
 namespace {
 
@@ -260,11 +260,22 @@ TEST_F(IniText, FailedSearchesEndAndAreForgottenWithTheirText)
     EXPECT_EQ(Int("V", "K"), 3);
     // Starts that no walk meets again: the end of the text, inside a line, between CR and LF.
     for (int32_t start : {18, 20, 1, 4}) {
-        m_ini.SeekSection(start);
-        EXPECT_EQ(Int("W", "K"), kDefault) << start;
+        EXPECT_FALSE(m_ini.FindSectionFrom(start, "W")) << start;
         EXPECT_EQ(Int("S", "K"), 1) << start;
     }
+    // A search is remembered with its start: from another start the same name may be found.
+    Load("x[N]\r\nK=5\r\n");
+    EXPECT_EQ(Int("N", "K"), kDefault);
+    EXPECT_TRUE(m_ini.FindSectionFrom(1, "N"));
 }
+
+// The variable type of a typed reader.
+template <typename Reader>
+struct ReaderVariable;
+template <typename Variable>
+struct ReaderVariable<void (CIniFile::*)(const char*, const char*, Variable*, Variable)> {
+    using type = Variable;
+};
 
 TEST_F(IniText, DecimalParses)
 {
@@ -285,36 +296,27 @@ TEST_F(IniText, DecimalParses)
         EXPECT_EQ(asLong, c.expected);
     }
 
-    uint8_t byte = 0;
-    int16_t shortValue = 0;
-    uint16_t word = 0;
-    uint32_t uint = 0;
-    int64_t int64 = 0;
-    uint64_t uint64 = 0;
+    // Each typed reader cuts or wraps the parse to its variable's width.
+    const auto read = [&](auto reader) {
+        typename ReaderVariable<decltype(reader)>::type variable{};
+        (m_ini.*reader)("S", "V", &variable, 7);
+        return variable;
+    };
     value("300");
-    m_ini.ReadByte("S", "V", &byte, 7);
-    EXPECT_EQ(byte, 44);
+    EXPECT_EQ(read(&CIniFile::ReadByte), 44);
     value("-1");
-    m_ini.ReadByte("S", "V", &byte, 7);
-    m_ini.ReadWord("S", "V", &word, 7);
-    m_ini.ReadUInt("S", "V", &uint, 7);
-    m_ini.ReadUInt64("S", "V", &uint64, 7);
-    EXPECT_EQ(byte, 255);
-    EXPECT_EQ(word, 65535);
-    EXPECT_EQ(uint, 4294967295u);
-    EXPECT_EQ(uint64, UINT64_MAX);
+    EXPECT_EQ(read(&CIniFile::ReadByte), 255);
+    EXPECT_EQ(read(&CIniFile::ReadWord), 65535);
+    EXPECT_EQ(read(&CIniFile::ReadUInt), 4294967295u);
+    EXPECT_EQ(read(&CIniFile::ReadUInt64), UINT64_MAX);
     value("40000");
-    m_ini.ReadShort("S", "V", &shortValue, 7);
-    EXPECT_EQ(shortValue, -25536);
+    EXPECT_EQ(read(&CIniFile::ReadShort), -25536);
     value("-9223372036854775808");
-    m_ini.ReadInt64("S", "V", &int64, 7);
-    EXPECT_EQ(int64, INT64_MIN);
+    EXPECT_EQ(read(&CIniFile::ReadInt64), INT64_MIN);
     value("18446744073709551615");
-    m_ini.ReadUInt64("S", "V", &uint64, 7);
-    EXPECT_EQ(uint64, UINT64_MAX);
+    EXPECT_EQ(read(&CIniFile::ReadUInt64), UINT64_MAX);
     value("12345678901 ");
-    m_ini.ReadInt64("S", "V", &int64, 7);
-    EXPECT_EQ(int64, 12345678901);
+    EXPECT_EQ(read(&CIniFile::ReadInt64), 12345678901);
 }
 
 TEST_F(IniText, ReadTableDispatchesEveryTypeCode)

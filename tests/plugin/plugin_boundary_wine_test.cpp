@@ -6,7 +6,7 @@
 #include <set>
 
 #include "tests/common/definition_reference.h"
-#include "tests/win32/plugin_fixture.h"
+#include "tests/common/plugin_fixture.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "tests/common/definition_reference.h"
-#include "tests/win32/plugin_fixture.h"
+#include "tests/common/plugin_fixture.h"
 
 namespace {
 

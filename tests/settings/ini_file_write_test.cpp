@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "settings/ini_file.h"
-#include "tests/settings_ini/ini_test_support.h"
+#include "tests/settings/ini_test_support.h"
 
 namespace {
 

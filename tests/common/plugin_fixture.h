@@ -7,8 +7,8 @@
 
 #include <string>
 
+#include "host/channel_checks.h"
 #include "host/host_harness.h"
-#include "tests/common/channel_checks.h"
 #include "tests/common/file_bytes.h"
 #include "tests/common/random_bytes.h"
 #include "tests/common/settings_text.h"
