@@ -40,9 +40,7 @@ VIAddVersionKey /LANG=0 "CompanyName" "${PUBLISHER}"
 !define MUI_PAGE_CUSTOMFUNCTION_LEAVE HostFolderLeave
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
-!define MUI_FINISHPAGE_TEXT "$(FinishInstalled)$\r$\n$\r$\n$(FinishTurnOn)$\r$\n$\r$\n$(FinishSettings) $(FinishMore)"
-!define MUI_FINISHPAGE_SHOWREADME "$INSTDIR\Plugins\$(GuideName)"
-!define MUI_FINISHPAGE_SHOWREADME_TEXT "$(ShowGuide)"
+!define MUI_FINISHPAGE_TEXT "$(FinishInstalled)$\r$\n$\r$\n$(FinishTurnOn)$\r$\n$\r$\n$(FinishSettings)$\r$\n$\r$\n$(FinishMore)"
 !insertmacro MUI_PAGE_FINISH
 !define MUI_UNCONFIRMPAGE_TEXT_TOP "$(UninstallText)"
 !define MUI_UNCONFIRMPAGE_TEXT_LOCATION "$(UninstallFrom)"
@@ -72,16 +70,14 @@ LangString FinishTurnOn ${LANG_RUSSIAN} "Чтобы включить фильт�
 LangString FinishTurnOn ${LANG_ENGLISH} "To turn the filter on, start Kestrova, open $\"Уменьшение цветового шума$\" (colour noise reduction) from its list of plug-ins and tick $\"Вкл.$\" (on): the filter is off until you do."
 LangString FinishSettings ${LANG_RUSSIAN} "Настройки хранятся в файле RPX_UVDenoise.ini в папке Plugins программы Kestrova, а если Kestrova хранит настройки в профиле пользователя - в папке %APPDATA%\Kestrova\Plugins."
 LangString FinishSettings ${LANG_ENGLISH} "The settings are kept in RPX_UVDenoise.ini in Kestrova's Plugins folder, or in %APPDATA%\Kestrova\Plugins when Kestrova keeps its settings in the user's profile."
-LangString FinishMore ${LANG_RUSSIAN} "Подробнее - в руководстве."
-LangString FinishMore ${LANG_ENGLISH} "The guide tells more."
+LangString FinishMore ${LANG_RUSSIAN} "Подробнее - в руководстве RPX_UVDenoise-README-RU.txt в той же папке."
+LangString FinishMore ${LANG_ENGLISH} "The guide, RPX_UVDenoise-README-EN.txt in the same folder, tells more."
 LangString GuideName ${LANG_RUSSIAN} "RPX_UVDenoise-README-RU.txt"
 LangString GuideName ${LANG_ENGLISH} "RPX_UVDenoise-README-EN.txt"
-LangString ShowGuide ${LANG_RUSSIAN} "Открыть руководство"
-LangString ShowGuide ${LANG_ENGLISH} "Open the guide"
 LangString UninstallText ${LANG_RUSSIAN} "Будет удалён только плагин RPX_UVDenoise (RPX_UVDenoise.dll и его руководства). Другие плагины и файл настроек RPX_UVDenoise.ini останутся на месте."
 LangString UninstallText ${LANG_ENGLISH} "Only the RPX_UVDenoise plug-in is removed (RPX_UVDenoise.dll and its guides). Other plug-ins and the settings file RPX_UVDenoise.ini stay where they are."
 LangString UninstallFrom ${LANG_RUSSIAN} "Папка плагина:"
-LangString UninstallFrom ${LANG_ENGLISH} "The plug-in's folder:"
+LangString UninstallFrom ${LANG_ENGLISH} "Folder:"
 
 ; A Plugins folder given as Kestrova's folder stands for the folder above it, so the DLL never lands in
 ; Plugins\Plugins, where the host would not look.
