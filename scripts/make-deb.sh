@@ -21,11 +21,16 @@ export SOURCE_DATE_EPOCH="$epoch"
 # Debian's flags (stack protector, fortified calls, read-only relocations), with the source and build
 # folders mapped to fixed names: the build id hashes the debug information, paths included, and survives
 # stripping.
+# dpkg-buildflags maps the folder it runs in, which is neither of those: its map is left out.
 eval "$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --export=sh)"
+CFLAGS=$(sed 's/-ffile-prefix-map=[^ ]*//' <<<"$CFLAGS")
+CXXFLAGS=$(sed 's/-ffile-prefix-map=[^ ]*//' <<<"$CXXFLAGS")
 map="-ffile-prefix-map=$src=src -ffile-prefix-map=$tree=build"
-export CFLAGS="$CFLAGS $CPPFLAGS $map" CXXFLAGS="$CXXFLAGS $CPPFLAGS $map" LDFLAGS
+# Given on the command line, not through the environment, which CMake reads only into a new tree.
 env -u CMAKE_CXX_COMPILER_LAUNCHER -u CMAKE_C_COMPILER_LAUNCHER \
-  cmake -S "$src" -B "$tree" -G Ninja -DCMAKE_BUILD_TYPE=Release -DUVD_BENCH=OFF >"$tree.configure.log" 2>&1 ||
+  cmake -S "$src" -B "$tree" -G Ninja -DCMAKE_BUILD_TYPE=Release -DUVD_BENCH=OFF \
+  -DCMAKE_C_FLAGS="$CFLAGS $CPPFLAGS $map" -DCMAKE_CXX_FLAGS="$CXXFLAGS $CPPFLAGS $map" \
+  -DCMAKE_EXE_LINKER_FLAGS="$LDFLAGS" >"$tree.configure.log" 2>&1 ||
   { cat "$tree.configure.log"; exit 1; }
 cmake --build "$tree" --target uvdenoise -j"${UVD_JOBS:-2}" >"$tree.build.log" 2>&1 ||
   { cat "$tree.build.log"; exit 1; }
