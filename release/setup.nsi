@@ -31,6 +31,7 @@ VIAddVersionKey /LANG=0 "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=0 "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=0 "FileDescription" "RPX_UVDenoise ${VERSION} setup"
 VIAddVersionKey /LANG=0 "CompanyName" "${PUBLISHER}"
+VIAddVersionKey /LANG=0 "LegalCopyright" "Copyright (C) 2026 ${PUBLISHER}"
 
 !define MUI_ABORTWARNING
 !define MUI_PAGE_HEADER_TEXT "$(HostFolderTitle)"
