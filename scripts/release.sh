@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
-# The release. Builds the DLL twice, from copies of the sources in two different folders, checks that
-# both builds gave the same bytes, and writes into out/release/:
+# The release. Builds the DLL, the command-line filter for Windows and its Linux package twice each, from
+# copies of the sources in two different folders, checks that both builds gave the same bytes, and writes
+# into out/release/:
 #   RPX_UVDenoise-<version>-win32.zip     the DLL and the two guides, for viewers
-#   uvdenoise-<version>-win32.zip         the command-line filter's Windows build and its guide
 #   RPX_UVDenoise-<version>-setup.exe     the setup program (NSIS), Russian and English
-#   SHA256SUMS                            of the zip and the setup program
+#   uvdenoise-<version>-win32.zip         the command-line filter's Windows build and its guide
+#   uvdenoise_<version>_amd64.deb         the command-line filter for Debian 12 (scripts/make-deb.sh)
+#   SHA256SUMS                            of the zips, the setup program and the package
 #   RPX_UVDenoise.dll.debug               the DLL's debug information (not in the zip)
 #
 #   bash scripts/release.sh                          the release, as above
-#   bash scripts/release.sh --package <tree> <out>   only the packages, from a built win32 tree
+#   bash scripts/release.sh --package <tree> <out>   only the Windows packages, from a built win32 tree
 #                                                    (the install test uses this)
 set -euo pipefail
 
@@ -58,7 +60,8 @@ package() {
   stage=$(mktemp -d)
   cp "$tree/plugin/RPX_UVDenoise.dll" "$stage/"
   make_guide "$root/release/README-RU.txt" "$stage/README-RU.txt" cp1251
-  make_guide "$root/release/README-EN.txt" "$stage/README-EN.txt" ascii
+  # UTF-8 with a byte order mark, which Notepad recognises: the English guide quotes the Russian labels.
+  make_guide "$root/release/README-EN.txt" "$stage/README-EN.txt" utf-8-sig
   make_guide "$root/release/README-uvdenoise.txt" "$stage/README-uvdenoise.txt" ascii
   touch -d "@$epoch" "$stage"/*
 
@@ -74,9 +77,10 @@ package() {
       "$stage/README-uvdenoise.txt" README.txt
   fi
   makensis -V1 -INPUTCHARSET UTF8 -DVERSION="$version" -DDLL="$stage/RPX_UVDenoise.dll" \
+    -DGUIDE_RU="$stage/README-RU.txt" -DGUIDE_EN="$stage/README-EN.txt" \
     -DOUTFILE="$out/RPX_UVDenoise-$version-setup.exe" "$root/release/setup.nsi"
   cp "$tree/plugin/RPX_UVDenoise.dll.debug" "$out/"
-  (cd "$out" && sha256sum ./*.zip "RPX_UVDenoise-$version-setup.exe" | sed 's| \./| |' >SHA256SUMS)
+  (cd "$out" && shopt -s nullglob && sha256sum ./*.zip ./*-setup.exe ./*.deb | sed 's| \./| |' >SHA256SUMS)
   rm -rf "$stage"
 }
 
@@ -104,13 +108,14 @@ for dir in "${builds[@]}"; do
     { cat "$dir/configure.log"; exit 1; }
   cmake --build "$dir/build" -j2 --target RPX_UVDenoise uvdenoise >"$dir/build.log" 2>&1 ||
     { cat "$dir/build.log"; exit 1; }
+  bash "$dir/src/scripts/make-deb.sh" "$dir/src" "$dir/linux" "$dir/out" >/dev/null
   package "$dir/build" "$dir/out"
 done
 
 status=0
-for file in plugin/RPX_UVDenoise.dll plugin/RPX_UVDenoise.dll.debug cli/uvdenoise.exe; do
-  if cmp -s "${builds[0]}/build/$file" "${builds[1]}/build/$file"; then
-    echo "identical: $(basename "$file") ($(stat -c %s "${builds[0]}/build/$file") bytes)"
+for file in build/plugin/RPX_UVDenoise.dll build/plugin/RPX_UVDenoise.dll.debug build/cli/uvdenoise.exe linux/cli/uvdenoise; do
+  if cmp -s "${builds[0]}/$file" "${builds[1]}/$file"; then
+    echo "identical: $(basename "$file") ($(stat -c %s "${builds[0]}/$file") bytes)"
   else
     echo "DIFFERENT: $(basename "$file")"
     status=1
@@ -121,6 +126,9 @@ for file in "${builds[0]}"/out/*; do
   if cmp -s "$file" "${builds[1]}/out/$name"; then echo "identical: $name"; else echo "DIFFERENT: $name"; status=1; fi
 done
 [ "$status" -eq 0 ] || { echo "release: the two builds differ" >&2; exit 1; }
+echo "=== lintian"
+lintian --fail-on error "${builds[0]}"/out/*.deb 2>/dev/null || { echo "release: lintian found errors" >&2; exit 1; }
+echo "lintian: no errors"
 
 rm -rf "$root/out/release"
 mkdir -p "$root/out"

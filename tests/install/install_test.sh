@@ -11,17 +11,25 @@ bash "$root/scripts/release.sh" --package "$tree" "$work"
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$tree/CMakeCache.txt")
 dll="$tree/plugin/RPX_UVDenoise.dll"
 
-# The zip holds exactly the DLL and the two guides, as a viewer's Notepad reads them.
-python3 - "$work/RPX_UVDenoise-$version-win32.zip" "$dll" <<'PY' || fail "zip contents"
-import sys, zipfile
+# The zip holds exactly the DLL and the two guides, as a viewer's Notepad reads them, and each guide holds
+# the finish page's words on turning the filter on and on the settings, as the setup script has them.
+python3 - "$work/RPX_UVDenoise-$version-win32.zip" "$dll" "$root/release/setup.nsi" <<'PY' || fail "zip contents"
+import re, sys, zipfile
 z = zipfile.ZipFile(sys.argv[1])
 assert z.namelist() == ["RPX_UVDenoise.dll", "README-RU.txt", "README-EN.txt"], z.namelist()
 assert z.read("RPX_UVDenoise.dll") == open(sys.argv[2], "rb").read(), "the zip's DLL is not the tree's"
-for name, codepage, word in [("README-RU.txt", "cp1251", "Plugins"), ("README-EN.txt", "ascii", "Plugins")]:
-    text = z.read(name)
-    assert text.count(b"\n") == text.count(b"\r\n") > 10, name + ": not CR LF"
-    assert word in text.decode(codepage), name
-assert "Индивидуальные настройки каналов" in z.read("README-RU.txt").decode("cp1251")
+script = open(sys.argv[3], encoding="utf-8").read()
+flat = lambda text: " ".join(text.split())
+for name, codepage, language in [("README-RU.txt", "cp1251", "RUSSIAN"), ("README-EN.txt", "utf-8-sig", "ENGLISH")]:
+    raw = z.read(name)
+    assert raw.count(b"\n") == raw.count(b"\r\n") > 10, name + ": not CR LF"
+    text = flat(raw.decode(codepage))
+    assert "Индивидуальные настройки каналов" in text, name
+    for string in ["FinishTurnOn", "FinishSettings"]:
+        words = re.search(r'^LangString %s \$\{LANG_%s\} "(.*)"$' % (string, language), script, re.M).group(1)
+        words = flat(words.replace('$\\"', '"'))
+        assert words in text, "%s lacks the finish page's words: %s" % (name, words)
+assert z.read("README-EN.txt").startswith(b"\xef\xbb\xbf"), "README-EN.txt: no byte order mark for Notepad"
 PY
 (cd "$work" && sha256sum -c --quiet SHA256SUMS) || fail "SHA256SUMS"
 
@@ -32,17 +40,38 @@ key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\RPX_UVDenoise'
 rm -rf "$drive_c/uvd-install-test"
 wine_run reg delete "$key" /f >/dev/null 2>&1 || true
 setup="$work/RPX_UVDenoise-$version-setup.exe"
+entry() { wine_run reg query "$key" /v "$1" | tr -d '\r' | sed -n "s/^ *$1 *REG_[A-Z]* *//p"; }
+installed=(RPX_UVDenoise.dll RPX_UVDenoise-README-RU.txt RPX_UVDenoise-README-EN.txt RPX_UVDenoise-uninstall.exe)
 
-# Install silently into the host's folder: the DLL lands in Plugins, the uninstaller is registered.
-wine_run "$setup" /S "/D=$host_win" || fail "setup exited with $?"
+# A folder with neither a Plugins folder nor a program is refused by a silent install: exit code 2,
+# nothing written, no entry.
+mkdir -p "$drive_c/uvd-install-test/Videos"
+code=0
+wine_run "$setup" /S '/D=C:\uvd-install-test\Videos' || code=$?
+[ "$code" -eq 2 ] || fail "a folder without Kestrova: setup exited with $code, not 2"
+[ -z "$(ls -A "$drive_c/uvd-install-test/Videos")" ] || fail "a folder without Kestrova got files"
+! wine_run reg query "$key" >/dev/null 2>&1 || fail "a refused install left an entry"
+
+# Kestrova's Plugins folder chosen in place of Kestrova's own: the DLL lands in it, not in Plugins\Plugins,
+# and the entry names Kestrova's folder, with a publisher, an icon and a size.
+mkdir -p "$host_dir"
+cp "$tree/host/kestrova_host.exe" "$host_dir/"
+wine_run "$setup" /S "/D=$host_win\\Plugins" || fail "setup exited with $?"
 cmp "$dll" "$host_dir/Plugins/RPX_UVDenoise.dll" || fail "installed DLL differs from the tree's"
-wine_run reg query "$key" /v DisplayVersion | grep -q "$version" || fail "uninstall entry missing"
+[ ! -e "$host_dir/Plugins/Plugins" ] || fail "the setup made Plugins\\Plugins"
+for file in "${installed[@]}"; do [ -f "$host_dir/Plugins/$file" ] || fail "not installed: $file"; done
+[ "$(entry DisplayVersion)" = "$version" ] || fail "DisplayVersion: $(entry DisplayVersion)"
+[ "$(entry InstallLocation)" = "$host_win" ] || fail "InstallLocation: $(entry InstallLocation)"
+[ -n "$(entry Publisher)" ] || fail "no Publisher"
+[ "$(entry DisplayIcon)" = "$host_win\\Plugins\\RPX_UVDenoise-uninstall.exe" ] || fail "DisplayIcon: $(entry DisplayIcon)"
+kilobytes=$(( $(cat "$host_dir/Plugins/RPX_UVDenoise"{.dll,-README-RU.txt,-README-EN.txt} | wc -c) / 1024 ))
+size=$(( $(entry EstimatedSize) ))
+[ "$size" -ge "$kilobytes" ] && [ "$size" -le $((kilobytes + 3)) ] || fail "EstimatedSize $size KB for $kilobytes KB of files"
 
 # The test host, started from the installed folder, loads the plug-in from Plugins and filters a frame.
 # Chroma is constant down each column but for single-row sparkles away from the first and last rows
 # (which the window repeats), so a window of 7 gives back the clean frame exactly; luma is a ramp the
 # filter must not touch.
-cp "$tree/host/kestrova_host.exe" "$host_dir/"
 printf '[SETTINGS]\r\nCommon=1\r\n[COMMON]\r\nMedianWndSize=7\r\nProcEnable=1\r\n' >"$host_dir/Plugins/RPX_UVDenoise.ini"
 python3 - "$host_dir" <<'PY'
 import sys
@@ -69,11 +98,23 @@ wine_run "$setup" /S "/D=$host_win" || fail "second setup exited with $?"
 cmp "$work/settings-after-run.ini" "$host_dir/Plugins/RPX_UVDenoise.ini" || fail "reinstalling changed the settings"
 cmp "$dll" "$host_dir/Plugins/RPX_UVDenoise.dll" || fail "reinstalled DLL differs"
 
-# Uninstalling removes the DLL and the uninstall entry and keeps the settings file. With _?= the
+# Installing into another Kestrova (one with a Plugins folder and no program) removes the first copy,
+# keeping its settings file, and the one entry names the new folder.
+other_win='C:\uvd-install-test\Kestrova2'
+other_dir="$drive_c/uvd-install-test/Kestrova2"
+mkdir -p "$other_dir/Plugins"
+wine_run "$setup" /S "/D=$other_win" || fail "setup into a second folder exited with $?"
+cmp "$dll" "$other_dir/Plugins/RPX_UVDenoise.dll" || fail "the second folder's DLL differs"
+for file in "${installed[@]}"; do [ ! -e "$host_dir/Plugins/$file" ] || fail "the first copy kept $file"; done
+cmp "$work/settings-after-run.ini" "$host_dir/Plugins/RPX_UVDenoise.ini" || fail "moving changed the first settings"
+[ "$(entry InstallLocation)" = "$other_win" ] || fail "InstallLocation after moving: $(entry InstallLocation)"
+
+# Uninstalling removes the plug-in's files and the entry and keeps the settings file. With _?= the
 # uninstaller runs in place and waits, so it cannot remove its own file.
-wine_run "$host_dir/Plugins/RPX_UVDenoise-uninstall.exe" /S "_?=$host_win\\Plugins" || fail "uninstaller exited with $?"
-[ ! -e "$host_dir/Plugins/RPX_UVDenoise.dll" ] || fail "uninstalling left the DLL"
-cmp "$work/settings-after-run.ini" "$host_dir/Plugins/RPX_UVDenoise.ini" || fail "uninstalling changed the settings"
+cp "$work/settings-after-run.ini" "$other_dir/Plugins/RPX_UVDenoise.ini"
+wine_run "$other_dir/Plugins/RPX_UVDenoise-uninstall.exe" /S "_?=$other_win\\Plugins" || fail "uninstaller exited with $?"
+for file in "${installed[@]::3}"; do [ ! -e "$other_dir/Plugins/$file" ] || fail "uninstalling left $file"; done
+cmp "$work/settings-after-run.ini" "$other_dir/Plugins/RPX_UVDenoise.ini" || fail "uninstalling changed the settings"
 ! wine_run reg query "$key" >/dev/null 2>&1 || fail "uninstalling left the uninstall entry"
 [ -e "$host_dir/kestrova_host.exe" ] || fail "uninstalling touched the host's folder"
 
