@@ -1,0 +1,46 @@
+#include <fcntl.h>
+#include <io.h>
+#include <shellapi.h>
+#include <windows.h>
+
+#include "cli/console.h"
+#include "cli/windows_text.h"
+
+namespace {
+
+HANDLE HandleOf(std::FILE* stream) { return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream))); }
+
+}  // namespace
+
+std::vector<std::string> CommandLineArguments(int, char**)
+{
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::string> arguments;
+    for (int i = 1; wide && i < count; ++i)
+        arguments.push_back(Utf8FromWide(wide[i]));
+    LocalFree(wide);
+    return arguments;
+}
+
+void UseBinaryMode(std::FILE* stream) { _setmode(_fileno(stream), _O_BINARY); }
+
+// _isatty is true for every character device, NUL included; only a console has a console mode.
+bool IsTerminal(std::FILE* stream)
+{
+    DWORD mode;
+    return GetConsoleMode(HandleOf(stream), &mode) != 0;
+}
+
+void WriteError(const std::string& text)
+{
+    if (IsTerminal(stderr)) {
+        const std::wstring wide = WideFromUtf8(text);
+        DWORD written;
+        WriteConsoleW(HandleOf(stderr), wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+    } else {
+        std::fputs(text.c_str(), stderr);
+    }
+}
+
+void ReportBrokenPipesAsWriteErrors() {}
