@@ -98,7 +98,10 @@ std::FILE* CreateTemporaryBeside(const std::string& finalPath, std::string& path
 {
     const std::string stem = finalPath + ".uvdenoise-" + std::to_string(getpid());
     for (int attempt = 0;; ++attempt) {
-        path = stem + (attempt > 0 ? "-" + std::to_string(attempt) : "") + ".tmp";
+        path = stem;
+        if (attempt > 0)
+            path += '-' + std::to_string(attempt);
+        path += ".tmp";
         if (path.size() >= sizeof g_temporaryPath) {
             error = std::strerror(ENAMETOOLONG);
             return nullptr;

@@ -24,15 +24,18 @@ BOOL WINAPI RemoveTemporaryOnControl(DWORD)
 
 std::string LastErrorText()
 {
+    const DWORD code = GetLastError();
     wchar_t* text = nullptr;
     const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                                             FORMAT_MESSAGE_IGNORE_INSERTS,
-                                        nullptr, GetLastError(), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+                                        nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
     std::wstring wide(text ? text : L"", length);
     LocalFree(text);
     while (!wide.empty() && (wide.back() == L'\n' || wide.back() == L'\r' || wide.back() == L'.' || wide.back() == L' '))
         wide.pop_back();
-    return wide.empty() ? "error " + std::to_string(GetLastError()) : Utf8FromWide(wide);
+    if (wide.empty())
+        wide = L"error " + std::to_wstring(code);
+    return Utf8FromWide(wide);
 }
 
 // A handle that only asks what the path is, whatever shares it.
@@ -117,7 +120,10 @@ std::FILE* CreateTemporaryBeside(const std::string& finalPath, std::string& path
     (void)installed;
     const std::string stem = finalPath + ".uvdenoise-" + std::to_string(GetCurrentProcessId());
     for (int attempt = 0;; ++attempt) {
-        path = stem + (attempt > 0 ? "-" + std::to_string(attempt) : "") + ".tmp";
+        path = stem;
+        if (attempt > 0)
+            path += '-' + std::to_string(attempt);
+        path += ".tmp";
         const std::wstring wide = WideFromUtf8(path);
         if (wide.size() >= sizeof g_temporaryPath / sizeof g_temporaryPath[0]) {
             error = std::strerror(ENAMETOOLONG);
