@@ -27,11 +27,13 @@ std::vector<std::string> CommandLineArguments(int, char**)
 
 void UseBinaryMode(std::FILE* stream) { _setmode(_fileno(stream), _O_BINARY); }
 
-// _isatty is true for every character device, NUL included; only a console has a console mode.
+// _isatty is true for every character device, NUL included. GetConsoleMode needs read access, which a
+// console opened by name for writing (CON) lacks; writing nothing succeeds on console output alone.
 bool IsTerminal(std::FILE* stream)
 {
-    DWORD mode;
-    return GetConsoleMode(HandleOf(stream), &mode) != 0;
+    const HANDLE handle = HandleOf(stream);
+    DWORD mode, written;
+    return GetConsoleMode(handle, &mode) || WriteConsoleW(handle, L"", 0, &written, nullptr);
 }
 
 void WriteError(const std::string& text)
