@@ -15,4 +15,6 @@ bool IsTerminal(std::FILE* stream) { return isatty(fileno(stream)) != 0; }
 
 void WriteError(const std::string& text) { std::fputs(text.c_str(), stderr); }
 
+void WaitIfTheConsoleIsOurOwn() {}
+
 void ReportBrokenPipesAsWriteErrors() { std::signal(SIGPIPE, SIG_IGN); }

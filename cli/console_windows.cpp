@@ -47,4 +47,13 @@ void WriteError(const std::string& text)
     }
 }
 
+void WaitIfTheConsoleIsOurOwn()
+{
+    DWORD processes[2];
+    if (GetConsoleProcessList(processes, 2) != 1)
+        return;
+    WriteError("Press Enter to close this window.\n");
+    std::getchar();
+}
+
 void ReportBrokenPipesAsWriteErrors() {}

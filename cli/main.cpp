@@ -123,6 +123,7 @@ int Run(const Options& options)
 {
     if (options.input == "-" && IsTerminal(stdin)) {
         WriteError(kUsageForATerminal);
+        WaitIfTheConsoleIsOurOwn();
         return kBadSetup;
     }
     std::string error;
