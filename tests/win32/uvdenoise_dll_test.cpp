@@ -1,6 +1,7 @@
 // The Windows console build of uvdenoise against the real DLL: a 4:2:2 picture whose width is a multiple
 // of 8 comes out of both the same, whether it goes through files or through binary standard input and
 // output (the pictures hold every byte value, 0x0A, 0x0D and 0x1A included, which text mode would mangle).
+// And what only Windows brings to the program: wide file names, its devices, its file identities.
 
 #include <gtest/gtest.h>
 
