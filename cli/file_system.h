@@ -37,3 +37,5 @@ void ForgetOnInterrupt();
 // Renames `from` to `to`, replacing a file of that name.
 bool RenameOver(const std::string& from, const std::string& to, std::string& error);
 void RemoveFile(const std::string& path);
+// Why the last write to a stream failed; a reader that went away is "Broken pipe" everywhere.
+std::string LastWriteError();

@@ -139,3 +139,5 @@ bool RenameOver(const std::string& from, const std::string& to, std::string& err
 }
 
 void RemoveFile(const std::string& path) { unlink(path.c_str()); }
+
+std::string LastWriteError() { return std::strerror(errno); }

@@ -167,3 +167,11 @@ bool RenameOver(const std::string& from, const std::string& to, std::string& err
 }
 
 void RemoveFile(const std::string& path) { DeleteFileW(WideFromUtf8(path).c_str()); }
+
+// The C runtime reports a pipe without a reader as EINVAL; the system's code says what happened.
+std::string LastWriteError()
+{
+    const DWORD code = GetLastError();
+    const bool readerGone = code == ERROR_NO_DATA || code == ERROR_BROKEN_PIPE || code == ERROR_PIPE_NOT_CONNECTED;
+    return readerGone ? "Broken pipe" : std::strerror(errno);
+}

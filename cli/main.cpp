@@ -1,10 +1,8 @@
 // uvdenoise: the plug-in's chroma median for recordings, as a YUV4MPEG2 pipe filter.
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <new>
 #include <string>
@@ -180,7 +178,7 @@ int Run(const Options& options)
         return std::fwrite(bytes, 1, size, out.Stream()) == size;
     };
     if (!written(line.data(), line.size())) {
-        Report(std::string("cannot write the output: ") + std::strerror(errno));
+        Report("cannot write the output: " + LastWriteError());
         return kBadFrame;
     }
     uint64_t frames = 0;
@@ -207,7 +205,7 @@ int Run(const Options& options)
         }
         pool->Filter(regions);
         if (!written(line.data(), line.size()) || !written(frame.data(), frame.size())) {
-            Report(std::string("cannot write the output: ") + std::strerror(errno));
+            Report("cannot write the output: " + LastWriteError());
             return kBadFrame;
         }
         progress.Frame(++frames);

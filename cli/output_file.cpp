@@ -1,8 +1,5 @@
 #include "cli/output_file.h"
 
-#include <cerrno>
-#include <cstring>
-
 #include "cli/console.h"
 #include "cli/file_system.h"
 
@@ -19,7 +16,7 @@ bool IsTheInput(std::FILE* input, const FileIdentity& output)
     return IsRegularFileStream(input) && IdentityOfStream(input, identity) && identity == output;
 }
 
-std::string WriteFailure() { return std::string("cannot write the output: ") + std::strerror(errno); }
+std::string WriteFailure() { return "cannot write the output: " + LastWriteError(); }
 
 }  // namespace
 
