@@ -33,7 +33,7 @@ struct SafetyCase {
 std::string Interrupted(const std::string& signal)
 {
     return "set -m; cp old.y4m out.y4m; { head -c 40000 in.y4m; sleep 2; } | $U -y - out.y4m & run=$!\n"
-           "for i in $(seq 200); do ls out.y4m.uvdenoise-*.tmp >/dev/null 2>&1 && break; sleep 0.02; done\n"
+           "for i in $(seq 500); do ls out.y4m.uvdenoise-*.tmp >/dev/null 2>&1 && break; sleep 0.02; done\n"
            "ls out.y4m.uvdenoise-*.tmp >/dev/null || exit 99\n"
            "kill -" + signal + " $run; wait $run";
 }
