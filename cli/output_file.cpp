@@ -34,6 +34,7 @@ bool OutputFile::Check(const std::string& name, bool replace, std::FILE* input, 
 {
     m_name = name;
     m_inPlace = true;
+    error.clear();
     FileIdentity output;
     if (name == "-") {
         if (IsTerminal(stdout))
