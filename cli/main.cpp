@@ -1,33 +1,41 @@
 // uvdenoise: the plug-in's chroma median for recordings, as a YUV4MPEG2 pipe filter.
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <new>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
 #include "cli/console.h"
+#include "cli/file_system.h"
 #include "cli/options.h"
+#include "cli/output_file.h"
 #include "cli/plane_filter_pool.h"
 #include "cli/y4m_format.h"
 #include "filter/chroma_median_plane.h"
 #include "filter/cpu_features.h"
+#include "uvd_version.h"
 
 namespace {
 
 enum ExitCode { kDone = 0, kBadFrame = 1, kBadSetup = 2 };
 
-void Report(const std::string& message) { std::fprintf(stderr, "uvdenoise: %s\n", message.c_str()); }
+void Report(const std::string& message) { WriteError("uvdenoise: " + message + "\n"); }
+
+constexpr const char* kUsageForATerminal =
+    "uvdenoise: standard input is a terminal, not a YUV4MPEG2 stream. Use it as\n"
+    "  uvdenoise [options] IN.y4m OUT.y4m\n"
+    "  ffmpeg -i in.mkv -f yuv4mpegpipe - | uvdenoise [options] | ffmpeg -i - ...\n"
+    "uvdenoise --help tells more.\n";
 
 struct FileCloser {
     void operator()(std::FILE* file) const
     {
-        if (file != stdin && file != stdout)
+        if (file != stdin)
             std::fclose(file);
     }
 };
@@ -99,11 +107,32 @@ private:
     Clock::time_point m_last = m_start;
 };
 
+// A damaged frame ends the run, and the whole frames before it stay the output.
+int KeepTheFramesBefore(OutputFile& out, Progress& progress, uint64_t frames)
+{
+    progress.Finish(frames);
+    std::string error;
+    if (!out.Finish(error))
+        Report(error);
+    return kBadFrame;
+}
+
 int Run(const Options& options)
 {
-    File in(options.input == "-" ? stdin : std::fopen(options.input.c_str(), "rb"));
+    if (options.input == "-" && IsTerminal(stdin)) {
+        WriteError(kUsageForATerminal);
+        WaitIfTheConsoleIsOurOwn();
+        return kBadSetup;
+    }
+    std::string error;
+    File in(options.input == "-" ? stdin : OpenForReading(options.input, error));
     if (!in) {
-        Report("cannot open " + options.input + ": " + std::strerror(errno));
+        Report("cannot open " + options.input + ": " + error);
+        return kBadSetup;
+    }
+    OutputFile out;
+    if (!out.Check(options.output, options.replace, in.get(), error)) {
+        Report(error);
         return kBadSetup;
     }
     uint64_t offset = 0;
@@ -116,29 +145,40 @@ int Run(const Options& options)
         return kBadSetup;
     }
     Y4mStreamFormat format;
-    std::string error;
     if (!ParseStreamHeader(std::string_view(line).substr(0, line.size() - 1), format, error)) {
         Report(error);
         return kBadSetup;
     }
-    File out(options.output == "-" ? stdout : std::fopen(options.output.c_str(), "wb"));
-    if (!out) {
-        Report("cannot create " + options.output + ": " + std::strerror(errno));
+
+    // Everything that can fail before the first frame is done before the output exists.
+    const ChromaMedianPlaneFn kernel = ChooseChromaMedianPlaneKernels(CpuFeatures()).byCount[options.window];
+    const int threads = options.threads > 0 ? options.threads : std::max(1u, std::thread::hardware_concurrency());
+    std::unique_ptr<PlaneFilterPool> pool;
+    std::vector<uint8_t> frame;
+    try {
+        frame.resize(format.FrameBytes());
+        pool = std::make_unique<PlaneFilterPool>(threads, kernel, options.window);
+    } catch (const std::bad_alloc&) {
+        Report("not enough memory for " + std::to_string(format.width) + "x" + std::to_string(format.height) +
+               " frames; nothing written");
+        return kBadSetup;
+    } catch (const std::system_error& failure) {
+        Report("cannot start " + std::to_string(threads) + " threads (" + failure.what() +
+               "): --threads sets fewer; nothing written");
+        return kBadSetup;
+    }
+    const std::vector<PlaneRegion> regions = ChromaRegions(frame.data(), format, options.fields);
+    Progress progress(!options.quiet && IsTerminal(stderr));
+    if (!out.Open(error)) {
+        Report(error);
         return kBadSetup;
     }
 
-    const ChromaMedianPlaneFn kernel = ChooseChromaMedianPlaneKernels(CpuFeatures()).byCount[options.window];
-    const int threads = options.threads > 0 ? options.threads : std::max(1u, std::thread::hardware_concurrency());
-    PlaneFilterPool pool(threads, kernel, options.window);
-    std::vector<uint8_t> frame(format.FrameBytes());
-    const std::vector<PlaneRegion> regions = ChromaRegions(frame.data(), format, options.fields);
-    Progress progress(!options.quiet && IsTerminal(stderr));
-
     auto written = [&](const void* bytes, size_t size) {
-        return std::fwrite(bytes, 1, size, out.get()) == size;
+        return std::fwrite(bytes, 1, size, out.Stream()) == size;
     };
     if (!written(line.data(), line.size())) {
-        Report(std::string("cannot write the output: ") + std::strerror(errno));
+        Report("cannot write the output: " + LastWriteError());
         return kBadFrame;
     }
     uint64_t frames = 0;
@@ -151,31 +191,28 @@ int Run(const Options& options)
             break;
         if (frameRead != LineResult::kLine || !IsFrameHeader(std::string_view(line).substr(0, line.size() - 1))) {
             Report(frameRead == LineResult::kCutShort ? "input ends inside the header of " + where + before
-                                                      : where + " does not start with a FRAME line: \"" + Quoted(line) +
-                                                            "\"" + before);
-            progress.Finish(frames);
-            std::fflush(out.get());
-            return kBadFrame;
+                   : frameRead == LineResult::kTooLong
+                       ? where + " has a FRAME line longer than 65536 bytes: \"" + Quoted(line) + "\"" + before
+                       : where + " does not start with a FRAME line: \"" + Quoted(line) + "\"" + before);
+            return KeepTheFramesBefore(out, progress, frames);
         }
         const size_t got = std::fread(frame.data(), 1, frame.size(), in.get());
         offset += got;
         if (got != frame.size()) {
             Report("input ends inside " + where + " (" + std::to_string(got) + " of " + std::to_string(frame.size()) +
                    " picture bytes)" + before);
-            progress.Finish(frames);
-            std::fflush(out.get());
-            return kBadFrame;
+            return KeepTheFramesBefore(out, progress, frames);
         }
-        pool.Filter(regions);
+        pool->Filter(regions);
         if (!written(line.data(), line.size()) || !written(frame.data(), frame.size())) {
-            Report(std::string("cannot write the output: ") + std::strerror(errno));
+            Report("cannot write the output: " + LastWriteError());
             return kBadFrame;
         }
         progress.Frame(++frames);
     }
     progress.Finish(frames);
-    if (std::fflush(out.get()) != 0 || std::ferror(out.get())) {
-        Report(std::string("cannot write the output: ") + std::strerror(errno));
+    if (!out.Finish(error)) {
+        Report(error);
         return kBadFrame;
     }
     return kDone;
@@ -187,14 +224,19 @@ int main(int argc, char** argv)
 {
     UseBinaryMode(stdin);
     UseBinaryMode(stdout);
+    ReportBrokenPipesAsWriteErrors();
     Options options;
     std::string error;
-    if (!ParseOptions(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
+    if (!ParseOptions(CommandLineArguments(argc, argv), options, error)) {
         Report(error + " (uvdenoise --help tells more)");
         return kBadSetup;
     }
     if (options.help) {
         std::fputs(kHelpText, stdout);
+        return kDone;
+    }
+    if (options.version) {
+        std::fputs("uvdenoise " UVD_VERSION_RELEASE "\n", stdout);
         return kDone;
     }
     try {

@@ -36,8 +36,12 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options, std::s
             options.fields = true;
         } else if (arg == "--quiet") {
             options.quiet = true;
-        } else if (arg == "--help" || arg == "-h") {
+        } else if (arg == "-y") {
+            options.replace = true;
+        } else if (arg == "--help" || arg == "-h" || arg == "/?") {
             options.help = true;
+        } else if (arg == "--version") {
+            options.version = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             error = "unknown option " + arg;
             return false;
@@ -57,8 +61,8 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options, std::s
 }
 
 const char* const kHelpText =
-    "Usage: uvdenoise [--window N] [--fields] [--threads N] [--quiet] [--help]\n"
-    "                 [IN [OUT]]\n"
+    "Usage: uvdenoise [--window N] [--fields] [--threads N] [--quiet] [-y]\n"
+    "                 [--help] [--version] [IN [OUT]]\n"
     "Removes chroma sparkles (impulse colour noise) from a YUV4MPEG2 stream: every\n"
     "U and V sample becomes the median of N samples of its column (N/2 rows below,\n"
     "N-1-N/2 above, edge rows repeated). Every column is filtered; luma, the stream\n"
@@ -72,12 +76,19 @@ const char* const kHelpText =
     "               two moments; never on by itself, whatever the header says\n"
     "  --threads N  threads, default one per core; the output is the same for any N\n"
     "  --quiet      no progress line (shown on standard error when it is a terminal)\n"
+    "  -y           replace OUT if it is an existing file (without it: refused)\n"
+    "  --version    the version\n"
     "\n"
+    "OUT is written under a temporary name beside it and renamed at the end, so a\n"
+    "failed or interrupted run (Ctrl-C too) leaves no half-written file; the input\n"
+    "itself, under any name or link, is refused as OUT. Picture data is never\n"
+    "written to a terminal.\n"
     "Formats, 8-bit: C422, C420jpeg, C420paldv, C420mpeg2, C420 and no C tag (4:2:0:\n"
     "one chroma row spans two picture rows, so the window reaches twice as far),\n"
     "C411, C444; Cmono passes through. Others (C444alpha, C422p10 ...) are refused.\n"
     "Exit codes: 0 done; 2 bad option, file or stream header, nothing written;\n"
-    "1 truncated or damaged frame (the frames before it are written), write error.\n"
+    "1 truncated or damaged frame (the frames before it are written), write error\n"
+    "(the reader of standard output went away, too).\n"
     "\n"
     "  ffmpeg -i in.mkv -f yuv4mpegpipe - | uvdenoise --fields --window 7 |\n"
     "    ffmpeg -i - -i in.mkv -map 0:v -map 1:a? -c:a copy out.mkv\n";

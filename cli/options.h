@@ -8,7 +8,9 @@ struct Options {
     bool fields = false;
     int threads = 0;  // 0: one per core
     bool quiet = false;
+    bool replace = false;  // -y: an output file that exists may be replaced
     bool help = false;
+    bool version = false;
     std::string input = "-";   // "-": standard input
     std::string output = "-";  // "-": standard output
 };

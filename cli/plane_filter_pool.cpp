@@ -40,11 +40,19 @@ PlaneFilterPool::PlaneFilterPool(int threads, ChromaMedianPlaneFn kernel, int32_
     m_scratch.resize(m_threads);
     for (auto& scratch : m_scratch)
         scratch.resize(kChromaMedianPlaneScratchBytes + kChromaMedianPlaneScratchAlign);
-    for (int worker = 1; worker < m_threads; ++worker)
-        m_workers.emplace_back([this, worker] { WorkerLoop(worker); });
+    try {
+        for (int worker = 1; worker < m_threads; ++worker)
+            m_workers.emplace_back([this, worker] { WorkerLoop(worker); });
+    } catch (...) {
+        // The destructor does not run for a constructor that throws: the started threads are stopped here.
+        Stop();
+        throw;
+    }
 }
 
-PlaneFilterPool::~PlaneFilterPool()
+PlaneFilterPool::~PlaneFilterPool() { Stop(); }
+
+void PlaneFilterPool::Stop()
 {
     {
         std::lock_guard<std::mutex> lock(m_mutex);

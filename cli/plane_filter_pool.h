@@ -22,6 +22,7 @@ struct PlaneRegion {
 
 class PlaneFilterPool {
 public:
+    // Throws std::system_error when a thread cannot start, std::bad_alloc without memory for the scratch.
     PlaneFilterPool(int threads, ChromaMedianPlaneFn kernel, int32_t count);
     ~PlaneFilterPool();
     PlaneFilterPool(const PlaneFilterPool&) = delete;
@@ -32,6 +33,7 @@ public:
 
 private:
     void WorkerLoop(size_t worker);
+    void Stop();
     void RunPieces(uint8_t* scratch);
 
     ChromaMedianPlaneFn m_kernel;

@@ -9,7 +9,7 @@ void ChromaMedianPlane_C(uint8_t* plane, ptrdiff_t stride, int32_t width, int32_
 {
     const int32_t h = count / 2;
     const int32_t a = count - 1 - h;
-    if (count <= 1 || height <= h)
+    if (count <= 1)
         return;
     const int32_t last = height - 1;
     for (int32_t x = 0; x < width; ++x) {

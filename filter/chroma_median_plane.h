@@ -12,8 +12,8 @@
 // is a plane with twice the picture's stride.
 //
 // Preconditions: width >= 1, height >= 1, 1 <= count <= 30, scratch holds kChromaMedianPlaneScratchBytes
-// aligned to kChromaMedianPlaneScratchAlign. A plane of count/2 rows or fewer, or count 1, is left
-// unchanged. Columns are independent: disjoint column ranges of one plane may be filtered by separate calls
+// aligned to kChromaMedianPlaneScratchAlign. Count 1 leaves the plane unchanged; a plane of count/2 rows
+// or fewer is filtered like any other (its windows repeat both edge rows). Columns are independent: disjoint column ranges of one plane may be filtered by separate calls
 // at the same time, each with its own scratch.
 using ChromaMedianPlaneFn = void (*)(uint8_t* plane, ptrdiff_t stride, int32_t width, int32_t height,
                                      int32_t count, uint8_t* scratch);

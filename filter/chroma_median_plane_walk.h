@@ -325,15 +325,15 @@ void WalkPlane(int32_t width, const Walker& walker)
     RunWalk<V, Group>(lastWalk, kBytes * v, static_cast<size_t>(width) - kBytes, walker);
 }
 
-// True when the plane needs no registers: nothing to do, or narrower than one register, which the portable
-// reference has then filtered.
+// True when the plane needs no registers: nothing to do, or narrower than one register or so short that
+// every window reaches past both edges, which the portable reference has then filtered.
 template <class V>
 bool DoneWithoutRegisters(uint8_t* plane, ptrdiff_t stride, int32_t width, int32_t height, int32_t count,
                           uint8_t* scratch)
 {
-    if (count <= 1 || height <= count / 2)
+    if (count <= 1)
         return true;
-    if (static_cast<size_t>(width) >= V::kBytes)
+    if (static_cast<size_t>(width) >= V::kBytes && height > count / 2)
         return false;
     ChromaMedianPlane_C(plane, stride, width, height, count, scratch);
     return true;

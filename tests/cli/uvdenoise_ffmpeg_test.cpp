@@ -2,7 +2,6 @@
 // plain definition applied to the planes ffmpeg itself decoded; hand-made streams; every promised error.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -13,19 +12,13 @@
 #include "tests/common/file_bytes.h"
 #include "tests/common/plane_reference.h"
 #include "tests/common/random_bytes.h"
+#include "tests/common/shell.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
 const fs::path kWork = UVD_WORK_DIR;
-
-// Runs a shell command line and gives its exit code.
-int Shell(const std::string& command)
-{
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 struct Outcome {
     int exitCode;
@@ -108,7 +101,15 @@ struct HandMadeCase {
     std::string frameLine;
     unsigned width, height;
     unsigned chromaWidth, chromaHeight;  // 0: no chroma planes
+    int frames = 2;
 };
+
+// A stream header of exactly `bytes` bytes, newline included, padded with an X tag.
+std::string HeaderOfBytes(const std::string& tags, size_t bytes)
+{
+    const std::string start = "YUV4MPEG2 " + tags + " X";
+    return start + std::string(bytes - start.size() - 1, 'x') + "\n";
+}
 
 std::string RandomText(size_t count, std::mt19937& random)
 {
@@ -125,6 +126,10 @@ TEST_F(Uvdenoise, HandMadeStreamsPassTheirHeadersAndFilterTheirPlanes)
         {"no C tag", "YUV4MPEG2 W41 H31 Xsomething=1\n", "FRAME Ixyz Xa=b\n", 41, 31, 21, 16},
         {"C422 odd width", "YUV4MPEG2 C422 H20 W33\n", "FRAME\n", 33, 20, 17, 20},
         {"Cmono", "YUV4MPEG2 W40 H30 Cmono\n", "FRAME\n", 40, 30, 0, 0},
+        {"C420mpeg2", "YUV4MPEG2 W40 H30 C420mpeg2\n", "FRAME\n", 40, 30, 20, 15},
+        {"C420paldv", "YUV4MPEG2 W40 H30 C420paldv\n", "FRAME\n", 40, 30, 20, 15},
+        {"header of 65536 bytes", HeaderOfBytes("W8 H4 C444", 65536), "FRAME\n", 8, 4, 8, 4},
+        {"8192x8192, no frames", "YUV4MPEG2 W8192 H8192 C420\n", "FRAME\n", 8192, 8192, 4096, 4096, 0},
     };
     std::mt19937 random(7);
     const fs::path in = kWork / "hand.y4m", out = kWork / "hand-out.y4m";
@@ -133,7 +138,7 @@ TEST_F(Uvdenoise, HandMadeStreamsPassTheirHeadersAndFilterTheirPlanes)
         const size_t lumaBytes = size_t{c.width} * c.height;
         const size_t frameBytes = lumaBytes + 2 * size_t{c.chromaWidth} * c.chromaHeight;
         std::string input = c.header, expected = c.header;
-        for (int f = 0; f < 2; ++f) {
+        for (int f = 0; f < c.frames; ++f) {
             std::string frame = RandomText(frameBytes, random);
             input += c.frameLine + frame;
             if (c.chromaWidth > 0)
@@ -181,6 +186,8 @@ TEST_F(Uvdenoise, BadInputGivesThePromisedErrors)
         {"alpha", "YUV4MPEG2 W16 H8 C444alpha\n", "", 2, "unsupported chroma format C444alpha; supported: YUV4MPEG2 with 8-bit", -1},
         {"10 bits", "YUV4MPEG2 W16 H8 C422p10\n", "", 2, "unsupported chroma format C422p10", -1},
         {"header cut", "YUV4MPEG2 W16 H8 C422", "", 2, "input ends inside the stream header", -1},
+        {"YUV4MPEG2X", "YUV4MPEG2X W16 H8 C422\n", "", 2, "not a YUV4MPEG2 stream header: \"YUV4MPEG2X W16", -1},
+        {"header of 65537 bytes", HeaderOfBytes("W16 H8 C422", 65537), "", 2, "stream header longer than 65536 bytes", -1},
         {"window 0", whole, "--window 0", 2, "--window must be a whole number from 1 to 30, not \"0\"", -1},
         {"window 31", whole, "--window=31", 2, "--window must be a whole number from 1 to 30", -1},
         {"threads 0", whole, "--threads 0", 2, "--threads must be a whole number from 1 to 256", -1},
@@ -188,6 +195,7 @@ TEST_F(Uvdenoise, BadInputGivesThePromisedErrors)
         {"frame data cut", whole + frames[0].substr(0, 100), "", 1, "input ends inside " + third + " (94 of 256 picture bytes)", 2},
         {"frame line cut", whole + "FRA", "", 1, "input ends inside the header of " + third, 2},
         {"not a frame", header + frames[0] + "JUNK\n", "", 1, "frame 2 at byte offset " + std::to_string(header.size() + frames[0].size()) + " does not start with a FRAME line: \"JUNK\\x0A\"", 1},
+        {"FRAME line of 65537 bytes", header + frames[0] + "FRAME X" + std::string(65529, 'x') + "\n", "", 1, "frame 2 at byte offset " + std::to_string(header.size() + frames[0].size()) + " has a FRAME line longer than 65536 bytes", 1},
     };
     const fs::path in = kWork / "bad.y4m", out = kWork / "bad-out.y4m";
     for (const ErrorCase& c : cases) {

@@ -2,7 +2,7 @@
 
 // The plane filter written straight from its definition: every sample of every column becomes the value at
 // rank count/2 of its sorted window of rows r - (count - 1 - count/2) ... r + count/2, row numbers clamped
-// to the plane; a plane of count/2 rows or fewer is unchanged.
+// to the plane, however few rows it has.
 
 #include <algorithm>
 #include <cstddef>
@@ -15,8 +15,6 @@ namespace reference {
 inline void ChromaMedianPlane(uint8_t* plane, ptrdiff_t stride, int width, int height, int count)
 {
     const int h = count / 2, a = count - 1 - h;
-    if (height <= h)
-        return;
     std::vector<uint8_t> in(static_cast<size_t>(width) * height);
     for (int r = 0; r < height; ++r)
         std::copy(plane + stride * r, plane + stride * r + width, in.begin() + static_cast<ptrdiff_t>(width) * r);

@@ -1,7 +1,8 @@
 // Every plane kernel this CPU runs against the plain definition, over hostile planes: widths 1 to 70 (each
-// register width and its tails), heights at and just above the smallest filtered, rows further apart than
-// the width with marked bytes between them and around the plane that nothing may touch. That the chooser
-// picks only from this list is checked with the other kernel tables (tests/filter/kernel_tables_test.cpp).
+// register width and its tails), heights count/2 (every window past both edges; 1 for counts 2 and 3) and
+// just above, rows further apart than the width with marked bytes between them and around the plane that
+// nothing may touch. That the chooser picks only from this list is checked with the other kernel tables
+// (tests/filter/kernel_tables_test.cpp).
 
 #include <gtest/gtest.h>
 

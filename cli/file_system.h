@@ -1,0 +1,41 @@
+#pragma once
+
+// The operating system's files as uvdenoise needs them, behind thin calls (file_system_posix.cpp,
+// file_system_windows.cpp). Paths are UTF-8; on failure a call fills `error` with the system's reason.
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+// What a path names before anything is written to it.
+enum class PathKind {
+    kMissing,
+    kRegularFile,
+    kFolder,
+    kOther,  // a device, FIFO or pipe (/dev/null, NUL, a terminal): written in place, never replaced
+};
+PathKind KindOfPath(const std::string& path);
+
+// Which file an open stream or a path is, whatever name reached it (links included): device and inode,
+// or volume serial number and file index.
+struct FileIdentity {
+    uint64_t volume = 0;
+    uint64_t file = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+bool IdentityOfStream(std::FILE* stream, FileIdentity& identity);
+bool IdentityOfPath(const std::string& path, FileIdentity& identity);
+bool IsRegularFileStream(std::FILE* stream);
+
+std::FILE* OpenForReading(const std::string& path, std::string& error);
+// Opens something that is not a regular file (a device, a FIFO) for writing as it is.
+std::FILE* OpenForWritingInPlace(const std::string& path, std::string& error);
+// Creates a file that did not exist, next to `finalPath`, named after it; gives its path in `path`.
+// Until ForgetOnInterrupt, Ctrl-C or a request to terminate removes it before the program ends.
+std::FILE* CreateTemporaryBeside(const std::string& finalPath, std::string& path, std::string& error);
+void ForgetOnInterrupt();
+// Renames `from` to `to`, replacing a file of that name.
+bool RenameOver(const std::string& from, const std::string& to, std::string& error);
+void RemoveFile(const std::string& path);
+// Why the last write to a stream failed; a reader that went away is "Broken pipe" everywhere.
+std::string LastWriteError();

@@ -1,0 +1,143 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+
+#include "cli/file_system.h"
+
+namespace {
+
+// The temporary file a signal handler removes: a fixed buffer, as the handler may not allocate.
+char g_temporaryPath[4096];
+volatile std::sig_atomic_t g_temporaryArmed = 0;
+
+extern "C" void RemoveTemporaryAndStop(int signalNumber)
+{
+    if (g_temporaryArmed)
+        unlink(g_temporaryPath);
+    std::signal(signalNumber, SIG_DFL);
+    std::raise(signalNumber);
+}
+
+void ArmRemoval(const std::string& path)
+{
+    // A signal ignored from the start (a background job's Ctrl-C) stays ignored.
+    static const bool installed = [] {
+        for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP})
+            if (std::signal(signalNumber, RemoveTemporaryAndStop) == SIG_IGN)
+                std::signal(signalNumber, SIG_IGN);
+        return true;
+    }();
+    (void)installed;
+    g_temporaryArmed = 0;
+    std::memcpy(g_temporaryPath, path.c_str(), path.size() + 1);
+    g_temporaryArmed = 1;
+}
+
+FileIdentity IdentityOf(const struct stat& status)
+{
+    return {static_cast<uint64_t>(status.st_dev), static_cast<uint64_t>(status.st_ino)};
+}
+
+}  // namespace
+
+PathKind KindOfPath(const std::string& path)
+{
+    struct stat status;
+    if (stat(path.c_str(), &status) != 0)
+        return PathKind::kMissing;  // creating it will tell why, if it cannot be created
+    if (S_ISREG(status.st_mode))
+        return PathKind::kRegularFile;
+    return S_ISDIR(status.st_mode) ? PathKind::kFolder : PathKind::kOther;
+}
+
+bool IdentityOfStream(std::FILE* stream, FileIdentity& identity)
+{
+    struct stat status;
+    if (fstat(fileno(stream), &status) != 0)
+        return false;
+    identity = IdentityOf(status);
+    return true;
+}
+
+bool IdentityOfPath(const std::string& path, FileIdentity& identity)
+{
+    struct stat status;
+    if (stat(path.c_str(), &status) != 0)
+        return false;
+    identity = IdentityOf(status);
+    return true;
+}
+
+bool IsRegularFileStream(std::FILE* stream)
+{
+    struct stat status;
+    return fstat(fileno(stream), &status) == 0 && S_ISREG(status.st_mode);
+}
+
+std::FILE* OpenForReading(const std::string& path, std::string& error)
+{
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file)
+        error = std::strerror(errno);
+    return file;
+}
+
+std::FILE* OpenForWritingInPlace(const std::string& path, std::string& error)
+{
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file)
+        error = std::strerror(errno);
+    return file;
+}
+
+std::FILE* CreateTemporaryBeside(const std::string& finalPath, std::string& path, std::string& error)
+{
+    const std::string stem = finalPath + ".uvdenoise-" + std::to_string(getpid());
+    for (int attempt = 0;; ++attempt) {
+        path = stem;
+        if (attempt > 0)
+            path += '-' + std::to_string(attempt);
+        path += ".tmp";
+        if (path.size() >= sizeof g_temporaryPath) {
+            error = std::strerror(ENAMETOOLONG);
+            return nullptr;
+        }
+        // Armed first: a signal between creating and arming would leave the file behind. A name with this
+        // process's number that exists already is a leftover of a process long gone.
+        ArmRemoval(path);
+        const int descriptor = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
+        if (descriptor < 0 && errno == EEXIST && attempt < 100)
+            continue;
+        if (descriptor < 0) {
+            error = std::strerror(errno);
+            ForgetOnInterrupt();
+            return nullptr;
+        }
+        std::FILE* file = fdopen(descriptor, "wb");
+        if (!file) {
+            error = std::strerror(errno);
+            close(descriptor);
+            unlink(path.c_str());
+            ForgetOnInterrupt();
+        }
+        return file;
+    }
+}
+
+void ForgetOnInterrupt() { g_temporaryArmed = 0; }
+
+bool RenameOver(const std::string& from, const std::string& to, std::string& error)
+{
+    if (std::rename(from.c_str(), to.c_str()) == 0)
+        return true;
+    error = std::strerror(errno);
+    return false;
+}
+
+void RemoveFile(const std::string& path) { unlink(path.c_str()); }
+
+std::string LastWriteError() { return std::strerror(errno); }

@@ -1,0 +1,118 @@
+#include "cli/output_file.h"
+
+#include "cli/console.h"
+#include "cli/file_system.h"
+
+namespace {
+
+constexpr const char* kNotToATerminal =
+    "picture data is not written to a terminal: name an output file or redirect standard output "
+    "(uvdenoise --help tells more)";
+
+// True when the input is a file and the output is that same file.
+bool IsTheInput(std::FILE* input, const FileIdentity& output)
+{
+    FileIdentity identity;
+    return IsRegularFileStream(input) && IdentityOfStream(input, identity) && identity == output;
+}
+
+std::string WriteFailure() { return "cannot write the output: " + LastWriteError(); }
+
+}  // namespace
+
+OutputFile::~OutputFile()
+{
+    if (m_stream && m_stream != stdout)
+        std::fclose(m_stream);
+    if (!m_temporary.empty() && !m_finished) {
+        RemoveFile(m_temporary);
+        ForgetOnInterrupt();
+    }
+}
+
+bool OutputFile::Check(const std::string& name, bool replace, std::FILE* input, std::string& error)
+{
+    m_name = name;
+    m_inPlace = true;
+    error.clear();
+    FileIdentity output;
+    if (name == "-") {
+        if (IsTerminal(stdout))
+            error = kNotToATerminal;
+        else if (IsRegularFileStream(stdout) && IdentityOfStream(stdout, output) && IsTheInput(input, output))
+            error = "standard output is the input file itself: the input would be overwritten while read";
+        return error.empty();
+    }
+    switch (KindOfPath(name)) {
+    case PathKind::kFolder:
+        error = "cannot write " + name + ": it is a folder";
+        return false;
+    case PathKind::kRegularFile:
+        if (IdentityOfPath(name, output) && IsTheInput(input, output))
+            error = "output " + name + " is the input file itself (the same file under another name or link); "
+                    "nothing was written";
+        else if (!replace)
+            error = "output " + name + " exists already; -y replaces it";
+        m_inPlace = false;
+        return error.empty();
+    case PathKind::kMissing:
+        m_inPlace = false;
+        return true;
+    case PathKind::kOther:
+        return true;
+    }
+    return true;
+}
+
+bool OutputFile::Open(std::string& error)
+{
+    if (m_name == "-") {
+        m_stream = stdout;
+        return true;
+    }
+    std::string reason;
+    if (!m_inPlace) {
+        m_stream = CreateTemporaryBeside(m_name, m_temporary, reason);
+        if (!m_stream) {
+            m_temporary.clear();
+            error = "cannot create " + m_name + ": " + reason;
+        }
+        return m_stream != nullptr;
+    }
+    m_stream = OpenForWritingInPlace(m_name, reason);
+    if (!m_stream) {
+        error = "cannot open " + m_name + " for writing: " + reason;
+        return false;
+    }
+    if (IsTerminal(m_stream)) {
+        error = kNotToATerminal;
+        return false;
+    }
+    return true;
+}
+
+bool OutputFile::Finish(std::string& error)
+{
+    if (std::fflush(m_stream) != 0 || std::ferror(m_stream)) {
+        error = WriteFailure();
+        return false;
+    }
+    if (m_stream == stdout)
+        return true;
+    std::FILE* const closing = m_stream;
+    m_stream = nullptr;
+    if (std::fclose(closing) != 0) {
+        error = WriteFailure();
+        return false;
+    }
+    if (m_temporary.empty())
+        return true;
+    std::string reason;
+    if (!RenameOver(m_temporary, m_name, reason)) {
+        error = "cannot rename " + m_temporary + " to " + m_name + ": " + reason;
+        return false;
+    }
+    m_finished = true;
+    ForgetOnInterrupt();
+    return true;
+}
