@@ -8,13 +8,14 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options, std::s
     for (size_t i = 0; i < args.size(); ++i) {
         std::string arg = args[i];
         std::string value;
-        const bool takesValue = arg.rfind("--window", 0) == 0 || arg.rfind("--threads", 0) == 0;
+        const bool takesValue = arg.rfind("--window", 0) == 0 || arg.rfind("--threads", 0) == 0 ||
+                                arg.rfind("--threshold", 0) == 0;
         if (takesValue) {
             const size_t equals = arg.find('=');
             if (equals != std::string::npos) {
                 value = arg.substr(equals + 1);
                 arg.resize(equals);
-            } else if (arg == "--window" || arg == "--threads") {
+            } else if (arg == "--window" || arg == "--threads" || arg == "--threshold") {
                 if (i + 1 == args.size()) {
                     error = arg + " needs a value";
                     return false;
@@ -25,6 +26,11 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options, std::s
         if (arg == "--window") {
             if (!ParseDecimal(value, 1, 30, options.window)) {
                 error = "--window must be a whole number from 1 to 30, not \"" + value + "\"";
+                return false;
+            }
+        } else if (arg == "--threshold") {
+            if (!ParseDecimal(value, 1, 255, options.threshold)) {
+                error = "--threshold must be a whole number from 1 to 255, not \"" + value + "\"";
                 return false;
             }
         } else if (arg == "--threads") {
@@ -57,8 +63,8 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options, std::s
 }
 
 const char* const kHelpText =
-    "Usage: uvdenoise [--window N] [--fields] [--threads N] [--quiet] [--help]\n"
-    "                 [IN [OUT]]\n"
+    "Usage: uvdenoise [--window N] [--threshold T] [--fields] [--threads N]\n"
+    "                 [--quiet] [--help] [IN [OUT]]\n"
     "Removes chroma sparkles (impulse colour noise) from a YUV4MPEG2 stream: every\n"
     "U and V sample becomes the median of N samples of its column (N/2 rows below,\n"
     "N-1-N/2 above, edge rows repeated). Every column is filtered; luma, the stream\n"
@@ -67,6 +73,12 @@ const char* const kHelpText =
     "\n"
     "  --window N   window size 1..30, default 15 as in the TV plug-in; 7 removes\n"
     "               sparkles up to 3 rows high and blurs less colour; 1 copies\n"
+    "  --threshold T  repair mode, T 1..255 (start with --window 7 --threshold 30):\n"
+    "               only samples more than T from their window's median (sparkles)\n"
+    "               change, each to the clean sample at most 3 rows and 1 column\n"
+    "               away whose 3x3 luma patch matches its own best (cost: sum of\n"
+    "               luma differences + 12 per step per luma sample covered; ties:\n"
+    "               nearer, upper, left), else to the median\n"
     "  --fields     filter even and odd rows separately: use it for interlaced\n"
     "               video (It/Ib, TV and tape captures) so that no window mixes\n"
     "               two moments; never on by itself, whatever the header says\n"

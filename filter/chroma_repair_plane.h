@@ -1,0 +1,92 @@
+#pragma once
+
+// The repair of chroma sparkles in one chroma plane (or field) of a planar picture: a sample is a sparkle
+// when it differs from its window's median (the plane median's window and rank) by more than a threshold,
+// and only sparkles change. A sparkle is an impulse in chroma alone: the picture's brightness there is
+// intact, so it takes the colour of the clean neighbour whose surrounding luma looks most like its own.
+//
+// The replacement, exactly. Candidates are the samples of the same plane at most kRepairReachRows rows
+// up or down and kRepairReachColumns columns left or right, inside the plane and not sparkles themselves.
+// A candidate's cost is the sum, over the 3x3 chroma positions around the sparkle and the same offsets
+// around the candidate, of the absolute difference of their lumas, plus kRepairStepCost * n per step
+// (rows apart + columns apart). The luma of a chroma position is the sum of the n luma samples it covers
+// (LumaCover), so the luma term and the distance term weigh the same for every subsampling; positions of
+// the 3x3 patches outside the plane are clamped to it. The lowest cost wins; on equal cost the nearer
+// candidate, then the upper one, then the left one. With no candidate left the sparkle takes the median.
+//
+// Two stages make the result independent of how the columns are split among threads: DetectChromaSparkles
+// writes the median and the sparkle mask of a column range into work planes and leaves the chroma alone;
+// when every column of the plane is detected, ReplaceChromaSparkles rewrites the sparkles of a column
+// range. It writes only sparkles and reads only samples that are not sparkles (and the work planes), so
+// ranges replaced at the same time never see each other's writes.
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "filter/chroma_median_plane.h"
+
+constexpr int32_t kRepairReachRows = 3;
+constexpr int32_t kRepairReachColumns = 1;
+constexpr int32_t kRepairStepCost = 12;
+
+// The luma a chroma plane's samples cover: chroma sample (x, y) covers luma columns x << shiftX ...
+// ((x + 1) << shiftX) - 1 and rows y << shiftY ... ((y + 1) << shiftY) - 1, clamped to the luma region. For
+// a field, the luma region is the same field of the luma plane.
+struct LumaCover {
+    const uint8_t* first;
+    ptrdiff_t stride;
+    int32_t width;
+    int32_t height;
+    int32_t shiftX;
+    int32_t shiftY;
+
+    int32_t Samples() const { return 1 << (shiftX + shiftY); }
+    int32_t Sum(int32_t x, int32_t y) const;
+};
+
+// One chroma plane or field and the work planes of its repair: median and mask hold width x height
+// samples, rows width bytes apart.
+struct ChromaRepairPlane {
+    uint8_t* chroma;
+    ptrdiff_t stride;
+    int32_t width;
+    int32_t height;
+    LumaCover luma;
+    uint8_t* median;
+    uint8_t* mask;  // 255 for a sparkle, 0 otherwise
+};
+
+// One row of the sparkle mask: mask[x] = 255 when |chroma[x] - median[x]| > threshold, else 0.
+using ChromaSparkleMaskRowFn = void (*)(const uint8_t* chroma, const uint8_t* median, uint8_t* mask, int32_t width,
+                                        int32_t threshold);
+void ChromaSparkleMaskRow_C(const uint8_t* chroma, const uint8_t* median, uint8_t* mask, int32_t width,
+                            int32_t threshold);
+void ChromaSparkleMaskRow_SSE2(const uint8_t* chroma, const uint8_t* median, uint8_t* mask, int32_t width,
+                               int32_t threshold);
+void ChromaSparkleMaskRow_AVX2(const uint8_t* chroma, const uint8_t* median, uint8_t* mask, int32_t width,
+                               int32_t threshold);
+
+struct ChromaSparkleMaskVariant {
+    const char* name;
+    ChromaSparkleMaskRowFn fn;
+    uint32_t neededFeatures;
+};
+// Every variant built for this target, in rising preference.
+std::span<const ChromaSparkleMaskVariant> ChromaSparkleMaskVariants();
+
+// The kernels of one stream's repair, chosen once for the CPU and the window.
+struct ChromaRepairKernels {
+    ChromaMedianPlaneFn median;
+    ChromaSparkleMaskRowFn mask;
+};
+ChromaRepairKernels ChooseChromaRepairKernels(uint32_t cpuFeatures, int32_t count);
+
+// The first stage on columns left ... right - 1: their medians (count as for the plane median) and mask.
+// scratch as the plane median's.
+void DetectChromaSparkles(const ChromaRepairPlane& plane, int32_t left, int32_t right, int32_t count,
+                          int32_t threshold, const ChromaRepairKernels& kernels, uint8_t* scratch);
+
+// The second stage on columns left ... right - 1, once every column of the plane is detected. Returns how
+// many samples changed value.
+uint64_t ReplaceChromaSparkles(const ChromaRepairPlane& plane, int32_t left, int32_t right);
