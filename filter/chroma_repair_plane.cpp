@@ -39,24 +39,69 @@ constexpr std::array<Offset, kCandidates> kCandidateOrder = CandidateOrder();
 constexpr int32_t kLumaRows = 2 * kRepairReachRows + 3;
 constexpr int32_t kLumaColumns = 2 * kRepairReachColumns + 3;
 
+// The sum of the luma samples chroma position (x, y) covers, for one subsampling; x and y inside the plane.
+template <int32_t ShiftX, int32_t ShiftY>
+inline int32_t CoveredLuma(const LumaCover& luma, int32_t x, int32_t y)
+{
+    int32_t sum = 0;
+    for (int32_t i = 0; i < 1 << ShiftY; ++i) {
+        const uint8_t* row = luma.first + luma.stride * std::min((y << ShiftY) + i, luma.height - 1);
+        for (int32_t j = 0; j < 1 << ShiftX; ++j)
+            sum += row[std::min((x << ShiftX) + j, luma.width - 1)];
+    }
+    return sum;
+}
+
+// The lumas of the positions around (x, y) that the patches read, clamped to the plane.
+template <int32_t ShiftX, int32_t ShiftY>
+void PatchLumas(const ChromaRepairPlane& plane, int32_t x, int32_t y, int32_t (&luma)[kLumaRows][kLumaColumns])
+{
+    const int32_t left = x - kRepairReachColumns - 1, top = y - kRepairReachRows - 1;
+    const int32_t right = left + kLumaColumns - 1, bottom = top + kLumaRows - 1;
+    const LumaCover& cover = plane.luma;
+    // Most sparkles lie inside, where the positions and the luma they cover need no clamping.
+    if (left >= 0 && top >= 0 && right < plane.width && bottom < plane.height &&
+        ((right + 1) << ShiftX) <= cover.width && ((bottom + 1) << ShiftY) <= cover.height) {
+        const uint8_t* const first = cover.first + cover.stride * (top << ShiftY) + (left << ShiftX);
+        for (int32_t r = 0; r < kLumaRows; ++r) {
+            for (int32_t c = 0; c < kLumaColumns; ++c) {
+                int32_t sum = 0;
+                for (int32_t i = 0; i < 1 << ShiftY; ++i)
+                    for (int32_t j = 0; j < 1 << ShiftX; ++j)
+                        sum += first[cover.stride * ((r << ShiftY) + i) + (c << ShiftX) + j];
+                luma[r][c] = sum;
+            }
+        }
+        return;
+    }
+    int32_t columns[kLumaColumns];
+    for (int32_t c = 0; c < kLumaColumns; ++c)
+        columns[c] = std::clamp(left + c, 0, plane.width - 1);
+    for (int32_t r = 0; r < kLumaRows; ++r) {
+        const int32_t row = std::clamp(top + r, 0, plane.height - 1);
+        for (int32_t c = 0; c < kLumaColumns; ++c)
+            luma[r][c] = CoveredLuma<ShiftX, ShiftY>(cover, columns[c], row);
+    }
+}
+
+template <int32_t ShiftX, int32_t ShiftY>
 uint8_t Replacement(const ChromaRepairPlane& plane, int32_t x, int32_t y)
 {
-    int32_t luma[kLumaRows][kLumaColumns];
-    for (int32_t r = 0; r < kLumaRows; ++r) {
-        const int32_t row = std::clamp(y + r - kRepairReachRows - 1, 0, plane.height - 1);
-        for (int32_t c = 0; c < kLumaColumns; ++c)
-            luma[r][c] = plane.luma.Sum(std::clamp(x + c - kRepairReachColumns - 1, 0, plane.width - 1), row);
-    }
-    const int32_t stepCost = kRepairStepCost * plane.luma.Samples();
     const ptrdiff_t workStride = plane.width;
+    int32_t luma[kLumaRows][kLumaColumns];
+    PatchLumas<ShiftX, ShiftY>(plane, x, y, luma);
+    const int32_t stepCost = kRepairStepCost << (ShiftX + ShiftY);
     int32_t bestCost = INT32_MAX;
     uint8_t best = plane.median[workStride * y + x];
     for (const Offset offset : kCandidateOrder) {
+        // Candidates come nearest first: once the distance alone costs as much as the best, none can win.
+        if (stepCost * offset.steps >= bestCost)
+            break;
         const int32_t cx = x + offset.columns, cy = y + offset.rows;
         if (cx < 0 || cx >= plane.width || cy < 0 || cy >= plane.height || plane.mask[workStride * cy + cx])
             continue;
         int32_t cost = stepCost * offset.steps;
-        for (int32_t r = 0; r < 3; ++r) {
+        for (int32_t r = 0; r < 3 && cost < bestCost; ++r) {
             const int32_t* own = luma[kRepairReachRows + r] + kRepairReachColumns;
             const int32_t* other = luma[kRepairReachRows + offset.rows + r] + kRepairReachColumns + offset.columns;
             for (int32_t c = 0; c < 3; ++c)
@@ -70,18 +115,32 @@ uint8_t Replacement(const ChromaRepairPlane& plane, int32_t x, int32_t y)
     return best;
 }
 
-}  // namespace
-
-int32_t LumaCover::Sum(int32_t x, int32_t y) const
+template <int32_t ShiftX, int32_t ShiftY>
+uint64_t ReplaceSparkles(const ChromaRepairPlane& plane, int32_t left, int32_t right)
 {
-    int32_t sum = 0;
-    for (int32_t i = 0; i < 1 << shiftY; ++i) {
-        const uint8_t* row = first + stride * std::min((y << shiftY) + i, height - 1);
-        for (int32_t j = 0; j < 1 << shiftX; ++j)
-            sum += row[std::min((x << shiftX) + j, width - 1)];
+    uint64_t changed = 0;
+    for (int32_t y = 0; y < plane.height; ++y) {
+        const uint8_t* const mask = plane.mask + ptrdiff_t{plane.width} * y;
+        uint8_t* const row = plane.chroma + plane.stride * y;
+        for (int32_t x = left; x < right;) {
+            // Sparkles are rare: skip clean samples eight at a time.
+            uint64_t eight;
+            if (x + 8 <= right && (std::memcpy(&eight, mask + x, 8), eight == 0)) {
+                x += 8;
+                continue;
+            }
+            if (mask[x]) {
+                const uint8_t value = Replacement<ShiftX, ShiftY>(plane, x, y);
+                changed += value != row[x];
+                row[x] = value;
+            }
+            ++x;
+        }
     }
-    return sum;
+    return changed;
 }
+
+}  // namespace
 
 void ChromaSparkleMaskRow_C(const uint8_t* chroma, const uint8_t* median, uint8_t* mask, int32_t width,
                             int32_t threshold)
@@ -131,24 +190,12 @@ void DetectChromaSparkles(const ChromaRepairPlane& plane, int32_t left, int32_t 
 
 uint64_t ReplaceChromaSparkles(const ChromaRepairPlane& plane, int32_t left, int32_t right)
 {
-    uint64_t changed = 0;
-    for (int32_t y = 0; y < plane.height; ++y) {
-        const uint8_t* const mask = plane.mask + ptrdiff_t{plane.width} * y;
-        uint8_t* const row = plane.chroma + plane.stride * y;
-        for (int32_t x = left; x < right;) {
-            // Sparkles are rare: skip clean samples eight at a time.
-            uint64_t eight;
-            if (x + 8 <= right && (std::memcpy(&eight, mask + x, 8), eight == 0)) {
-                x += 8;
-                continue;
-            }
-            if (mask[x]) {
-                const uint8_t value = Replacement(plane, x, y);
-                changed += value != row[x];
-                row[x] = value;
-            }
-            ++x;
-        }
+    switch (plane.luma.shiftX * 2 + plane.luma.shiftY) {
+    case 0: return ReplaceSparkles<0, 0>(plane, left, right);
+    case 1: return ReplaceSparkles<0, 1>(plane, left, right);
+    case 2: return ReplaceSparkles<1, 0>(plane, left, right);
+    case 3: return ReplaceSparkles<1, 1>(plane, left, right);
+    case 4: return ReplaceSparkles<2, 0>(plane, left, right);
+    default: return ReplaceSparkles<2, 1>(plane, left, right);
     }
-    return changed;
 }

@@ -32,7 +32,7 @@ constexpr int32_t kRepairStepCost = 12;
 
 // The luma a chroma plane's samples cover: chroma sample (x, y) covers luma columns x << shiftX ...
 // ((x + 1) << shiftX) - 1 and rows y << shiftY ... ((y + 1) << shiftY) - 1, clamped to the luma region. For
-// a field, the luma region is the same field of the luma plane.
+// a field, the luma region is the same field of the luma plane. Shifts as Y4M has them: x 0 to 2, y 0 or 1.
 struct LumaCover {
     const uint8_t* first;
     ptrdiff_t stride;
@@ -40,9 +40,6 @@ struct LumaCover {
     int32_t height;
     int32_t shiftX;
     int32_t shiftY;
-
-    int32_t Samples() const { return 1 << (shiftX + shiftY); }
-    int32_t Sum(int32_t x, int32_t y) const;
 };
 
 // One chroma plane or field and the work planes of its repair: median and mask hold width x height
