@@ -136,7 +136,7 @@ uint64_t PlaneFilterPool::RunPiece(const PlanePiece& piece, Worker& worker)
                              m_repair, Aligned(worker.scratch));
         return 0;
     case Stage::kReplace:
-        return ReplaceChromaSparkles(m_repairPlanes[piece.region], piece.left, piece.right);
+        return ReplaceChromaSparkles(m_repairPlanes[piece.region], piece.left, piece.right, m_settings.threshold);
     }
     return 0;
 }

@@ -116,7 +116,7 @@ uint8_t Replacement(const ChromaRepairPlane& plane, int32_t x, int32_t y)
 }
 
 template <int32_t ShiftX, int32_t ShiftY>
-uint64_t ReplaceSparkles(const ChromaRepairPlane& plane, int32_t left, int32_t right)
+uint64_t ReplaceSparkles(const ChromaRepairPlane& plane, int32_t left, int32_t right, int32_t threshold)
 {
     uint64_t changed = 0;
     for (int32_t y = 0; y < plane.height; ++y) {
@@ -131,8 +131,11 @@ uint64_t ReplaceSparkles(const ChromaRepairPlane& plane, int32_t left, int32_t r
             }
             if (mask[x]) {
                 const uint8_t value = Replacement<ShiftX, ShiftY>(plane, x, y);
-                changed += value != row[x];
-                row[x] = value;
+                // A suspect its best neighbour agrees with is detail, not a sparkle.
+                if (std::abs(value - row[x]) > threshold) {
+                    row[x] = value;
+                    ++changed;
+                }
             }
             ++x;
         }
@@ -188,14 +191,14 @@ void DetectChromaSparkles(const ChromaRepairPlane& plane, int32_t left, int32_t 
     }
 }
 
-uint64_t ReplaceChromaSparkles(const ChromaRepairPlane& plane, int32_t left, int32_t right)
+uint64_t ReplaceChromaSparkles(const ChromaRepairPlane& plane, int32_t left, int32_t right, int32_t threshold)
 {
     switch (plane.luma.shiftX * 2 + plane.luma.shiftY) {
-    case 0: return ReplaceSparkles<0, 0>(plane, left, right);
-    case 1: return ReplaceSparkles<0, 1>(plane, left, right);
-    case 2: return ReplaceSparkles<1, 0>(plane, left, right);
-    case 3: return ReplaceSparkles<1, 1>(plane, left, right);
-    case 4: return ReplaceSparkles<2, 0>(plane, left, right);
-    default: return ReplaceSparkles<2, 1>(plane, left, right);
+    case 0: return ReplaceSparkles<0, 0>(plane, left, right, threshold);
+    case 1: return ReplaceSparkles<0, 1>(plane, left, right, threshold);
+    case 2: return ReplaceSparkles<1, 0>(plane, left, right, threshold);
+    case 3: return ReplaceSparkles<1, 1>(plane, left, right, threshold);
+    case 4: return ReplaceSparkles<2, 0>(plane, left, right, threshold);
+    default: return ReplaceSparkles<2, 1>(plane, left, right, threshold);
     }
 }

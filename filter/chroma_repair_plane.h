@@ -1,23 +1,25 @@
 #pragma once
 
-// The repair of chroma sparkles in one chroma plane (or field) of a planar picture: a sample is a sparkle
-// when it differs from its window's median (the plane median's window and rank) by more than a threshold,
-// and only sparkles change. A sparkle is an impulse in chroma alone: the picture's brightness there is
-// intact, so it takes the colour of the clean neighbour whose surrounding luma looks most like its own.
+// The repair of chroma sparkles in one chroma plane (or field) of a planar picture. A sparkle is an impulse
+// in chroma alone: the picture's brightness there is intact, so the clean neighbour whose surrounding luma
+// looks most like the sparkle's holds the colour it should have.
 //
-// The replacement, exactly. Candidates are the samples of the same plane at most kRepairReachRows rows
-// up or down and kRepairReachColumns columns left or right, inside the plane and not sparkles themselves.
-// A candidate's cost is the sum, over the 3x3 chroma positions around the sparkle and the same offsets
-// around the candidate, of the absolute difference of their lumas, plus kRepairStepCost * n per step
-// (rows apart + columns apart). The luma of a chroma position is the sum of the n luma samples it covers
-// (LumaCover), so the luma term and the distance term weigh the same for every subsampling; positions of
-// the 3x3 patches outside the plane are clamped to it. The lowest cost wins; on equal cost the nearer
-// candidate, then the upper one, then the left one. With no candidate left the sparkle takes the median.
+// The rule, exactly. A sample farther than the threshold T from its window's median (the plane median's
+// window and rank) is a suspect. Its candidates are the samples of the same plane at most
+// kRepairReachRows rows up or down and kRepairReachColumns columns left or right, inside the plane and not
+// suspects. A candidate's cost is the sum, over the 3x3 chroma positions around the suspect and the same
+// offsets around the candidate, of the absolute difference of their lumas, plus kRepairStepCost * n per
+// step (rows apart + columns apart). The luma of a chroma position is the sum of the n luma samples it
+// covers (LumaCover), so the luma term and the distance term weigh the same for every subsampling;
+// positions of the 3x3 patches outside the plane are clamped to it. The lowest cost wins; on equal cost the
+// nearer candidate, then the upper one, then the left one; with no candidate, the median. The suspect takes
+// that value when it differs from it by more than T too (it is a sparkle); otherwise its best neighbour
+// agrees with it, so it is detail, and it stays.
 //
 // Two stages make the result independent of how the columns are split among threads: DetectChromaSparkles
-// writes the median and the sparkle mask of a column range into work planes and leaves the chroma alone;
+// writes the median and the suspect mask of a column range into work planes and leaves the chroma alone;
 // when every column of the plane is detected, ReplaceChromaSparkles rewrites the sparkles of a column
-// range. It writes only sparkles and reads only samples that are not sparkles (and the work planes), so
+// range. It writes only suspects and reads only samples that are not suspects (and the work planes), so
 // ranges replaced at the same time never see each other's writes.
 
 #include <cstddef>
@@ -51,10 +53,10 @@ struct ChromaRepairPlane {
     int32_t height;
     LumaCover luma;
     uint8_t* median;
-    uint8_t* mask;  // 255 for a sparkle, 0 otherwise
+    uint8_t* mask;  // 255 for a suspect, 0 otherwise
 };
 
-// One row of the sparkle mask: mask[x] = 255 when |chroma[x] - median[x]| > threshold, else 0.
+// One row of the suspect mask: mask[x] = 255 when |chroma[x] - median[x]| > threshold, else 0.
 using ChromaSparkleMaskRowFn = void (*)(const uint8_t* chroma, const uint8_t* median, uint8_t* mask, int32_t width,
                                         int32_t threshold);
 void ChromaSparkleMaskRow_C(const uint8_t* chroma, const uint8_t* median, uint8_t* mask, int32_t width,
@@ -84,6 +86,6 @@ ChromaRepairKernels ChooseChromaRepairKernels(uint32_t cpuFeatures, int32_t coun
 void DetectChromaSparkles(const ChromaRepairPlane& plane, int32_t left, int32_t right, int32_t count,
                           int32_t threshold, const ChromaRepairKernels& kernels, uint8_t* scratch);
 
-// The second stage on columns left ... right - 1, once every column of the plane is detected. Returns how
-// many samples changed value.
-uint64_t ReplaceChromaSparkles(const ChromaRepairPlane& plane, int32_t left, int32_t right);
+// The second stage on columns left ... right - 1, once every column of the plane is detected with the same
+// threshold. Returns how many samples changed.
+uint64_t ReplaceChromaSparkles(const ChromaRepairPlane& plane, int32_t left, int32_t right, int32_t threshold);

@@ -1,10 +1,11 @@
 #pragma once
 
 // The repair mode written straight from its definition, one sample at a time: a sample farther than the
-// threshold from its window's median is a sparkle; a sparkle takes the clean sample within 3 rows and 1
-// column whose cost, the 3x3 luma patches' absolute differences plus 12 per step per covered luma sample,
-// is lowest, ties going to the fewest steps, then the smallest row offset, then the smallest column offset;
-// with none, the median.
+// threshold from its window's median is a suspect; its replacement is the sample within 3 rows and 1
+// column, not a suspect, whose cost, the 3x3 luma patches' absolute differences plus 12 per step per
+// covered luma sample, is lowest, ties going to the fewest steps, then the smallest row offset, then the
+// smallest column offset; with none, the median. The suspect takes it when it too is farther than the
+// threshold.
 
 #include <cstddef>
 #include <cstdint>
@@ -71,7 +72,8 @@ inline void ChromaRepairPlane(const RepairPlane& p, int count, int threshold)
                     }
                 }
             }
-            p.chroma[p.stride * y + x] = static_cast<uint8_t>(value);
+            if (std::abs(value - at(in, x, y)) > threshold)
+                p.chroma[p.stride * y + x] = static_cast<uint8_t>(value);
         }
     }
 }

@@ -40,7 +40,7 @@ std::vector<uint8_t> Repaired(const Plane& p, int count, int threshold, const Ch
     for (size_t i = 0; i + 1 < bounds.size(); ++i)
         DetectChromaSparkles(plane, bounds[i], bounds[i + 1], count, threshold, kernels, scratch.data());
     for (size_t i = 0; i + 1 < bounds.size(); ++i)
-        ReplaceChromaSparkles(plane, bounds[i], bounds[i + 1]);
+        ReplaceChromaSparkles(plane, bounds[i], bounds[i + 1], threshold);
     return chroma;
 }
 
@@ -112,14 +112,14 @@ TEST(ChromaRepairPlane, HandMadePlanesGetTheirWorkedValues)
         {"two sparkles side by side", 8, 8, 7, 30, Ramp, [](int, int y) { return 40 + 30 * y; },
          {{2, 4, 250}, {3, 4, 250}},
          {{2, 4, 102}, {3, 4, 108}}},
-        // Every inner row is a spike against its window of 3: rows 1 to 3 reach the clean row 0, rows 5 to 7
-        // the clean row 8, row 4 reaches none and takes its median, 30 (row 5's value).
+        // Every inner row is a spike against its window of 3, a suspect: rows 1 to 3 reach the clean row 0,
+        // rows 5 to 7 the clean row 8, and take its value unless it agrees with theirs (rows 2 and 6 stay);
+        // row 4 reaches none and takes its median, 30 (row 5's value).
         {"every candidate a sparkle", 3, 9, 3, 30,
          [](int, int y) { return (y % 2 ? 0 : 200) + 5 * (y + (y % 2)); }, Flat,
          {},
-         {{0, 1, 200}, {1, 1, 200}, {2, 1, 200}, {0, 2, 200}, {1, 2, 200}, {2, 2, 200}, {0, 3, 200}, {1, 3, 200},
-          {2, 3, 200}, {0, 4, 30}, {1, 4, 30}, {2, 4, 30}, {0, 5, 240}, {1, 5, 240}, {2, 5, 240}, {0, 6, 240},
-          {1, 6, 240}, {2, 6, 240}, {0, 7, 240}, {1, 7, 240}, {2, 7, 240}}},
+         {{0, 1, 200}, {1, 1, 200}, {2, 1, 200}, {0, 3, 200}, {1, 3, 200}, {2, 3, 200}, {0, 4, 30}, {1, 4, 30},
+          {2, 4, 30}, {0, 5, 240}, {1, 5, 240}, {2, 5, 240}, {0, 7, 240}, {1, 7, 240}, {2, 7, 240}}},
         {"threshold 255", 8, 8, 7, 255, Ramp, Flat, {{3, 3, 255}, {4, 4, 0}}, {{3, 3, 255}, {4, 4, 0}}},
         {"window 1", 8, 8, 1, 1, Ramp, Flat, {{3, 3, 250}}, {{3, 3, 250}}},
     };
