@@ -224,4 +224,33 @@ TEST_F(Uvdenoise, BadInputGivesThePromisedErrors)
     }
 }
 
+// On a terminal the last progress line counts the chroma samples changed, in both modes (the plain
+// median's count compares each piece before and after it), over three threads' pieces and three frames.
+TEST_F(Uvdenoise, TheLastProgressLineCountsTheChangedChromaSamples)
+{
+    std::mt19937 random(11);
+    std::string input = "YUV4MPEG2 W200 H24 C422\n";
+    for (int f = 0; f < 3; ++f)
+        input += "FRAME\n" + RandomText(200 * 24 * 2, random);
+    const fs::path in = kWork / "counted.y4m", out = kWork / "counted-out.y4m", terminal = kWork / "terminal.txt";
+    WriteFileBytes(in.string(), input);
+    for (const std::string mode : {"--window 5", "--window 7 --threshold 40"}) {
+        SCOPED_TRACE(mode);
+        // script(1) gives uvdenoise a terminal as standard error and keeps what it showed.
+        const std::string command = std::string(UVD_UVDENOISE) + " " + mode + " --threads 3 '" + in.string() + "' '" +
+                                    out.string() + "'";
+        ASSERT_EQ(Shell("script -qec \"" + command + "\" '" + terminal.string() + "' < /dev/null > /dev/null"), 0);
+        const std::string output = ReadFileBytes(out.string());
+        ASSERT_EQ(output.size(), input.size());
+        // Luma never changes, so every byte that differs is a chroma sample.
+        size_t changed = 0;
+        for (size_t i = 0; i < input.size(); ++i)
+            changed += input[i] != output[i];
+        EXPECT_GT(changed, 0u);
+        EXPECT_NE(ReadFileBytes(terminal.string()).find(", " + std::to_string(changed) + " chroma samples changed"),
+                  std::string::npos)
+            << ReadFileBytes(terminal.string());
+    }
+}
+
 }  // namespace
