@@ -34,7 +34,7 @@ constexpr std::array<Offset, kCandidates> CandidateOrder()
 }
 constexpr std::array<Offset, kCandidates> kCandidateOrder = CandidateOrder();
 
-// The lumas of every position a patch of the sparkle or of a candidate reads: a 3x3 patch around each
+// The lumas of every position a patch of the suspect or of a candidate reads: a 3x3 patch around each
 // candidate reaches one position beyond the reach.
 constexpr int32_t kLumaRows = 2 * kRepairReachRows + 3;
 constexpr int32_t kLumaColumns = 2 * kRepairReachColumns + 3;
@@ -59,7 +59,7 @@ void PatchLumas(const ChromaRepairPlane& plane, int32_t x, int32_t y, int32_t (&
     const int32_t left = x - kRepairReachColumns - 1, top = y - kRepairReachRows - 1;
     const int32_t right = left + kLumaColumns - 1, bottom = top + kLumaRows - 1;
     const LumaCover& cover = plane.luma;
-    // Most sparkles lie inside, where the positions and the luma they cover need no clamping.
+    // Most suspects lie inside, where the positions and the luma they cover need no clamping.
     if (left >= 0 && top >= 0 && right < plane.width && bottom < plane.height &&
         ((right + 1) << ShiftX) <= cover.width && ((bottom + 1) << ShiftY) <= cover.height) {
         const uint8_t* const first = cover.first + cover.stride * (top << ShiftY) + (left << ShiftX);

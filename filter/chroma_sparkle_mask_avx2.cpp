@@ -1,4 +1,4 @@
-// The sparkle mask with AVX2: 32 samples a step.
+// The suspect mask of the sparkle repair with AVX2: 32 samples a step.
 
 #include <immintrin.h>
 

@@ -1,4 +1,4 @@
-// The sparkle mask with SSE2: 16 samples a step.
+// The suspect mask of the sparkle repair with SSE2: 16 samples a step.
 
 #include <emmintrin.h>
 
