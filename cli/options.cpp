@@ -75,7 +75,7 @@ const char* const kHelpText =
     "               sparkles up to 3 rows high and blurs less colour; 1 copies\n"
     "  --threshold T  repair mode, T 1..255; start with --window 7 --threshold 18:\n"
     "               a sample more than T from its window's median takes the value\n"
-    "               of the clean sample within 3 rows and 1 column whose 3x3 luma\n"
+    "               of the clean sample within 3 rows and 2 columns whose 3x3 luma\n"
     "               patch matches best (cost: luma differences + 12 per step per\n"
     "               luma sample covered; ties: nearer, upper, left), else of the\n"
     "               median, if that too is more than T away; nothing else changes\n"

@@ -29,7 +29,7 @@
 #include "filter/chroma_median_plane.h"
 
 constexpr int32_t kRepairReachRows = 3;
-constexpr int32_t kRepairReachColumns = 1;
+constexpr int32_t kRepairReachColumns = 2;
 constexpr int32_t kRepairStepCost = 12;
 
 // The luma a chroma plane's samples cover: chroma sample (x, y) covers luma columns x << shiftX ...

@@ -1,8 +1,8 @@
 #pragma once
 
 // The repair mode written straight from its definition, one sample at a time: a sample farther than the
-// threshold from its window's median is a suspect; its replacement is the sample within 3 rows and 1
-// column, not a suspect, whose cost, the 3x3 luma patches' absolute differences plus 12 per step per
+// threshold from its window's median is a suspect; its replacement is the sample within 3 rows and 2
+// columns, not a suspect, whose cost, the 3x3 luma patches' absolute differences plus 12 per step per
 // covered luma sample, is lowest, ties going to the fewest steps, then the smallest row offset, then the
 // smallest column offset; with none, the median. The suspect takes it when it too is farther than the
 // threshold.
@@ -56,7 +56,7 @@ inline void ChromaRepairPlane(const RepairPlane& p, int count, int threshold)
             std::tuple<int, int, int, int> best{INT32_MAX, 0, 0, 0};
             int value = at(median, x, y);
             for (int dy = -3; dy <= 3; ++dy) {
-                for (int dx = -1; dx <= 1; ++dx) {
+                for (int dx = -2; dx <= 2; ++dx) {
                     const int cx = x + dx, cy = y + dy;
                     if ((dx == 0 && dy == 0) || cx < 0 || cx >= p.width || cy < 0 || cy >= p.height || sparkle(cx, cy))
                         continue;
