@@ -195,9 +195,14 @@ if [[ " $formats " == *" yuy2 "* ]]; then
     name="uvdenoise-${run%:*}" threshold="${run#*:}"
     args=(--quiet --window 7)
     [ "$threshold" -gt 0 ] && args+=(--threshold "$threshold")
-    start=$EPOCHREALTIME
-    "$native/cli/uvdenoise" "${args[@]}" clip/recording.y4m "runs/$name.y4m"
-    ms=$(awk -v s="$start" -v e="$EPOCHREALTIME" -v n="$frames" 'BEGIN { printf "%.3f", (e - s) * 1000 / n }')
+    # The fastest of three runs: the others lose time to whatever else the machine does.
+    ms=""
+    for _ in 1 2 3; do
+      start=$EPOCHREALTIME
+      "$native/cli/uvdenoise" "${args[@]}" clip/recording.y4m "runs/$name.y4m"
+      ms=$(awk -v s="$start" -v e="$EPOCHREALTIME" -v n="$frames" -v best="$ms" \
+        'BEGIN { t = (e - s) * 1000 / n; if (best != "" && best < t) t = best; printf "%.3f", t }')
+    done
     ffmpeg -nostdin -v error -y -i "runs/$name.y4m" "${raw[@]}" "runs/$name.yuy2"
     label="cli w7"
     [ "$threshold" -gt 0 ] && label="cli w7 T$threshold"
