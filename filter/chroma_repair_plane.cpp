@@ -115,6 +115,14 @@ uint8_t Replacement(const ChromaRepairPlane& plane, int32_t x, int32_t y)
     return best;
 }
 
+// True when none of the 32 mask bytes marks a suspect.
+inline bool NoSuspectIn32(const uint8_t* mask)
+{
+    uint64_t words[4];
+    std::memcpy(words, mask, sizeof words);
+    return (words[0] | words[1] | words[2] | words[3]) == 0;
+}
+
 template <int32_t ShiftX, int32_t ShiftY>
 uint64_t ReplaceSparkles(const ChromaRepairPlane& plane, int32_t left, int32_t right, int32_t threshold)
 {
@@ -122,22 +130,27 @@ uint64_t ReplaceSparkles(const ChromaRepairPlane& plane, int32_t left, int32_t r
     for (int32_t y = 0; y < plane.height; ++y) {
         const uint8_t* const mask = plane.mask + ptrdiff_t{plane.width} * y;
         uint8_t* const row = plane.chroma + plane.stride * y;
-        for (int32_t x = left; x < right;) {
-            // Sparkles are rare: skip clean samples eight at a time.
-            uint64_t eight;
-            if (x + 8 <= right && (std::memcpy(&eight, mask + x, 8), eight == 0)) {
-                x += 8;
+        auto replace = [&](int32_t x) {
+            const uint8_t value = Replacement<ShiftX, ShiftY>(plane, x, y);
+            // A suspect its best neighbour agrees with is detail, not a sparkle.
+            if (std::abs(value - row[x]) > threshold) {
+                row[x] = value;
+                ++changed;
+            }
+        };
+        int32_t x = left;
+        // Suspects are rare: skip clean samples 32 at a time.
+        for (; x + 32 <= right; x += 32) {
+            if (NoSuspectIn32(mask + x))
                 continue;
+            for (int32_t i = x; i < x + 32; ++i) {
+                if (mask[i])
+                    replace(i);
             }
-            if (mask[x]) {
-                const uint8_t value = Replacement<ShiftX, ShiftY>(plane, x, y);
-                // A suspect its best neighbour agrees with is detail, not a sparkle.
-                if (std::abs(value - row[x]) > threshold) {
-                    row[x] = value;
-                    ++changed;
-                }
-            }
-            ++x;
+        }
+        for (; x < right; ++x) {
+            if (mask[x])
+                replace(x);
         }
     }
     return changed;
