@@ -208,10 +208,8 @@ uint64_t ReplaceChromaSparkles(const ChromaRepairPlane& plane, int32_t left, int
 {
     switch (plane.luma.shiftX * 2 + plane.luma.shiftY) {
     case 0: return ReplaceSparkles<0, 0>(plane, left, right, threshold);
-    case 1: return ReplaceSparkles<0, 1>(plane, left, right, threshold);
     case 2: return ReplaceSparkles<1, 0>(plane, left, right, threshold);
     case 3: return ReplaceSparkles<1, 1>(plane, left, right, threshold);
-    case 4: return ReplaceSparkles<2, 0>(plane, left, right, threshold);
-    default: return ReplaceSparkles<2, 1>(plane, left, right, threshold);
+    default: return ReplaceSparkles<2, 0>(plane, left, right, threshold);
     }
 }

@@ -34,7 +34,8 @@ constexpr int32_t kRepairStepCost = 12;
 
 // The luma a chroma plane's samples cover: chroma sample (x, y) covers luma columns x << shiftX ...
 // ((x + 1) << shiftX) - 1 and rows y << shiftY ... ((y + 1) << shiftY) - 1, clamped to the luma region. For
-// a field, the luma region is the same field of the luma plane. Shifts as Y4M has them: x 0 to 2, y 0 or 1.
+// a field, the luma region is the same field of the luma plane. The subsamplings are Y4M's: shifts (0, 0)
+// 4:4:4, (1, 0) 4:2:2, (1, 1) 4:2:0 and (2, 0) 4:1:1.
 struct LumaCover {
     const uint8_t* first;
     ptrdiff_t stride;
