@@ -16,7 +16,6 @@
 #include "cli/output_file.h"
 #include "cli/plane_filter_pool.h"
 #include "cli/y4m_format.h"
-#include "filter/chroma_median_plane.h"
 #include "filter/cpu_features.h"
 #include "uvd_version.h"
 
@@ -59,18 +58,26 @@ LineResult ReadLine(std::FILE* in, std::string& line, uint64_t& offset)
     }
 }
 
-// The chroma planes of a frame as the filter takes them: whole, or as two fields each.
+// The chroma planes of a frame as the filter takes them, whole or as two fields each, with the luma they
+// cover: a field's chroma covers the same field of the luma plane.
 std::vector<PlaneRegion> ChromaRegions(uint8_t* frame, const Y4mStreamFormat& format, bool fields)
 {
     std::vector<PlaneRegion> regions;
     const PlaneGeometry chroma = format.Chroma();
-    uint8_t* plane = frame + format.Luma().Bytes();
+    const PlaneGeometry luma = format.Luma();
+    const int32_t shiftX = format.chroma.shiftX, shiftY = format.chroma.shiftY;
+    uint8_t* plane = frame + luma.Bytes();
     for (int p = 0; p < 2 && chroma.width > 0; ++p, plane += chroma.Bytes()) {
         if (fields) {
-            regions.push_back({plane, 2 * ptrdiff_t{chroma.width}, chroma.width, (chroma.height + 1) / 2});
-            regions.push_back({plane + chroma.width, 2 * ptrdiff_t{chroma.width}, chroma.width, chroma.height / 2});
+            for (int32_t field = 0; field < 2; ++field) {
+                const LumaCover cover{frame + field * luma.width, 2 * ptrdiff_t{luma.width}, luma.width,
+                                      (luma.height + 1 - field) / 2, shiftX, shiftY};
+                regions.push_back({plane + field * chroma.width, 2 * ptrdiff_t{chroma.width}, chroma.width,
+                                   (chroma.height + 1 - field) / 2, cover});
+            }
         } else {
-            regions.push_back({plane, chroma.width, chroma.width, chroma.height});
+            const LumaCover cover{frame, luma.width, luma.width, luma.height, shiftX, shiftY};
+            regions.push_back({plane, chroma.width, chroma.width, chroma.height, cover});
         }
     }
     return regions;
@@ -79,27 +86,28 @@ std::vector<PlaneRegion> ChromaRegions(uint8_t* frame, const Y4mStreamFormat& fo
 class Progress {
 public:
     explicit Progress(bool shown) : m_shown(shown) {}
+    bool Shown() const { return m_shown; }
     void Frame(uint64_t frames)
     {
         if (m_shown && Clock::now() - m_last >= std::chrono::milliseconds(500))
             Print(frames);
     }
-    void Finish(uint64_t frames)
+    void Finish(uint64_t frames, uint64_t changedSamples)
     {
         if (m_shown) {
-            Print(frames);
+            Print(frames, ", " + std::to_string(changedSamples) + " chroma samples changed");
             std::fputc('\n', stderr);
         }
     }
 
 private:
     using Clock = std::chrono::steady_clock;
-    void Print(uint64_t frames)
+    void Print(uint64_t frames, const std::string& more = "")
     {
         m_last = Clock::now();
         const double seconds = std::chrono::duration<double>(m_last - m_start).count();
-        std::fprintf(stderr, "\ruvdenoise: %llu frames, %.1f frames/s ", static_cast<unsigned long long>(frames),
-                     seconds > 0 ? frames / seconds : 0.0);
+        std::fprintf(stderr, "\ruvdenoise: %llu frames, %.1f frames/s%s ", static_cast<unsigned long long>(frames),
+                     seconds > 0 ? frames / seconds : 0.0, more.c_str());
         std::fflush(stderr);
     }
     bool m_shown;
@@ -108,9 +116,9 @@ private:
 };
 
 // A damaged frame ends the run, and the whole frames before it stay the output.
-int KeepTheFramesBefore(OutputFile& out, Progress& progress, uint64_t frames)
+int KeepTheFramesBefore(OutputFile& out, Progress& progress, uint64_t frames, uint64_t changedSamples)
 {
-    progress.Finish(frames);
+    progress.Finish(frames, changedSamples);
     std::string error;
     if (!out.Finish(error))
         Report(error);
@@ -151,13 +159,15 @@ int Run(const Options& options)
     }
 
     // Everything that can fail before the first frame is done before the output exists.
-    const ChromaMedianPlaneFn kernel = ChooseChromaMedianPlaneKernels(CpuFeatures()).byCount[options.window];
     const int threads = options.threads > 0 ? options.threads : std::max(1u, std::thread::hardware_concurrency());
+    Progress progress(!options.quiet && IsTerminal(stderr));
     std::unique_ptr<PlaneFilterPool> pool;
     std::vector<uint8_t> frame;
     try {
         frame.resize(format.FrameBytes());
-        pool = std::make_unique<PlaneFilterPool>(threads, kernel, options.window);
+        pool = std::make_unique<PlaneFilterPool>(
+            threads, PlaneFilterSettings{options.window, options.threshold, progress.Shown(), CpuFeatures()},
+            ChromaRegions(frame.data(), format, options.fields));
     } catch (const std::bad_alloc&) {
         Report("not enough memory for " + std::to_string(format.width) + "x" + std::to_string(format.height) +
                " frames; nothing written");
@@ -167,8 +177,7 @@ int Run(const Options& options)
                "): --threads sets fewer; nothing written");
         return kBadSetup;
     }
-    const std::vector<PlaneRegion> regions = ChromaRegions(frame.data(), format, options.fields);
-    Progress progress(!options.quiet && IsTerminal(stderr));
+    uint64_t changedSamples = 0;
     if (!out.Open(error)) {
         Report(error);
         return kBadSetup;
@@ -194,23 +203,23 @@ int Run(const Options& options)
                    : frameRead == LineResult::kTooLong
                        ? where + " has a FRAME line longer than 65536 bytes: \"" + Quoted(line) + "\"" + before
                        : where + " does not start with a FRAME line: \"" + Quoted(line) + "\"" + before);
-            return KeepTheFramesBefore(out, progress, frames);
+            return KeepTheFramesBefore(out, progress, frames, changedSamples);
         }
         const size_t got = std::fread(frame.data(), 1, frame.size(), in.get());
         offset += got;
         if (got != frame.size()) {
             Report("input ends inside " + where + " (" + std::to_string(got) + " of " + std::to_string(frame.size()) +
                    " picture bytes)" + before);
-            return KeepTheFramesBefore(out, progress, frames);
+            return KeepTheFramesBefore(out, progress, frames, changedSamples);
         }
-        pool->Filter(regions);
+        changedSamples += pool->Filter();
         if (!written(line.data(), line.size()) || !written(frame.data(), frame.size())) {
             Report("cannot write the output: " + LastWriteError());
             return kBadFrame;
         }
         progress.Frame(++frames);
     }
-    progress.Finish(frames);
+    progress.Finish(frames, changedSamples);
     if (!out.Finish(error)) {
         Report(error);
         return kBadFrame;

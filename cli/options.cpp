@@ -8,13 +8,14 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options, std::s
     for (size_t i = 0; i < args.size(); ++i) {
         std::string arg = args[i];
         std::string value;
-        const bool takesValue = arg.rfind("--window", 0) == 0 || arg.rfind("--threads", 0) == 0;
+        const bool takesValue = arg.rfind("--window", 0) == 0 || arg.rfind("--threads", 0) == 0 ||
+                                arg.rfind("--threshold", 0) == 0;
         if (takesValue) {
             const size_t equals = arg.find('=');
             if (equals != std::string::npos) {
                 value = arg.substr(equals + 1);
                 arg.resize(equals);
-            } else if (arg == "--window" || arg == "--threads") {
+            } else if (arg == "--window" || arg == "--threads" || arg == "--threshold") {
                 if (i + 1 == args.size()) {
                     error = arg + " needs a value";
                     return false;
@@ -25,6 +26,11 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options, std::s
         if (arg == "--window") {
             if (!ParseDecimal(value, 1, 30, options.window)) {
                 error = "--window must be a whole number from 1 to 30, not \"" + value + "\"";
+                return false;
+            }
+        } else if (arg == "--threshold") {
+            if (!ParseDecimal(value, 1, 255, options.threshold)) {
+                error = "--threshold must be a whole number from 1 to 255, not \"" + value + "\"";
                 return false;
             }
         } else if (arg == "--threads") {
@@ -61,8 +67,8 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options, std::s
 }
 
 const char* const kHelpText =
-    "Usage: uvdenoise [--window N] [--fields] [--threads N] [--quiet] [-y]\n"
-    "                 [--help] [--version] [IN [OUT]]\n"
+    "Usage: uvdenoise [--window N] [--threshold T] [--fields] [--threads N]\n"
+    "                 [--quiet] [-y] [--help] [--version] [IN [OUT]]\n"
     "Removes chroma sparkles (impulse colour noise) from a YUV4MPEG2 stream: every\n"
     "U and V sample becomes the median of N samples of its column (N/2 rows below,\n"
     "N-1-N/2 above, edge rows repeated). Every column is filtered; luma, the stream\n"
@@ -71,6 +77,12 @@ const char* const kHelpText =
     "\n"
     "  --window N   window size 1..30, default 15 as in the TV plug-in; 7 removes\n"
     "               sparkles up to 3 rows high and blurs less colour; 1 copies\n"
+    "  --threshold T  repair mode, T 1..255; start with --window 7 --threshold 18:\n"
+    "               a sample more than T from its window's median takes the value\n"
+    "               of the clean sample within 3 rows and 2 columns whose 3x3 luma\n"
+    "               patch matches best (cost: luma differences + 12 per step per\n"
+    "               luma sample covered; ties: nearer, upper, left), else of the\n"
+    "               median, if that too is more than T away; nothing else changes\n"
     "  --fields     filter even and odd rows separately: use it for interlaced\n"
     "               video (It/Ib, TV and tape captures) so that no window mixes\n"
     "               two moments; never on by itself, whatever the header says\n"
@@ -78,6 +90,7 @@ const char* const kHelpText =
     "  --quiet      no progress line (shown on standard error when it is a terminal)\n"
     "  -y           replace OUT if it is an existing file (without it: refused)\n"
     "  --version    the version\n"
+    "  --help, -h   this text (/? too)\n"
     "\n"
     "OUT is written under a temporary name beside it and renamed at the end, so a\n"
     "failed or interrupted run (Ctrl-C too) leaves no half-written file; the input\n"

@@ -5,6 +5,7 @@
 
 struct Options {
     int window = 15;
+    int threshold = 0;  // 0: plain median
     bool fields = false;
     int threads = 0;  // 0: one per core
     bool quiet = false;

@@ -1,6 +1,7 @@
 #include "cli/plane_filter_pool.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -15,33 +16,53 @@ uint8_t* Aligned(std::vector<uint8_t>& bytes)
 
 }  // namespace
 
-std::vector<PlaneRegion> SplitByColumns(const std::vector<PlaneRegion>& regions, int threads)
+std::vector<PlanePiece> SplitByColumns(const std::vector<PlaneRegion>& regions, int threads)
 {
-    std::vector<PlaneRegion> pieces;
-    for (const PlaneRegion& region : regions) {
+    std::vector<PlanePiece> pieces;
+    for (size_t r = 0; r < regions.size(); ++r) {
+        const PlaneRegion& region = regions[r];
         if (region.width <= 0 || region.height <= 0)
             continue;
         const int32_t lines = (region.width + kPieceAlign - 1) / kPieceAlign;
         const int32_t parts = std::max(1, std::min(threads, lines));
         for (int32_t part = 0, line = 0; part < parts; ++part) {
             const int32_t nextLine = lines * (part + 1) / parts;
-            const int32_t left = line * kPieceAlign;
-            const int32_t right = std::min(region.width, nextLine * kPieceAlign);
-            pieces.push_back({region.first + left, region.stride, right - left, region.height});
+            pieces.push_back({r, line * kPieceAlign, std::min(region.width, nextLine * kPieceAlign)});
             line = nextLine;
         }
     }
     return pieces;
 }
 
-PlaneFilterPool::PlaneFilterPool(int threads, ChromaMedianPlaneFn kernel, int32_t count)
-    : m_kernel(kernel), m_count(count), m_threads(std::max(1, threads))
+PlaneFilterPool::PlaneFilterPool(int threads, const PlaneFilterSettings& settings, std::vector<PlaneRegion> regions)
+    : m_settings(settings),
+      m_median(ChooseChromaMedianPlaneKernels(settings.cpuFeatures).byCount[settings.count]),
+      m_repair(ChooseChromaRepairKernels(settings.cpuFeatures, settings.count)),
+      m_regions(std::move(regions))
 {
-    m_scratch.resize(m_threads);
-    for (auto& scratch : m_scratch)
-        scratch.resize(kChromaMedianPlaneScratchBytes + kChromaMedianPlaneScratchAlign);
+    const int threadCount = std::max(1, threads);
+    m_pieces = SplitByColumns(m_regions, threadCount);
+    size_t largestPiece = 0;
+    for (const PlanePiece& piece : m_pieces) {
+        largestPiece = std::max(largestPiece, static_cast<size_t>(piece.right - piece.left) *
+                                                  static_cast<size_t>(m_regions[piece.region].height));
+    }
+    m_workerData.resize(threadCount);
+    for (Worker& worker : m_workerData) {
+        worker.scratch.resize(kChromaMedianPlaneScratchBytes + kChromaMedianPlaneScratchAlign);
+        if (settings.countChanges && settings.threshold == 0)
+            worker.before.resize(largestPiece);
+    }
+    if (settings.threshold > 0) {
+        for (const PlaneRegion& region : m_regions) {
+            const size_t samples = static_cast<size_t>(std::max(region.width, 0)) * std::max(region.height, 0);
+            std::vector<uint8_t>& work = m_workPlanes.emplace_back(2 * samples);
+            m_repairPlanes.push_back({region.first, region.stride, region.width, region.height, region.luma,
+                                      work.data(), work.data() + samples});
+        }
+    }
     try {
-        for (int worker = 1; worker < m_threads; ++worker)
+        for (int worker = 1; worker < threadCount; ++worker)
             m_workers.emplace_back([this, worker] { WorkerLoop(worker); });
     } catch (...) {
         // The destructor does not run for a constructor that throws: the started threads are stopped here.
@@ -63,38 +84,91 @@ void PlaneFilterPool::Stop()
         worker.join();
 }
 
-void PlaneFilterPool::Filter(const std::vector<PlaneRegion>& regions)
+uint64_t PlaneFilterPool::Filter()
+{
+    m_changed = 0;
+    if (m_settings.threshold == 0) {
+        RunStage(Stage::kMedian);
+    } else {
+        RunStage(Stage::kDetect);
+        RunStage(Stage::kReplace);
+    }
+    return m_changed;
+}
+
+void PlaneFilterPool::RunStage(Stage stage)
 {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_pieces = SplitByColumns(regions, m_threads);
+        m_stage = stage;
         m_nextPiece = 0;
         m_busyWorkers = static_cast<int>(m_workers.size());
         ++m_generation;
     }
     m_wake.notify_all();
-    RunPieces(Aligned(m_scratch[0]));
+    RunPieces(m_workerData[0]);
     std::unique_lock<std::mutex> lock(m_mutex);
     m_done.wait(lock, [this] { return m_busyWorkers == 0; });
 }
 
-void PlaneFilterPool::RunPieces(uint8_t* scratch)
+void PlaneFilterPool::RunPieces(Worker& worker)
 {
+    uint64_t changed = 0;
     for (;;) {
-        PlaneRegion piece;
+        PlanePiece piece;
         {
             std::lock_guard<std::mutex> lock(m_mutex);
+            m_changed += changed;
             if (m_nextPiece == m_pieces.size())
                 return;
             piece = m_pieces[m_nextPiece++];
         }
-        m_kernel(piece.first, piece.stride, piece.width, piece.height, m_count, scratch);
+        changed = RunPiece(piece, worker);
     }
+}
+
+uint64_t PlaneFilterPool::RunPiece(const PlanePiece& piece, Worker& worker)
+{
+    const int32_t count = m_settings.count;
+    switch (m_stage) {
+    case Stage::kMedian: {
+        if (m_settings.countChanges)
+            return MedianCounted(piece, worker);
+        const PlaneRegion& region = m_regions[piece.region];
+        m_median(region.first + piece.left, region.stride, piece.right - piece.left, region.height, count,
+                 Aligned(worker.scratch));
+        return 0;
+    }
+    case Stage::kDetect:
+        DetectChromaSparkles(m_repairPlanes[piece.region], piece.left, piece.right, count, m_settings.threshold,
+                             m_repair, Aligned(worker.scratch));
+        return 0;
+    case Stage::kReplace:
+        return ReplaceChromaSparkles(m_repairPlanes[piece.region], piece.left, piece.right, m_settings.threshold);
+    }
+    return 0;
+}
+
+uint64_t PlaneFilterPool::MedianCounted(const PlanePiece& piece, Worker& worker)
+{
+    const PlaneRegion& region = m_regions[piece.region];
+    const size_t width = static_cast<size_t>(piece.right - piece.left);
+    uint8_t* const first = region.first + piece.left;
+    for (int32_t y = 0; y < region.height; ++y)
+        std::memcpy(worker.before.data() + width * y, first + region.stride * y, width);
+    m_median(first, region.stride, piece.right - piece.left, region.height, m_settings.count, Aligned(worker.scratch));
+    uint64_t changed = 0;
+    for (int32_t y = 0; y < region.height; ++y) {
+        const uint8_t* before = worker.before.data() + width * y;
+        const uint8_t* after = first + region.stride * y;
+        for (size_t x = 0; x < width; ++x)
+            changed += before[x] != after[x];
+    }
+    return changed;
 }
 
 void PlaneFilterPool::WorkerLoop(size_t worker)
 {
-    uint8_t* scratch = Aligned(m_scratch[worker]);
     size_t seen = 0;
     for (;;) {
         {
@@ -104,7 +178,7 @@ void PlaneFilterPool::WorkerLoop(size_t worker)
                 return;
             seen = m_generation;
         }
-        RunPieces(scratch);
+        RunPieces(m_workerData[worker]);
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             --m_busyWorkers;

@@ -11,7 +11,8 @@
 #
 #   --windows "5 7 15"   the window sizes (MedianWndSize) to run, one run per size and stream format
 #   --frames N           at most N frames of your own clip (default 100)
-# Every run starts afresh: out/main-job/ is emptied first.
+# Every run starts afresh: out/main-job/ is emptied first. A YUY2 clip also goes, as 4:2:2 Y4M, through
+# uvdenoise (native, Release): --window 7, and its repair mode at the recommended --threshold.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -20,6 +21,8 @@ input=""
 raw_format=""
 size=""
 max_frames=100
+# The repair mode's recommended threshold (README, "Cleaning recordings").
+recording_threshold=18
 
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -174,14 +177,55 @@ if [ -z "$input" ]; then
     --switch-every "$shot" --input clip/noisy.yuy2 --output runs/yuy2-channels.yuy2 --host-log runs/yuy2-channels.log \
     --clean clip/clean.yuy2 --impulses clip/impulses.npz --label "YUY2 4 ch" --figures figures.jsonl
 fi
+
+# The recordings: uvdenoise, timed from file to file with its default threads.
+if [[ " $formats " == *" yuy2 "* ]]; then
+  echo "=== recordings: the clip as 4:2:2 Y4M through uvdenoise (build/bench-native)"
+  native="$root/build/bench-native"
+  if ! { cmake -S "$root" -B "$native" -G Ninja -DCMAKE_BUILD_TYPE=Release && \
+         cmake --build "$native" -j2 --target uvdenoise; } >"$log" 2>&1; then
+    tail -n 40 "$log" >&2
+    exit 1
+  fi
+  raw=(-f rawvideo -pix_fmt yuyv422 -s "${width}x${height}")
+  ffmpeg -nostdin -v error -y "${raw[@]}" -i "$(stream_in yuy2)" -pix_fmt yuv422p -f yuv4mpegpipe clip/recording.y4m
+  reference=()
+  [ -z "$input" ] && reference=(--clean clip/clean.yuy2 --impulses clip/impulses.npz)
+  for run in "w7:0" "t$recording_threshold:$recording_threshold"; do
+    name="uvdenoise-${run%:*}" threshold="${run#*:}"
+    args=(--quiet --window 7)
+    [ "$threshold" -gt 0 ] && args+=(--threshold "$threshold")
+    # The fastest of three runs: the others lose time to whatever else the machine does.
+    ms=""
+    for _ in 1 2 3; do
+      start=$EPOCHREALTIME
+      "$native/cli/uvdenoise" -y "${args[@]}" clip/recording.y4m "runs/$name.y4m"
+      ms=$(awk -v s="$start" -v e="$EPOCHREALTIME" -v n="$frames" -v best="$ms" \
+        'BEGIN { t = (e - s) * 1000 / n; if (best != "" && best < t) t = best; printf "%.3f", t }')
+    done
+    ffmpeg -nostdin -v error -y -i "runs/$name.y4m" "${raw[@]}" "runs/$name.yuy2"
+    label="cli w7"
+    [ "$threshold" -gt 0 ] && label="cli w7 T$threshold"
+    echo "uvdenoise ${args[*]}: $ms ms per frame"
+    "$py" "$root/tools/measure.py" --format yuy2 --size "${width}x${height}" --window 7 --threshold "$threshold" \
+      --input "$(stream_in yuy2)" --output "runs/$name.yuy2" --ms-per-frame "$ms" "${reference[@]}" \
+      --label "$label" --figures figures.jsonl
+  done
+fi
 "$py" "$root/tools/measure.py" --summary figures.jsonl | tee summary.txt
 
-echo "=== pictures (input left, plug-in output right)"
+echo "=== pictures (input left, output right)"
 if [ -z "$input" ]; then
   shown=$("$py" -c 'import json,sys; print(",".join(str((s["first"]+s["last"])//2) for s in json.load(open(sys.argv[1]))["shots"]))' clip/clip.json)
 else
   shown="$((frames / 4)),$((frames / 2)),$((frames * 3 / 4))"
 fi
+uvdenoise_runs=""
+[[ " $formats " == *" yuy2 "* ]] && uvdenoise_runs="uvdenoise-w7 uvdenoise-t$recording_threshold"
+for name in $uvdenoise_runs; do
+  "$py" "$root/tools/pictures.py" --format yuy2 --size "${width}x${height}" --input "$(stream_in yuy2)" \
+    --output "runs/$name.yuy2" --frames "$shown" --out-dir pictures --prefix "$name"
+done
 for w in $windows; do
   for f in $formats; do
     "$py" "$root/tools/pictures.py" --format "$f" --size "${width}x${height}" --input "$(stream_in "$f")" \

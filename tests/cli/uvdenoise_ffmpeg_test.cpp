@@ -12,6 +12,7 @@
 #include "tests/common/file_bytes.h"
 #include "tests/common/plane_reference.h"
 #include "tests/common/random_bytes.h"
+#include "tests/common/repair_reference.h"
 #include "tests/common/shell.h"
 
 namespace {
@@ -52,10 +53,12 @@ struct ClipCase {
     const char* field;  // ffmpeg's setfield value
     int window;
     bool fields;
+    int threshold = 0;  // 0: the plain median
 };
 
-// Every subsampling, progressive and interlaced, filtered whole and by fields; 72x46 leaves tails of
-// every register width in the chroma planes.
+// Every subsampling, progressive and interlaced, filtered whole and by fields, by the plain median and
+// by the repair, whose luma cover differs with each; 72x46 leaves tails of every register width in the
+// chroma planes.
 TEST_F(Uvdenoise, FfmpegClipsComeBackAsTheDefinitionOfTheirPlanes)
 {
     const ClipCase cases[] = {
@@ -63,16 +66,21 @@ TEST_F(Uvdenoise, FfmpegClipsComeBackAsTheDefinitionOfTheirPlanes)
         {"yuv420p", 1, 1, "prog", 5, false},  {"yuv420p", 1, 1, "tff", 7, true},
         {"yuv411p", 2, 0, "prog", 3, false},  {"yuv411p", 2, 0, "bff", 7, true},
         {"yuv444p", 0, 0, "prog", 30, false}, {"yuv444p", 0, 0, "tff", 4, true},
+        {"yuv422p", 1, 0, "tff", 7, true, 30},  {"yuv420p", 1, 1, "prog", 7, false, 40},
+        {"yuv420p", 1, 1, "bff", 5, true, 30},  {"yuv411p", 2, 0, "prog", 7, false, 30},
+        {"yuv444p", 0, 0, "prog", 3, false, 20},
     };
     const int width = 72, height = 46, frames = 3;
     const fs::path in = kWork / "clip.y4m", out = kWork / "clip-out.y4m", outThreads = kWork / "clip-out-3.y4m";
     const fs::path inRaw = kWork / "clip.raw", outRaw = kWork / "clip-out.raw";
     for (const ClipCase& c : cases) {
-        SCOPED_TRACE(std::string(c.pixFmt) + " " + c.field + " window " + std::to_string(c.window));
+        SCOPED_TRACE(std::string(c.pixFmt) + " " + c.field + " window " + std::to_string(c.window) + " threshold " +
+                     std::to_string(c.threshold));
         Ffmpeg("-f lavfi -i testsrc=size=72x46:rate=25 -frames " + std::to_string(frames) +
                " -vf noise=alls=60:allf=u,setfield=" + c.field + " -pix_fmt " + c.pixFmt + " -f yuv4mpegpipe '" +
                in.string() + "'");
-        const std::string args = "--quiet --window " + std::to_string(c.window) + (c.fields ? " --fields" : "");
+        const std::string args = "--quiet --window " + std::to_string(c.window) + (c.fields ? " --fields" : "") +
+                                 (c.threshold ? " --threshold " + std::to_string(c.threshold) : "");
         ASSERT_EQ(RunUvdenoise(args + " --threads 1", in, out).exitCode, 0);
         ASSERT_EQ(RunUvdenoise(args + " --threads 3", in, outThreads).exitCode, 0);
         const std::string output = ReadFileBytes(out.string());
@@ -87,9 +95,13 @@ TEST_F(Uvdenoise, FfmpegClipsComeBackAsTheDefinitionOfTheirPlanes)
         const int chromaHeight = (height + (1 << c.shiftY) - 1) >> c.shiftY;
         const size_t frameBytes = static_cast<size_t>(width * height + 2 * chromaWidth * chromaHeight);
         ASSERT_EQ(expected.size(), frames * frameBytes);
-        for (int f = 0; f < frames; ++f)
-            reference::ChromaMedianPlanarFrame(reinterpret_cast<uint8_t*>(expected.data()) + f * frameBytes,
-                                               size_t{width} * height, chromaWidth, chromaHeight, c.window, c.fields);
+        for (int f = 0; f < frames; ++f) {
+            uint8_t* frame = reinterpret_cast<uint8_t*>(expected.data()) + f * frameBytes;
+            if (c.threshold)
+                reference::ChromaRepairPlanarFrame(frame, width, height, c.shiftX, c.shiftY, c.window, c.threshold, c.fields);
+            else
+                reference::ChromaMedianPlanarFrame(frame, size_t{width} * height, chromaWidth, chromaHeight, c.window, c.fields);
+        }
         EXPECT_TRUE(ReadFileBytes(outRaw.string()) == expected) << "not the definition applied to the planes";
         EXPECT_NE(expected, ReadFileBytes(inRaw.string())) << "the clip gives the filter nothing to do";
     }
@@ -190,6 +202,8 @@ TEST_F(Uvdenoise, BadInputGivesThePromisedErrors)
         {"header of 65537 bytes", HeaderOfBytes("W16 H8 C422", 65537), "", 2, "stream header longer than 65536 bytes", -1},
         {"window 0", whole, "--window 0", 2, "--window must be a whole number from 1 to 30, not \"0\"", -1},
         {"window 31", whole, "--window=31", 2, "--window must be a whole number from 1 to 30", -1},
+        {"threshold 0", whole, "--threshold=0", 2, "--threshold must be a whole number from 1 to 255, not \"0\"", -1},
+        {"threshold 256", whole, "--threshold 256", 2, "--threshold must be a whole number from 1 to 255", -1},
         {"threads 0", whole, "--threads 0", 2, "--threads must be a whole number from 1 to 256", -1},
         {"unknown option", whole, "--median 3", 2, "unknown option --median", -1},
         {"frame data cut", whole + frames[0].substr(0, 100), "", 1, "input ends inside " + third + " (94 of 256 picture bytes)", 2},
@@ -215,6 +229,38 @@ TEST_F(Uvdenoise, BadInputGivesThePromisedErrors)
                 expected += filtered[f];
             EXPECT_TRUE(ReadFileBytes(out.string()) == expected);
         }
+    }
+}
+
+// On a terminal the last progress line counts the chroma samples changed, in both modes (the plain
+// median's count compares each piece before and after it), over three frames; the chroma planes, 100
+// samples wide, are cut into two pieces for three threads, and the bytes are those of one thread.
+TEST_F(Uvdenoise, TheLastProgressLineCountsTheChangedChromaSamples)
+{
+    std::mt19937 random(11);
+    std::string input = "YUV4MPEG2 W200 H24 C422\n";
+    for (int f = 0; f < 3; ++f)
+        input += "FRAME\n" + RandomText(200 * 24 * 2, random);
+    const fs::path in = kWork / "counted.y4m", out = kWork / "counted-out.y4m", terminal = kWork / "terminal.txt";
+    WriteFileBytes(in.string(), input);
+    for (const std::string mode : {"--window 5", "--window 7 --threshold 40"}) {
+        SCOPED_TRACE(mode);
+        // script(1) gives uvdenoise a terminal as standard error and keeps what it showed.
+        const std::string command = std::string(UVD_UVDENOISE) + " " + mode + " --threads 3 '" + in.string() + "' '" +
+                                    out.string() + "'";
+        ASSERT_EQ(Shell("script -qec \"" + command + "\" '" + terminal.string() + "' < /dev/null > /dev/null"), 0);
+        const std::string output = ReadFileBytes(out.string());
+        ASSERT_EQ(output.size(), input.size());
+        ASSERT_EQ(RunUvdenoise(mode + " --threads 1", in, kWork / "counted-1.y4m").exitCode, 0);
+        EXPECT_TRUE(ReadFileBytes((kWork / "counted-1.y4m").string()) == output) << "the output depends on the thread count";
+        // Luma never changes, so every byte that differs is a chroma sample.
+        size_t changed = 0;
+        for (size_t i = 0; i < input.size(); ++i)
+            changed += input[i] != output[i];
+        EXPECT_GT(changed, 0u);
+        EXPECT_NE(ReadFileBytes(terminal.string()).find(", " + std::to_string(changed) + " chroma samples changed"),
+                  std::string::npos)
+            << ReadFileBytes(terminal.string());
     }
 }
 

@@ -8,6 +8,7 @@
 
 #include "filter/chroma_median.h"
 #include "filter/chroma_median_plane.h"
+#include "filter/chroma_repair_plane.h"
 #include "filter/rgb_yuy2.h"
 #include "tests/common/kernel_variants.h"
 
@@ -42,6 +43,10 @@ TEST(KernelTables, PickOnlyListedVariantsTheCpuRuns)
                                        "chroma median");
         ExpectEveryCountPickedFromList(features, ChromaMedianPlaneVariants(),
                                        ChooseChromaMedianPlaneKernels(features).byCount, "chroma median of a plane");
+        const ChromaRepairKernels repair = ChooseChromaRepairKernels(features, 7);
+        EXPECT_TRUE(PickedFromList(features, ChromaSparkleMaskVariants(), [&](const ChromaSparkleMaskVariant& variant) {
+            return variant.fn == repair.mask;
+        })) << "sparkle mask";
         const RgbConversionKernels rgb = ChooseRgbConversionKernels(features);
         EXPECT_TRUE(PickedFromList(features, RgbConversionVariants(), [&](const RgbConversionVariant& variant) {
             return variant.toYuy2 == rgb.toYuy2 && variant.toRgb == rgb.toRgb;

@@ -1,0 +1,92 @@
+#pragma once
+
+// The repair of chroma sparkles in one chroma plane (or field) of a planar picture. A sparkle is an impulse
+// in chroma alone: the picture's brightness there is intact, so the clean neighbour whose surrounding luma
+// looks most like the sparkle's holds the colour it should have.
+//
+// The rule, exactly. A sample farther than the threshold T from its window's median (the plane median's
+// window and rank) is a suspect. Its candidates are the samples of the same plane at most
+// kRepairReachRows rows up or down and kRepairReachColumns columns left or right, inside the plane and not
+// suspects. A candidate's cost is the sum, over the 3x3 chroma positions around the suspect and the same
+// offsets around the candidate, of the absolute difference of their lumas, plus kRepairStepCost * n per
+// step (rows apart + columns apart). The luma of a chroma position is the sum of the n luma samples it
+// covers (LumaCover), so the luma term and the distance term weigh the same for every subsampling;
+// positions of the 3x3 patches outside the plane are clamped to it. The lowest cost wins; on equal cost the
+// nearer candidate, then the upper one, then the left one; with no candidate, the median. The suspect takes
+// that value when it differs from it by more than T too (it is a sparkle); otherwise its best neighbour
+// agrees with it, so it is detail, and it stays.
+//
+// Two stages make the result independent of how the columns are split among threads: DetectChromaSparkles
+// writes the median and the suspect mask of a column range into work planes and leaves the chroma alone;
+// when every column of the plane is detected, ReplaceChromaSparkles rewrites the sparkles of a column
+// range. It writes only suspects and reads only samples that are not suspects (and the work planes), so
+// ranges replaced at the same time never see each other's writes.
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "filter/chroma_median_plane.h"
+
+constexpr int32_t kRepairReachRows = 3;
+constexpr int32_t kRepairReachColumns = 2;
+constexpr int32_t kRepairStepCost = 12;
+
+// The luma a chroma plane's samples cover: chroma sample (x, y) covers luma columns x << shiftX ...
+// ((x + 1) << shiftX) - 1 and rows y << shiftY ... ((y + 1) << shiftY) - 1, clamped to the luma region. For
+// a field, the luma region is the same field of the luma plane. The subsamplings are Y4M's: shifts (0, 0)
+// 4:4:4, (1, 0) 4:2:2, (1, 1) 4:2:0 and (2, 0) 4:1:1.
+struct LumaCover {
+    const uint8_t* first;
+    ptrdiff_t stride;
+    int32_t width;
+    int32_t height;
+    int32_t shiftX;
+    int32_t shiftY;
+};
+
+// One chroma plane or field and the work planes of its repair: median and mask hold width x height
+// samples, rows width bytes apart.
+struct ChromaRepairPlane {
+    uint8_t* chroma;
+    ptrdiff_t stride;
+    int32_t width;
+    int32_t height;
+    LumaCover luma;
+    uint8_t* median;
+    uint8_t* mask;  // 255 for a suspect, 0 otherwise
+};
+
+// One row of the suspect mask: mask[x] = 255 when |chroma[x] - median[x]| > threshold, else 0.
+using ChromaSparkleMaskRowFn = void (*)(const uint8_t* chroma, const uint8_t* median, uint8_t* mask, int32_t width,
+                                        int32_t threshold);
+void ChromaSparkleMaskRow_C(const uint8_t* chroma, const uint8_t* median, uint8_t* mask, int32_t width,
+                            int32_t threshold);
+void ChromaSparkleMaskRow_SSE2(const uint8_t* chroma, const uint8_t* median, uint8_t* mask, int32_t width,
+                               int32_t threshold);
+void ChromaSparkleMaskRow_AVX2(const uint8_t* chroma, const uint8_t* median, uint8_t* mask, int32_t width,
+                               int32_t threshold);
+
+struct ChromaSparkleMaskVariant {
+    const char* name;
+    ChromaSparkleMaskRowFn fn;
+    uint32_t neededFeatures;
+};
+// Every variant built for this target, in rising preference.
+std::span<const ChromaSparkleMaskVariant> ChromaSparkleMaskVariants();
+
+// The kernels of one stream's repair, chosen once for the CPU and the window.
+struct ChromaRepairKernels {
+    ChromaMedianPlaneFn median;
+    ChromaSparkleMaskRowFn mask;
+};
+ChromaRepairKernels ChooseChromaRepairKernels(uint32_t cpuFeatures, int32_t count);
+
+// The first stage on columns left ... right - 1: their medians (count as for the plane median) and mask.
+// scratch as the plane median's.
+void DetectChromaSparkles(const ChromaRepairPlane& plane, int32_t left, int32_t right, int32_t count,
+                          int32_t threshold, const ChromaRepairKernels& kernels, uint8_t* scratch);
+
+// The second stage on columns left ... right - 1, once every column of the plane is detected with the same
+// threshold. Returns how many samples changed.
+uint64_t ReplaceChromaSparkles(const ChromaRepairPlane& plane, int32_t left, int32_t right, int32_t threshold);

@@ -1,0 +1,106 @@
+#pragma once
+
+// The repair mode written straight from its definition, one sample at a time: a sample farther than the
+// threshold from its window's median is a suspect; its replacement is the sample within 3 rows and 2
+// columns, not a suspect, whose cost, the 3x3 luma patches' absolute differences plus 12 per step per
+// covered luma sample, is lowest, ties going to the fewest steps, then the smallest row offset, then the
+// smallest column offset; with none, the median. The suspect takes it when it too is farther than the
+// threshold.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <tuple>
+#include <vector>
+
+#include "tests/common/plane_reference.h"
+
+namespace reference {
+
+// A chroma plane (or field) and the luma plane (or the same field) under it.
+struct RepairPlane {
+    uint8_t* chroma;
+    ptrdiff_t stride;
+    int width, height;
+    const uint8_t* luma;
+    ptrdiff_t lumaStride;
+    int lumaWidth, lumaHeight;
+    int shiftX, shiftY;
+};
+
+inline void ChromaRepairPlane(const RepairPlane& p, int count, int threshold)
+{
+    std::vector<uint8_t> in(static_cast<size_t>(p.width) * p.height);
+    for (int y = 0; y < p.height; ++y)
+        for (int x = 0; x < p.width; ++x)
+            in[static_cast<size_t>(y) * p.width + x] = p.chroma[p.stride * y + x];
+    std::vector<uint8_t> median = in;
+    ChromaMedianPlane(median.data(), p.width, p.width, p.height, count);
+    auto at = [&](const std::vector<uint8_t>& plane, int x, int y) { return int{plane[static_cast<size_t>(y) * p.width + x]}; };
+    auto sparkle = [&](int x, int y) { return std::abs(at(in, x, y) - at(median, x, y)) > threshold; };
+    auto lumaOf = [&](int x, int y) {
+        x = std::clamp(x, 0, p.width - 1);
+        y = std::clamp(y, 0, p.height - 1);
+        int sum = 0;
+        for (int i = 0; i < 1 << p.shiftY; ++i)
+            for (int j = 0; j < 1 << p.shiftX; ++j)
+                sum += p.luma[p.lumaStride * std::min((y << p.shiftY) + i, p.lumaHeight - 1) +
+                              std::min((x << p.shiftX) + j, p.lumaWidth - 1)];
+        return sum;
+    };
+    const int stepCost = 12 << (p.shiftX + p.shiftY);
+    for (int y = 0; y < p.height; ++y) {
+        for (int x = 0; x < p.width; ++x) {
+            if (!sparkle(x, y))
+                continue;
+            std::tuple<int, int, int, int> best{INT32_MAX, 0, 0, 0};
+            int value = at(median, x, y);
+            for (int dy = -3; dy <= 3; ++dy) {
+                for (int dx = -2; dx <= 2; ++dx) {
+                    const int cx = x + dx, cy = y + dy;
+                    if ((dx == 0 && dy == 0) || cx < 0 || cx >= p.width || cy < 0 || cy >= p.height || sparkle(cx, cy))
+                        continue;
+                    const int steps = std::abs(dx) + std::abs(dy);
+                    int cost = stepCost * steps;
+                    for (int i = -1; i <= 1; ++i)
+                        for (int j = -1; j <= 1; ++j)
+                            cost += std::abs(lumaOf(x + j, y + i) - lumaOf(cx + j, cy + i));
+                    const std::tuple<int, int, int, int> key{cost, steps, dy, dx};
+                    if (key < best) {
+                        best = key;
+                        value = at(in, cx, cy);
+                    }
+                }
+            }
+            if (std::abs(value - at(in, x, y)) > threshold)
+                p.chroma[p.stride * y + x] = static_cast<uint8_t>(value);
+        }
+    }
+}
+
+// A planar frame's two chroma planes repaired, whole or field by field (each field's chroma over the same
+// field of the luma).
+inline void ChromaRepairPlanarFrame(uint8_t* frame, int width, int height, int shiftX, int shiftY, int count,
+                                    int threshold, bool fields)
+{
+    const int chromaWidth = (width + (1 << shiftX) - 1) >> shiftX;
+    const int chromaHeight = (height + (1 << shiftY) - 1) >> shiftY;
+    uint8_t* plane = frame + static_cast<size_t>(width) * height;
+    for (int c = 0; c < 2; ++c, plane += static_cast<size_t>(chromaWidth) * chromaHeight) {
+        if (!fields) {
+            ChromaRepairPlane({plane, chromaWidth, chromaWidth, chromaHeight, frame, width, width, height, shiftX, shiftY},
+                              count, threshold);
+            continue;
+        }
+        for (int field = 0; field < 2; ++field) {
+            const int rows = (chromaHeight + 1 - field) / 2;
+            if (rows > 0) {
+                ChromaRepairPlane({plane + field * chromaWidth, 2 * chromaWidth, chromaWidth, rows, frame + field * width,
+                                   2 * width, width, (height + 1 - field) / 2, shiftX, shiftY},
+                                  count, threshold);
+            }
+        }
+    }
+}
+
+}  // namespace reference

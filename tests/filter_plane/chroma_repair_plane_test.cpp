@@ -1,0 +1,193 @@
+// The repair of chroma sparkles: hand-made planes with worked values, and random planes against the
+// definition (tests/common/repair_reference.h); each through every variant of the sparkle mask and cut
+// into column pieces at every place, detected piece by piece before any piece is replaced, as the thread
+// pool does.
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "filter/chroma_repair_plane.h"
+#include "tests/common/guarded_bytes.h"
+#include "tests/common/kernel_variants.h"
+#include "tests/common/repair_reference.h"
+
+namespace {
+
+struct Plane {
+    int width, height;
+    std::vector<uint8_t> chroma, luma;  // the luma has the chroma's size times the subsampling
+    int shiftX, shiftY;
+};
+
+// The product's repair of a plane with the kernels given, in pieces cut at `cuts` (ascending).
+std::vector<uint8_t> Repaired(const Plane& p, int count, int threshold, const ChromaRepairKernels& kernels,
+                              const std::vector<int>& cuts)
+{
+    std::vector<uint8_t> chroma = p.chroma;
+    std::vector<uint8_t> work(2 * chroma.size());
+    const int lumaWidth = p.width << p.shiftX;
+    const ChromaRepairPlane plane{chroma.data(), p.width, p.width, p.height,
+                                  {p.luma.data(), lumaWidth, lumaWidth, p.height << p.shiftY, p.shiftX, p.shiftY},
+                                  work.data(), work.data() + chroma.size()};
+    GuardedBytes scratch(kChromaMedianPlaneScratchBytes);
+    std::vector<int> bounds{0};
+    bounds.insert(bounds.end(), cuts.begin(), cuts.end());
+    bounds.push_back(p.width);
+    for (size_t i = 0; i + 1 < bounds.size(); ++i)
+        DetectChromaSparkles(plane, bounds[i], bounds[i + 1], count, threshold, kernels, scratch.data());
+    for (size_t i = 0; i + 1 < bounds.size(); ++i)
+        ReplaceChromaSparkles(plane, bounds[i], bounds[i + 1], threshold);
+    return chroma;
+}
+
+std::vector<uint8_t> ReferenceRepaired(const Plane& p, int count, int threshold)
+{
+    std::vector<uint8_t> chroma = p.chroma;
+    const int lumaWidth = p.width << p.shiftX;
+    reference::ChromaRepairPlane({chroma.data(), p.width, p.width, p.height, p.luma.data(), lumaWidth, lumaWidth,
+                                  p.height << p.shiftY, p.shiftX, p.shiftY},
+                                 count, threshold);
+    return chroma;
+}
+
+// Where two planes first differ, for a failure's message.
+std::string FirstDifference(const std::vector<uint8_t>& actual, const std::vector<uint8_t>& expected, int width)
+{
+    for (size_t i = 0; i < expected.size(); ++i) {
+        if (actual[i] != expected[i]) {
+            return "(" + std::to_string(i % width) + ", " + std::to_string(i / width) + ") is " +
+                   std::to_string(actual[i]) + ", not " + std::to_string(expected[i]);
+        }
+    }
+    return "no difference";
+}
+
+// The portable path (the C mask with the portable median) and each vectorised one.
+template <class Body>
+void ForEachRepairPath(int count, Body&& body)
+{
+    ForEachRunnableVariant(ChromaSparkleMaskVariants(), [&](const ChromaSparkleMaskVariant& variant) {
+        body(variant.name, ChromaRepairKernels{ChooseChromaMedianPlaneKernels(variant.neededFeatures).byCount[count],
+                                               variant.fn});
+    });
+}
+
+struct Sample {
+    int x, y, value;
+};
+
+struct HandCase {
+    const char* name;
+    int width, height, count, threshold;
+    std::function<int(int x, int y)> chroma, luma;  // 4:4:4: one luma sample a chroma sample
+    std::vector<Sample> sparkles;                    // set over the chroma
+    std::vector<Sample> expected;                    // every other sample keeps its value
+};
+
+// A ramp down the columns is its own median everywhere; a single sparkle moves no median past 30.
+int Ramp(int x, int y) { return 60 + 2 * x + 10 * y; }
+int Flat(int, int) { return 50; }
+
+TEST(ChromaRepairPlane, HandMadePlanesGetTheirWorkedValues)
+{
+    const HandCase cases[] = {
+        // Left and right edges lose their outer candidates, the upper one wins the tie on flat luma. In the
+        // first and last rows the repeated edge row fills 4 of the 7 samples of the window: the median is
+        // the sparkle itself, so it stays, as the plain median keeps it.
+        {"sparkles at every edge", 8, 8, 7, 30, Ramp, Flat,
+         {{0, 3, 250}, {7, 4, 250}, {3, 0, 250}, {5, 7, 5}},
+         {{0, 3, 80}, {7, 4, 104}, {3, 0, 250}, {5, 7, 5}}},
+        // Luma dark above row 4, bright from it, and the colour changes with it: the upper neighbour is
+        // nearest but of the other side; the left one shares the sparkle's luma patch.
+        {"on a luma edge", 8, 8, 7, 30, [](int x, int y) { return (y < 4 ? 60 : 120) + 2 * x + y; },
+         [](int, int y) { return y < 4 ? 40 : 200; },
+         {{2, 4, 250}},
+         {{2, 4, 126}}},
+        // Luma stripes make the row neighbours the best candidates; the right one of the left sparkle is
+        // the other sparkle, never a source.
+        {"two sparkles side by side", 8, 8, 7, 30, Ramp, [](int, int y) { return 40 + 30 * y; },
+         {{2, 4, 250}, {3, 4, 250}},
+         {{2, 4, 102}, {3, 4, 108}}},
+        // Every inner row is a spike against its window of 3, a suspect: rows 1 to 3 reach the clean row 0,
+        // rows 5 to 7 the clean row 8, and take its value unless it agrees with theirs (rows 2 and 6 stay);
+        // row 4 reaches none and takes its median, 30 (row 5's value).
+        {"every candidate a sparkle", 3, 9, 3, 30,
+         [](int, int y) { return (y % 2 ? 0 : 200) + 5 * (y + (y % 2)); }, Flat,
+         {},
+         {{0, 1, 200}, {1, 1, 200}, {2, 1, 200}, {0, 3, 200}, {1, 3, 200}, {2, 3, 200}, {0, 4, 30}, {1, 4, 30},
+          {2, 4, 30}, {0, 5, 240}, {1, 5, 240}, {2, 5, 240}, {0, 7, 240}, {1, 7, 240}, {2, 7, 240}}},
+        {"threshold 255", 8, 8, 7, 255, Ramp, Flat, {{3, 3, 255}, {4, 4, 0}}, {{3, 3, 255}, {4, 4, 0}}},
+        {"window 1", 8, 8, 1, 1, Ramp, Flat, {{3, 3, 250}}, {{3, 3, 250}}},
+    };
+    for (const HandCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        Plane plane{c.width, c.height, {}, {}, 0, 0};
+        for (int y = 0; y < c.height; ++y) {
+            for (int x = 0; x < c.width; ++x) {
+                plane.chroma.push_back(static_cast<uint8_t>(c.chroma(x, y)));
+                plane.luma.push_back(static_cast<uint8_t>(c.luma(x, y)));
+            }
+        }
+        for (const Sample& s : c.sparkles)
+            plane.chroma[s.y * c.width + s.x] = static_cast<uint8_t>(s.value);
+        std::vector<uint8_t> expected = plane.chroma;
+        for (const Sample& s : c.expected)
+            expected[s.y * c.width + s.x] = static_cast<uint8_t>(s.value);
+        const std::vector<uint8_t> fromReference = ReferenceRepaired(plane, c.count, c.threshold);
+        EXPECT_TRUE(fromReference == expected) << "the tests' reference: " << FirstDifference(fromReference, expected, c.width);
+        ForEachRepairPath(c.count, [&](const char* path, const ChromaRepairKernels& kernels) {
+            for (int cut = 0; cut < c.width; ++cut) {
+                const std::vector<int> cuts = cut == 0 ? std::vector<int>{} : std::vector<int>{cut};
+                const std::vector<uint8_t> actual = Repaired(plane, c.count, c.threshold, kernels, cuts);
+                ASSERT_TRUE(actual == expected) << path << ", cut at " << cut << ": " << FirstDifference(actual, expected, c.width);
+            }
+        });
+    }
+}
+
+// Smooth colour with 4 % sparkles over random luma, every subsampling's cover, widths around each
+// register's, cut at random places.
+TEST(ChromaRepairPlane, RandomPlanesEqualTheDefinition)
+{
+    std::mt19937 random(29);
+    int checked = 0;
+    for (const int count : {2, 3, 7, 15}) {
+        for (const int width : {1, 5, 16, 17, 33, 64, 70}) {
+            for (const int threshold : {1, 30, 254}) {
+                for (const auto& [shiftX, shiftY] : {std::pair{0, 0}, {1, 0}, {1, 1}, {2, 0}}) {
+                    const int height = count + 1 + static_cast<int>(random() % 12);
+                    Plane plane{width, height, {}, {}, shiftX, shiftY};
+                    const int base = static_cast<int>(random() % 200);
+                    for (int y = 0; y < height; ++y) {
+                        for (int x = 0; x < width; ++x) {
+                            const bool spike = random() % 25 == 0;
+                            plane.chroma.push_back(static_cast<uint8_t>(spike ? random() : base + (x + y) % 40));
+                        }
+                    }
+                    for (size_t i = 0; i < plane.chroma.size() << (shiftX + shiftY); ++i)
+                        plane.luma.push_back(static_cast<uint8_t>(random() % 64 + (i % 7) * 20));
+                    const std::vector<uint8_t> expected = ReferenceRepaired(plane, count, threshold);
+                    std::vector<int> cuts;
+                    for (int x = 1 + static_cast<int>(random() % 9); x < width; x += 1 + static_cast<int>(random() % 30))
+                        cuts.push_back(x);
+                    ForEachRepairPath(count, [&](const char* path, const ChromaRepairKernels& kernels) {
+                        const std::vector<uint8_t> actual = Repaired(plane, count, threshold, kernels, cuts);
+                        ASSERT_TRUE(actual == expected)
+                            << FirstDifference(actual, expected, width) << ", " << path << ", window " << count << ", threshold " << threshold << ", " << width << "x"
+                            << height << ", shifts " << shiftX << "," << shiftY;
+                        ++checked;
+                    });
+                    if (testing::Test::HasFatalFailure())
+                        return;
+                }
+            }
+        }
+    }
+    EXPECT_GT(checked, 0);
+}
+
+}  // namespace
