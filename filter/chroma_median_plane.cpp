@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "filter/chroma_median_plane_scratch.h"
+#include "filter/chroma_median_plane_variants.h"
 #include "filter/cpu_features.h"
 
 void ChromaMedianPlane_C(uint8_t* plane, ptrdiff_t stride, int32_t width, int32_t height, int32_t count, uint8_t*)
