@@ -265,7 +265,7 @@ public:
         // The new row replaces the oldest where it lies; unrolled over a whole turn every slot stays put.
         auto step = [&](int slot) {
             loadNext(slot);
-            ForEachIndex<G>([&](int g) { V::Store(out + columns[g], SelectionNetwork<V, N>::Select(window[g])); });
+            ForEachIndex<G>([&](int g) { V::Store(out + columns[g], SelectRank<V>(window[g], N)); });
             out += m_rows.Stride();
         };
         int32_t r = 0;
