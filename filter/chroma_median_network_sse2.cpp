@@ -16,6 +16,8 @@ constexpr int kColumnsPerWalk = 2;
 template <int N>
 class NetworkWalker {
 public:
+    using Network = SelectionNetwork<chroma_sse2::Vector, N>;
+
     NetworkWalker(uint8_t* frame, const FrameSize& size)
         : m_frame(frame), m_rowBytes(2 * static_cast<size_t>(size.width)), m_height(size.height)
     {
@@ -44,8 +46,7 @@ public:
         auto step = [&](int slot) {
             loadNext(slot);
             ForEachIndex<G>([&](int g) {
-                chroma_sse2::StoreChroma(out + kColumnBytes * g, SelectRank<chroma_sse2::Vector>(window[g], N),
-                                         EndsHalf && g == G - 1);
+                chroma_sse2::StoreChroma(out + kColumnBytes * g, Network::Select(window[g]), EndsHalf && g == G - 1);
             });
             out += rowBytes;
         };
