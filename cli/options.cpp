@@ -1,5 +1,7 @@
 #include "cli/options.h"
 
+#include <string>
+
 #include "cli/decimal.h"
 
 bool ParseOptions(const std::vector<std::string>& args, Options& options, std::string& error)
@@ -24,8 +26,9 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options, std::s
             }
         }
         if (arg == "--window") {
-            if (!ParseDecimal(value, 1, 30, options.window)) {
-                error = "--window must be a whole number from 1 to 30, not \"" + value + "\"";
+            if (!ParseDecimal(value, kMinMedianWindow, kMaxMedianWindow, options.window)) {
+                error = "--window must be a whole number from " + std::to_string(kMinMedianWindow) + " to " +
+                        std::to_string(kMaxMedianWindow) + ", not \"" + value + "\"";
                 return false;
             }
         } else if (arg == "--threshold") {
@@ -65,6 +68,10 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options, std::s
         options.output = files[1];
     return true;
 }
+
+// The help text spells the window's range and default out.
+static_assert(kMinMedianWindow == 1 && kMaxMedianWindow == 30 && kDefaultMedianWindow == 15,
+              "--help states the window's range and default: change its text with them");
 
 const char* const kHelpText =
     "Usage: uvdenoise [--window N] [--threshold T] [--fields] [--threads N]\n"

@@ -3,8 +3,10 @@
 #include <string>
 #include <vector>
 
+#include "filter/median_window.h"
+
 struct Options {
-    int window = 15;
+    int window = kDefaultMedianWindow;
     int threshold = 0;  // 0: plain median
     bool fields = false;
     int threads = 0;  // 0: one per core

@@ -12,6 +12,7 @@ constexpr int kLanes = 8;
 constexpr size_t kStripBytes = 16;
 constexpr size_t kSlotBytes = 16;
 constexpr size_t kRankTableBytes = kSlotBytes * kMaxMedianWindow;
+static_assert(kMaxMedianWindow <= INT8_MAX, "a window's ranks are kept in signed bytes");
 
 // Frames beyond this many pixels are refused: 2 bytes a pixel must stay far below a 32-bit address space.
 constexpr int64_t kMaxFramePixels = int64_t{1} << 28;
@@ -109,7 +110,7 @@ void ChromaMedianFilter_C(uint8_t* frame, const FrameSize* size, uint8_t* scratc
 
 bool ChromaMedianPreconditionsHold(const FrameSize& size, int32_t count)
 {
-    if (count < 1 || count > kMaxMedianWindow)
+    if (count < kMinMedianWindow || count > kMaxMedianWindow)
         return false;
     if (size.width < 8 || size.width % 2 != 0 || size.height <= count / 2)
         return false;
@@ -121,8 +122,8 @@ size_t ChromaScratchBytes(const FrameSize&) { return std::max(kRankTableBytes, k
 std::span<const ChromaMedianVariant> ChromaMedianVariants()
 {
     static constexpr ChromaMedianVariant kVariants[] = {
-        {"ChromaMedianFilter_C", ChromaMedianFilter_C, 0, 1, kMaxMedianWindow},
-        {"ChromaMedianFilter_SSE2", ChromaMedianFilter_SSE2, kCpuSSE2, 1, kMaxMedianWindow},
+        {"ChromaMedianFilter_C", ChromaMedianFilter_C, 0, kMinMedianWindow, kMaxMedianWindow},
+        {"ChromaMedianFilter_SSE2", ChromaMedianFilter_SSE2, kCpuSSE2, kMinMedianWindow, kMaxMedianWindow},
         {"ChromaMedianNetwork_SSE2", ChromaMedianNetwork_SSE2, kCpuSSE2, 2, 5},
     };
     return kVariants;

@@ -5,16 +5,16 @@
 #include <span>
 
 #include "filter/frame_size.h"
+#include "filter/median_window.h"
 
 // Vertical running median over the U and V samples of a packed YUY2 frame, in place.
 // Output is defined bit for bit: row r of every chroma column becomes the sample at rank count/2 of
 // rows r - (count - 1 - count/2) ... r + count/2, row numbers clamped to the frame.
 
-constexpr int32_t kMaxMedianWindow = 30;
-
-// The signature of every implementation. Preconditions: 1 <= count <= 30, width >= 8 and even,
-// height > count / 2, frame holds width * height * 2 bytes, scratch holds ChromaScratchBytes(size) bytes
-// aligned to 16. Count 1 leaves the frame as it is, and every implementation returns at once for it.
+// The signature of every implementation. Preconditions: kMinMedianWindow <= count <= kMaxMedianWindow,
+// width >= 8 and even, height > count / 2, frame holds width * height * 2 bytes, scratch holds
+// ChromaScratchBytes(size) bytes aligned to 16. Count 1 leaves the frame as it is, and every
+// implementation returns at once for it.
 using ChromaMedianFn = void (*)(uint8_t* frame, const FrameSize* size, uint8_t* scratch, int32_t count);
 
 // True when a frame of this size may be filtered with this window.

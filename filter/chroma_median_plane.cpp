@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "filter/chroma_median_plane_scratch.h"
+#include "filter/chroma_median_plane_variants.h"
 #include "filter/cpu_features.h"
 
 void ChromaMedianPlane_C(uint8_t* plane, ptrdiff_t stride, int32_t width, int32_t height, int32_t count, uint8_t*)
@@ -63,14 +64,14 @@ const size_t kChromaMedianPlaneScratchBytes = kPlaneBlockScratchBytes;
 std::span<const ChromaMedianPlaneVariant> ChromaMedianPlaneVariants()
 {
     static constexpr ChromaMedianPlaneVariant kVariants[] = {
-        {"ChromaMedianPlane_C", ChromaMedianPlane_C, 0, 1, kMaxMedianWindow},
+        {"ChromaMedianPlane_C", ChromaMedianPlane_C, 0, kMinMedianWindow, kMaxMedianWindow},
 #if defined(__i386__) || defined(__x86_64__)
-        {"ChromaMedianPlane_SSE2", ChromaMedianPlane_SSE2, kCpuSSE2, 1, kMaxMedianWindow},
+        {"ChromaMedianPlane_SSE2", ChromaMedianPlane_SSE2, kCpuSSE2, kMinMedianWindow, kMaxMedianWindow},
         {"ChromaMedianPlaneNetwork_SSE2", ChromaMedianPlaneNetwork_SSE2, kCpuSSE2, 2, 5},
 #endif
 #if defined(__x86_64__)
         // Not in the 32-bit build: there, under Wine, SSE code ran slower once any AVX code had run.
-        {"ChromaMedianPlane_AVX2", ChromaMedianPlane_AVX2, kCpuAVX2, 1, kMaxMedianWindow},
+        {"ChromaMedianPlane_AVX2", ChromaMedianPlane_AVX2, kCpuAVX2, kMinMedianWindow, kMaxMedianWindow},
         {"ChromaMedianPlaneNetwork_AVX2", ChromaMedianPlaneNetwork_AVX2, kCpuAVX2, 2, 5},
 #endif
     };

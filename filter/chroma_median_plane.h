@@ -18,20 +18,6 @@
 using ChromaMedianPlaneFn = void (*)(uint8_t* plane, ptrdiff_t stride, int32_t width, int32_t height,
                                      int32_t count, uint8_t* scratch);
 
-// Running sorted window per column; the portable reference.
-void ChromaMedianPlane_C(uint8_t* plane, ptrdiff_t stride, int32_t width, int32_t height, int32_t count,
-                         uint8_t* scratch);
-// Sorted blocks merged with min/max, any count; 16 or 32 columns a register.
-void ChromaMedianPlane_SSE2(uint8_t* plane, ptrdiff_t stride, int32_t width, int32_t height, int32_t count,
-                            uint8_t* scratch);
-void ChromaMedianPlane_AVX2(uint8_t* plane, ptrdiff_t stride, int32_t width, int32_t height, int32_t count,
-                            uint8_t* scratch);
-// Selection networks, counts 2 to 5 only; no scratch.
-void ChromaMedianPlaneNetwork_SSE2(uint8_t* plane, ptrdiff_t stride, int32_t width, int32_t height,
-                                   int32_t count, uint8_t* scratch);
-void ChromaMedianPlaneNetwork_AVX2(uint8_t* plane, ptrdiff_t stride, int32_t width, int32_t height,
-                                   int32_t count, uint8_t* scratch);
-
 constexpr size_t kChromaMedianPlaneScratchAlign = 64;
 extern const size_t kChromaMedianPlaneScratchBytes;
 

@@ -16,24 +16,14 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <utility>
 
 #include "filter/chroma_median_block_layout.h"
 #include "filter/chroma_median_plane.h"
 #include "filter/chroma_median_plane_scratch.h"
+#include "filter/chroma_median_plane_variants.h"
+#include "filter/chroma_median_vector_common.h"
 
 namespace {
-
-// Calls f(0) ... f(N - 1) with each index a constant, so arrays indexed by it stay in registers.
-template <int N, class F>
-inline void ForEachIndex(F&& f)
-{
-    [&]<int... i>(std::integer_sequence<int, i...>) { (f(i), ...); }(std::make_integer_sequence<int, N>{});
-}
-
-// A walk reads one new row at a time, each a long stride from the last, which the hardware prefetchers
-// follow too late for a plane fresh from memory: ask for the row this many rows ahead.
-constexpr int32_t kPlanePrefetchRows = 16;
 
 // Where the walk's registers sit in a row: side by side from `first`, the last one at `last`.
 template <class V, int G>
@@ -73,7 +63,8 @@ inline void PrefetchWalk(const uint8_t* row, const WalkColumns<V, G>& columns)
 
 // Sorted blocks merged with min/max, as in the packed kernel (filter/chroma_median_sse2.cpp explains the
 // two identities): each window is the tail of one block of `count` rows plus the head of the next.
-// Deliberately a copy of the packed kernel's walker, not one template with a load/store policy: that
+// The twin of BlockMergeWalker (filter/chroma_median_sse2.cpp), name for name, so that a fix in one is
+// carried to the other by reading. Deliberately a copy, not one template with a load/store policy: that
 // template measured 5 to 25 % slower in the 32-bit DLL at windows 15 and 30 (same process, interleaved,
 // either order), the build viewers run, so the two stay apart.
 template <class V>
@@ -88,139 +79,154 @@ public:
           m_scratch(reinterpret_cast<Reg*>(scratch))
     {
         const ChromaBlockLayout& layout = m_layout;
-        for (int32_t t = 0; t <= count; ++t)
-            m_tailAtLow[t] = layout.TailEntry(t, layout.LowestKeptRank(t));
-        for (int32_t t = 1; t <= count; ++t) {
-            const int32_t low = layout.LowestKeptRank(t);
-            m_tailSteps[t] = {layout.TailEntry(t - 1, low), m_tailAtLow[t], layout.HighestKeptRank(t) - low + 1};
+        for (int32_t tailRows = 0; tailRows <= count; ++tailRows)
+            m_tailLowestEntry[tailRows] = layout.TailEntry(tailRows, layout.LowestKeptRank(tailRows));
+        for (int32_t tailRows = 1; tailRows <= count; ++tailRows) {
+            const int32_t lowest = layout.LowestKeptRank(tailRows);
+            m_tailSorts[tailRows] = {layout.TailEntry(tailRows - 1, lowest), m_tailLowestEntry[tailRows],
+                                     layout.HighestKeptRank(tailRows) - lowest + 1};
         }
-        for (int32_t length = 1; length < count; ++length) {
-            const int32_t t = count - length;
-            HeadStep& step = m_headSteps[length - 1];
-            step.top = std::min(layout.h, length - 1);
-            step.ranks = step.top - std::max(0, length - layout.a - 1) + 1;
-            step.topIsNew = step.top == length - 1;
-            step.firstTail = layout.TailEntry(t, layout.h - 1 - step.top);
-            step.lowestTail = length <= layout.a ? layout.TailEntry(t, layout.h) : -1;
+        for (int32_t headRows = 1; headRows < count; ++headRows) {
+            const int32_t tailRows = count - headRows;
+            HeadInsertion& insertion = m_headInsertions[headRows - 1];
+            insertion.topRank = std::min(layout.h, headRows - 1);
+            insertion.ranks = insertion.topRank - std::max(0, headRows - layout.a - 1) + 1;
+            insertion.topRankIsNew = insertion.topRank == headRows - 1;
+            insertion.pairedTailEntry = layout.TailEntry(tailRows, layout.h - 1 - insertion.topRank);
+            insertion.tailAloneEntry = headRows <= layout.a ? layout.TailEntry(tailRows, layout.h) : -1;
         }
     }
 
+    // Filters the walk's columns down the plane.
     template <int G>
     void Run(const WalkColumns<V, G>& columns) const
     {
         const ChromaBlockLayout layout = m_layout;
-        const int32_t n = layout.count;
-        const int32_t wholeBlockEntry = m_tailAtLow[n];
-        Reg* const rows = m_scratch + G * layout.BlockRowsStart();
-        Reg* const heads = m_scratch + G * (layout.HeadStart() + 1);
+        const int32_t count = layout.count;
+        const int32_t wholeBlockEntry = m_tailLowestEntry[count];
+        Reg* const blockRows = m_scratch + G * layout.BlockRowsStart();
+        Reg* const head = m_scratch + G * (layout.HeadStart() + 1);
         Reg* const tails = m_scratch + G * layout.TailsStart();
-        WriteGuards<G>(heads, tails);
+        WriteGuards<G>(head, tails);
 
         // The window ending at position q belongs to output row q - (count - 1).
         int32_t q = 0;
-        auto loadNext = [&](int32_t inBlock) {
-            PrefetchWalk<V, G>(m_rows.At(q + kPlanePrefetchRows), columns);
+        // Reads the next position into the block's rows.
+        auto loadRow = [&](int32_t inBlock) {
+            PrefetchWalk<V, G>(m_rows.At(q + kPrefetchRows), columns);
             const uint8_t* row = m_rows.At(q++);
-            ForEachIndex<G>([&](int g) { rows[G * inBlock + g] = V::Load(row + columns[g]); });
+            ForEachIndex<G>([&](int g) { blockRows[G * inBlock + g] = V::Load(row + columns[g]); });
         };
         uint8_t* out = m_rows.Row(0);
-        auto storeNext = [&](const Reg* selected) {
+        auto storeRow = [&](const Reg* selected) {
             ForEachIndex<G>([&](int g) { V::Store(out + columns[g], selected[g]); });
             out += m_rows.Stride();
         };
-        // The window is a whole block: its value is the middle of the full tail.
-        auto completeBlock = [&] {
-            BuildTails<G>(rows, tails);
-            storeNext(tails + G * wholeBlockEntry);
+        // The block is complete: sorts its tails and writes the window that is the whole block, whose value
+        // is the one rank the full tail keeps.
+        auto finishBlock = [&] {
+            SortTails<G>(blockRows, tails);
+            storeRow(tails + G * wholeBlockEntry);
         };
 
-        for (int32_t inBlock = 0; inBlock < n; ++inBlock)
-            loadNext(inBlock);
-        completeBlock();
-        for (int32_t remaining = m_height - 1; remaining > 0;) {
-            for (int32_t inBlock = 0; inBlock < n - 1 && remaining > 0; ++inBlock, --remaining) {
-                loadNext(inBlock);
+        for (int32_t inBlock = 0; inBlock < count; ++inBlock)
+            loadRow(inBlock);
+        finishBlock();
+        for (int32_t rowsLeft = m_height - 1; rowsLeft > 0;) {
+            for (int32_t inBlock = 0; inBlock < count - 1 && rowsLeft > 0; ++inBlock, --rowsLeft) {
+                loadRow(inBlock);
+                // The head has taken its row inBlock: inserts it and writes the window of tail and head.
                 Reg selected[G];
-                InsertIntoHeadAndSelect<G>(m_headSteps[inBlock], heads, tails, rows + G * inBlock, selected);
-                storeNext(selected);
+                InsertIntoHeadAndSelect<G>(m_headInsertions[inBlock], head, tails, blockRows + G * inBlock,
+                                           selected);
+                storeRow(selected);
             }
-            if (remaining > 0) {
-                loadNext(n - 1);
-                completeBlock();
-                --remaining;
+            if (rowsLeft > 0) {
+                loadRow(count - 1);
+                finishBlock();
+                --rowsLeft;
             }
         }
     }
 
 private:
-    struct HeadStep {
-        int32_t top;
+    // The head of headRows rows (index headRows - 1) takes its newest row into ranks topRank down to
+    // topRank - ranks + 1 and pairs each with a tail rank for the selection.
+    struct HeadInsertion {
+        int32_t topRank;
         int32_t ranks;
-        bool topIsNew;       // rank top is new to the head: its old value counts as 255
-        int32_t firstTail;   // tail entry paired with rank top: rank h - 1 - top
-        int32_t lowestTail;  // tail entry of rank h when the tail alone may hold the value, else -1
+        bool topRankIsNew;        // the head reaches rank topRank only now: its old value counts as 255
+        int32_t pairedTailEntry;  // tail entry paired with topRank: rank h - 1 - topRank
+        int32_t tailAloneEntry;   // tail entry of rank h when the tail alone may hold the value, else -1
     };
 
-    struct TailStep {
-        int32_t shorterAtLow;
-        int32_t longerAtLow;
+    // The tail of tailRows rows is sorted from the one of tailRows - 1: entries from the lowest kept rank on.
+    struct TailSort {
+        int32_t shorterFrom;
+        int32_t longerFrom;
         int32_t ranks;
     };
 
+    // Guards never change within a call: 0 below every list, 255 above.
     template <int G>
-    void WriteGuards(Reg* heads, Reg* tails) const
+    void WriteGuards(Reg* head, Reg* tails) const
     {
-        ForEachIndex<G>([&](int g) { heads[g - G] = V::Zero(); });
-        for (int32_t t = 0; t <= m_layout.count; ++t) {
-            Reg* low = tails + G * m_tailAtLow[t];
-            Reg* aboveHigh = low + G * (m_layout.HighestKeptRank(t) - m_layout.LowestKeptRank(t) + 1);
+        ForEachIndex<G>([&](int g) { head[g - G] = V::Zero(); });
+        for (int32_t tailRows = 0; tailRows <= m_layout.count; ++tailRows) {
+            Reg* lowest = tails + G * m_tailLowestEntry[tailRows];
+            Reg* aboveHighest =
+                lowest + G * (m_layout.HighestKeptRank(tailRows) - m_layout.LowestKeptRank(tailRows) + 1);
             ForEachIndex<G>([&](int g) {
-                low[g - G] = V::Zero();
-                aboveHigh[g] = V::Full();
+                lowest[g - G] = V::Zero();
+                aboveHighest[g] = V::Full();
             });
         }
     }
 
+    // Sorts every tail of the completed block, shortest first, each from the one before with the next row
+    // up inserted; only the ranks a window reads are computed.
     template <int G>
-    void BuildTails(const Reg* rows, Reg* tails) const
+    void SortTails(const Reg* blockRows, Reg* tails) const
     {
-        const int32_t n = m_layout.count;
-        for (int32_t t = 1; t <= n; ++t) {
-            const TailStep step = m_tailSteps[t];
-            const Reg* shorter = tails + G * step.shorterAtLow;
-            Reg* longer = tails + G * step.longerAtLow;
-            const Reg* const shorterEnd = shorter + G * step.ranks;
+        const int32_t count = m_layout.count;
+        for (int32_t tailRows = 1; tailRows <= count; ++tailRows) {
+            const TailSort sort = m_tailSorts[tailRows];
+            const Reg* shorter = tails + G * sort.shorterFrom;
+            Reg* longer = tails + G * sort.longerFrom;
+            const Reg* const shorterEnd = shorter + G * sort.ranks;
             Reg y[G];
-            ForEachIndex<G>([&](int g) { y[g] = rows[G * (n - t) + g]; });
-            for (; shorter != shorterEnd; shorter += G, longer += G)
+            ForEachIndex<G>([&](int g) { y[g] = blockRows[G * (count - tailRows) + g]; });
+            for (; shorter != shorterEnd; shorter += G, longer += G) {
                 ForEachIndex<G>([&](int g) { longer[g] = V::Max(shorter[g - G], V::Min(shorter[g], y[g])); });
+            }
         }
     }
 
+    // Inserts x into the head, from rank topRank down, and selects as it goes.
     template <int G>
-    static void InsertIntoHeadAndSelect(const HeadStep& step, Reg* heads, const Reg* tails, const Reg* x,
+    static void InsertIntoHeadAndSelect(const HeadInsertion& insertion, Reg* head, const Reg* tails, const Reg* x,
                                         Reg* selected)
     {
-        // A copy: stores through vector pointers may alias anything, so the step's fields would be re-read.
-        const HeadStep local = step;
-        Reg* head = heads + G * local.top;
-        const Reg* tail = tails + G * local.firstTail;
+        // A copy: stores through vector pointers may alias anything, so the fields would be read again.
+        const HeadInsertion local = insertion;
+        Reg* rank = head + G * local.topRank;
+        const Reg* tail = tails + G * local.pairedTailEntry;
         const Reg* const tailEnd = tail + G * local.ranks;
         Reg best[G];
         ForEachIndex<G>([&](int g) {
-            if (local.topIsNew)
-                head[g] = V::Full();
+            if (local.topRankIsNew)
+                rank[g] = V::Full();
             best[g] = V::Full();
         });
-        for (; tail != tailEnd; head -= G, tail += G) {
+        for (; tail != tailEnd; rank -= G, tail += G) {
             ForEachIndex<G>([&](int g) {
-                const Reg inserted = V::Max(head[g - G], V::Min(head[g], x[g]));
-                head[g] = inserted;
+                const Reg inserted = V::Max(rank[g - G], V::Min(rank[g], x[g]));
+                rank[g] = inserted;
                 best[g] = V::Min(best[g], V::Max(tail[g], inserted));
             });
         }
-        if (local.lowestTail >= 0)
-            ForEachIndex<G>([&](int g) { best[g] = V::Min(best[g], tails[G * local.lowestTail + g]); });
+        if (local.tailAloneEntry >= 0)
+            ForEachIndex<G>([&](int g) { best[g] = V::Min(best[g], tails[G * local.tailAloneEntry + g]); });
         ForEachIndex<G>([&](int g) { selected[g] = best[g]; });
     }
 
@@ -228,32 +234,9 @@ private:
     int32_t m_height;
     ChromaBlockLayout m_layout;
     Reg* m_scratch;
-    int32_t m_tailAtLow[kMaxMedianWindow + 1];
-    TailStep m_tailSteps[kMaxMedianWindow + 1];
-    HeadStep m_headSteps[kMaxMedianWindow];
-};
-
-// Selection networks for the small windows; each gets the window's rows in any order, as a rank does not
-// depend on it.
-template <class V>
-struct PlaneNetworks {
-    using Reg = typename V::Reg;
-    static Reg Median3(Reg x, Reg y, Reg z) { return V::Max(V::Min(x, y), V::Min(V::Max(x, y), z)); }
-    static Reg Select(const Reg* w, int n)
-    {
-        switch (n) {
-        case 2: return V::Max(w[0], w[1]);
-        case 3: return Median3(w[0], w[1], w[2]);
-        // Rank 2 of 4, the second largest: the larger of the pairs' smaller maximum and larger minimum.
-        case 4:
-            return V::Max(V::Min(V::Max(w[0], w[1]), V::Max(w[2], w[3])),
-                          V::Max(V::Min(w[0], w[1]), V::Min(w[2], w[3])));
-        // The median of five: of w[2] and the two values that bound it from the pairs' minima and maxima.
-        default:
-            return Median3(w[2], V::Max(V::Min(w[0], w[1]), V::Min(w[3], w[4])),
-                           V::Min(V::Max(w[0], w[1]), V::Max(w[3], w[4])));
-        }
-    }
+    int32_t m_tailLowestEntry[kMaxMedianWindow + 1];
+    TailSort m_tailSorts[kMaxMedianWindow + 1];
+    HeadInsertion m_headInsertions[kMaxMedianWindow];
 };
 
 template <class V, int N>
@@ -271,18 +254,18 @@ public:
     {
         Reg window[G][N];
         int32_t q = 0;
-        auto loadInto = [&](int slot) {
-            PrefetchWalk<V, G>(m_rows.At(q + kPlanePrefetchRows), columns);
+        auto loadNext = [&](int slot) {
+            PrefetchWalk<V, G>(m_rows.At(q + kPrefetchRows), columns);
             const uint8_t* row = m_rows.At(q++);
             ForEachIndex<G>([&](int g) { window[g][slot] = V::Load(row + columns[g]); });
         };
         for (int slot = 1; slot < N; ++slot)
-            loadInto(slot);
+            loadNext(slot);
         uint8_t* out = m_rows.Row(0);
         // The new row replaces the oldest where it lies; unrolled over a whole turn every slot stays put.
         auto step = [&](int slot) {
-            loadInto(slot);
-            ForEachIndex<G>([&](int g) { V::Store(out + columns[g], PlaneNetworks<V>::Select(window[g], N)); });
+            loadNext(slot);
+            ForEachIndex<G>([&](int g) { V::Store(out + columns[g], SelectRank<V>(window[g], N)); });
             out += m_rows.Stride();
         };
         int32_t r = 0;

@@ -29,19 +29,22 @@
 
 namespace {
 
-using chroma_sse2::ForEachIndex;
 using chroma_sse2::kColumnBytes;
-using chroma_sse2::Max;
-using chroma_sse2::Min;
 
+// The twin of PlaneBlockWalker (filter/chroma_median_plane_walk.h), name for name, so that a fix in one is
+// carried to the other by reading. They stay apart: one template for both measured 5 to 25 % slower in the
+// 32-bit DLL.
 class BlockMergeWalker {
 public:
+    using V = chroma_sse2::Vector;
+    using Reg = V::Reg;
+
     BlockMergeWalker(uint8_t* frame, const FrameSize& size, uint8_t* scratch, int32_t count)
         : m_frame(frame),
           m_rowBytes(2 * static_cast<size_t>(size.width)),
           m_height(size.height),
           m_layout(count),
-          m_scratch(reinterpret_cast<__m128i*>(scratch))
+          m_scratch(reinterpret_cast<Reg*>(scratch))
     {
         const ChromaBlockLayout& layout = m_layout;
         for (int32_t tailRows = 0; tailRows <= count; ++tailRows)
@@ -107,17 +110,16 @@ private:
     template <int G, bool EndsHalf>
     class GroupWalk {
     public:
-        GroupWalk(const BlockMergeWalker& kernel, size_t offset)
-            : m_kernel(kernel),
-              m_in(kernel.m_frame + offset, kernel.m_rowBytes, kernel.m_height, -kernel.m_layout.a),
-              m_ahead(kernel.m_frame + offset, kernel.m_rowBytes, kernel.m_height,
-                      chroma_sse2::kPrefetchRows - kernel.m_layout.a),
-              m_out(kernel.m_frame + offset),
-              m_blockRows(kernel.m_scratch + G * kernel.m_layout.BlockRowsStart()),
-              m_head(kernel.m_scratch + G * (kernel.m_layout.HeadStart() + 1)),
-              m_tails(kernel.m_scratch + G * kernel.m_layout.TailsStart())
+        GroupWalk(const BlockMergeWalker& walker, size_t offset)
+            : m_walker(walker),
+              m_in(walker.m_frame + offset, walker.m_rowBytes, walker.m_height, -walker.m_layout.a),
+              m_ahead(walker.m_frame + offset, walker.m_rowBytes, walker.m_height, kPrefetchRows - walker.m_layout.a),
+              m_out(walker.m_frame + offset),
+              m_blockRows(walker.m_scratch + G * walker.m_layout.BlockRowsStart()),
+              m_head(walker.m_scratch + G * (walker.m_layout.HeadStart() + 1)),
+              m_tails(walker.m_scratch + G * walker.m_layout.TailsStart())
         {
-            kernel.WriteGuards<G>(m_head, m_tails);
+            walker.WriteGuards<G>(m_head, m_tails);
         }
 
         // Reads the next position into the block's rows.
@@ -135,8 +137,8 @@ private:
         // The head has taken its row inBlock: inserts it and writes the window of tail and head.
         void FinishHeadRow(int32_t inBlock)
         {
-            __m128i selected[G];
-            InsertIntoHeadAndSelect<G>(m_kernel.m_headInsertions[inBlock], m_head, m_tails,
+            Reg selected[G];
+            InsertIntoHeadAndSelect<G>(m_walker.m_headInsertions[inBlock], m_head, m_tails,
                                        m_blockRows + G * inBlock, selected);
             StoreRow(selected);
         }
@@ -145,38 +147,38 @@ private:
         // is the one rank the full tail keeps.
         void FinishBlock()
         {
-            m_kernel.SortTails<G>(m_blockRows, m_tails);
-            StoreRow(m_tails + G * m_kernel.m_tailLowestEntry[m_kernel.m_layout.count]);
+            m_walker.SortTails<G>(m_blockRows, m_tails);
+            StoreRow(m_tails + G * m_walker.m_tailLowestEntry[m_walker.m_layout.count]);
         }
 
     private:
-        void StoreRow(const __m128i* selected)
+        void StoreRow(const Reg* selected)
         {
             ForEachIndex<G>([&](int g) {
                 chroma_sse2::StoreChroma(m_out + kColumnBytes * g, selected[g], EndsHalf && g == G - 1);
             });
-            m_out += m_kernel.m_rowBytes;
+            m_out += m_walker.m_rowBytes;
         }
 
-        const BlockMergeWalker& m_kernel;
+        const BlockMergeWalker& m_walker;
         chroma_sse2::RowCursor m_in;
         chroma_sse2::RowCursor m_ahead;
         uint8_t* m_out;
-        __m128i* const m_blockRows;
-        __m128i* const m_head;
-        __m128i* const m_tails;
+        Reg* const m_blockRows;
+        Reg* const m_head;
+        Reg* const m_tails;
     };
 
     // Guards never change within a call: 0 below every list, 255 above.
     template <int G>
-    void WriteGuards(__m128i* head, __m128i* tails) const
+    void WriteGuards(Reg* head, Reg* tails) const
     {
-        const __m128i zero = _mm_setzero_si128();
-        const __m128i full = _mm_set1_epi8(-1);
+        const Reg zero = V::Zero();
+        const Reg full = V::Full();
         ForEachIndex<G>([&](int g) { head[g - G] = zero; });
         for (int32_t tailRows = 0; tailRows <= m_layout.count; ++tailRows) {
-            __m128i* lowest = tails + G * m_tailLowestEntry[tailRows];
-            __m128i* aboveHighest =
+            Reg* lowest = tails + G * m_tailLowestEntry[tailRows];
+            Reg* aboveHighest =
                 lowest + G * (m_layout.HighestKeptRank(tailRows) - m_layout.LowestKeptRank(tailRows) + 1);
             ForEachIndex<G>([&](int g) {
                 lowest[g - G] = zero;
@@ -188,47 +190,47 @@ private:
     // Sorts every tail of the completed block, shortest first, each from the one before with the next row
     // up inserted; only the ranks a window reads are computed.
     template <int G>
-    void SortTails(const __m128i* blockRows, __m128i* tails) const
+    void SortTails(const Reg* blockRows, Reg* tails) const
     {
         const int32_t count = m_layout.count;
         for (int32_t tailRows = 1; tailRows <= count; ++tailRows) {
             const TailSort sort = m_tailSorts[tailRows];
-            const __m128i* shorter = tails + G * sort.shorterFrom;
-            __m128i* longer = tails + G * sort.longerFrom;
-            const __m128i* const shorterEnd = shorter + G * sort.ranks;
-            __m128i y[G];
+            const Reg* shorter = tails + G * sort.shorterFrom;
+            Reg* longer = tails + G * sort.longerFrom;
+            const Reg* const shorterEnd = shorter + G * sort.ranks;
+            Reg y[G];
             ForEachIndex<G>([&](int g) { y[g] = blockRows[G * (count - tailRows) + g]; });
             for (; shorter != shorterEnd; shorter += G, longer += G) {
-                ForEachIndex<G>([&](int g) { longer[g] = Max(shorter[g - G], Min(shorter[g], y[g])); });
+                ForEachIndex<G>([&](int g) { longer[g] = V::Max(shorter[g - G], V::Min(shorter[g], y[g])); });
             }
         }
     }
 
     // Inserts x into the head, from rank topRank down, and selects as it goes.
     template <int G>
-    static void InsertIntoHeadAndSelect(const HeadInsertion& insertion, __m128i* head, const __m128i* tails,
-                                        const __m128i* x, __m128i* selected)
+    static void InsertIntoHeadAndSelect(const HeadInsertion& insertion, Reg* head, const Reg* tails,
+                                        const Reg* x, Reg* selected)
     {
-        // A copy: stores through __m128i may alias anything, so the fields would be read again.
+        // A copy: stores through Reg may alias anything, so the fields would be read again.
         const HeadInsertion local = insertion;
-        __m128i* rank = head + G * local.topRank;
-        const __m128i* tail = tails + G * local.pairedTailEntry;
-        const __m128i* const tailEnd = tail + G * local.ranks;
-        __m128i best[G];
+        Reg* rank = head + G * local.topRank;
+        const Reg* tail = tails + G * local.pairedTailEntry;
+        const Reg* const tailEnd = tail + G * local.ranks;
+        Reg best[G];
         ForEachIndex<G>([&](int g) {
             if (local.topRankIsNew)
-                rank[g] = _mm_set1_epi8(-1);
-            best[g] = _mm_set1_epi8(-1);
+                rank[g] = V::Full();
+            best[g] = V::Full();
         });
         for (; tail != tailEnd; rank -= G, tail += G) {
             ForEachIndex<G>([&](int g) {
-                const __m128i inserted = Max(rank[g - G], Min(rank[g], x[g]));
+                const Reg inserted = V::Max(rank[g - G], V::Min(rank[g], x[g]));
                 rank[g] = inserted;
-                best[g] = Min(best[g], Max(tail[g], inserted));
+                best[g] = V::Min(best[g], V::Max(tail[g], inserted));
             });
         }
         if (local.tailAloneEntry >= 0)
-            ForEachIndex<G>([&](int g) { best[g] = Min(best[g], tails[G * local.tailAloneEntry + g]); });
+            ForEachIndex<G>([&](int g) { best[g] = V::Min(best[g], tails[G * local.tailAloneEntry + g]); });
         ForEachIndex<G>([&](int g) { selected[g] = best[g]; });
     }
 
@@ -236,7 +238,7 @@ private:
     size_t m_rowBytes;
     int32_t m_height;
     ChromaBlockLayout m_layout;
-    __m128i* m_scratch;
+    Reg* m_scratch;
     int32_t m_tailLowestEntry[kMaxMedianWindow + 1];
     TailSort m_tailSorts[kMaxMedianWindow + 1];
     HeadInsertion m_headInsertions[kMaxMedianWindow];

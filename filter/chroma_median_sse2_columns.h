@@ -7,15 +7,21 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <utility>
 
+#include "filter/chroma_median_vector_common.h"
 #include "filter/frame_size.h"
 
 namespace chroma_sse2 {
 
-// Unsigned byte minimum and maximum over 16 lanes: the only comparisons either kernel makes.
-inline __m128i Min(__m128i x, __m128i y) { return _mm_min_epu8(x, y); }
-inline __m128i Max(__m128i x, __m128i y) { return _mm_max_epu8(x, y); }
+// 16 lanes and their unsigned byte minimum and maximum (the only comparisons either kernel makes), in the
+// shape filter/chroma_median_vector_common.h takes.
+struct Vector {
+    using Reg = __m128i;
+    static Reg Min(Reg x, Reg y) { return _mm_min_epu8(x, y); }
+    static Reg Max(Reg x, Reg y) { return _mm_max_epu8(x, y); }
+    static Reg Zero() { return _mm_setzero_si128(); }
+    static Reg Full() { return _mm_set1_epi8(-1); }
+};
 
 // Two 16-byte strips side by side make a column: their 16 chroma bytes share one register, the left
 // strip's 8 lanes first. A frame with an odd strip count ends in a half column of one strip, whose upper
@@ -44,18 +50,6 @@ inline void StoreChroma(uint8_t* p, __m128i chroma, bool half)
                                              _mm_unpackhi_epi8(zero, chroma)));
     }
 }
-
-// Calls f(0) ... f(N - 1) with each index a constant, so arrays indexed by it (per column, per window slot)
-// stay in registers.
-template <int N, class F>
-inline void ForEachIndex(F&& f)
-{
-    [&]<int... i>(std::integer_sequence<int, i...>) { (f(i), ...); }(std::make_integer_sequence<int, N>{});
-}
-
-// A walk down the columns reads one new row at a time, each a long stride from the last, which the hardware
-// prefetchers follow too late for a frame fresh from memory: ask for the row this many rows ahead.
-constexpr int32_t kPrefetchRows = 16;
 
 // Asks for every cache line of G columns of the row at p, the last one half when EndsHalf.
 template <int G, bool EndsHalf>

@@ -23,8 +23,8 @@ void Yuy2ToRgb_C(const uint8_t* yuy2, uint8_t* rgb, const FrameSize* size)
 std::span<const RgbConversionVariant> RgbConversionVariants()
 {
     static constexpr RgbConversionVariant kVariants[] = {
-        {"C", RgbToYuy2_C, Yuy2ToRgb_C, 0},
-        {"SSE2", RgbToYuy2_SSE2, Yuy2ToRgb_SSE2, kCpuSSE2},
+        {"RgbConversion_C", RgbToYuy2_C, Yuy2ToRgb_C, 0},
+        {"RgbConversion_SSE2", RgbToYuy2_SSE2, Yuy2ToRgb_SSE2, kCpuSSE2},
     };
     return kVariants;
 }

@@ -5,12 +5,14 @@
 #include <new>
 #include <string_view>
 
+#include "filter/median_window.h"
+
 namespace {
 
-constexpr int32_t kDefaultWndSize = 15;
+constexpr int32_t kDefaultWndSize = kDefaultMedianWindow;
 constexpr uint32_t kDefaultEnable = 0;
-constexpr int32_t kMinWndSize = 1;
-constexpr int32_t kMaxWndSize = 30;
+constexpr int32_t kMinWndSize = kMinMedianWindow;
+constexpr int32_t kMaxWndSize = kMaxMedianWindow;
 constexpr ChannelRecord kDefaultRecord{0, kDefaultWndSize, kDefaultEnable};
 
 // The two keys of every record section, in file order, pointing into record: the live one while reading,
@@ -208,7 +210,8 @@ void CChannelSettings::ReadChannel(int32_t headerPos, std::string_view sectionNa
         throw std::bad_alloc();
 }
 
-// The filter takes window sizes 1..30 only; a hand-edited value outside is brought to the nearest.
+// The filter takes only the window sizes of filter/median_window.h; a hand-edited value outside is brought
+// to the nearest.
 void CChannelSettings::ReadRecordValues(const char* section)
 {
     const std::array<IniParam, 2> params = ChannelParams(m_Live);

@@ -13,7 +13,7 @@
 
 struct ChannelRecord {
     int64_t ChannelId;      // 0 = the COMMON record
-    int32_t MedianWndSize;  // 1..30, default 15
+    int32_t MedianWndSize;  // range and default in filter/median_window.h
     uint32_t ProcEnable;    // non-zero = on, default 0
 };
 static_assert(sizeof(ChannelRecord) == 16, "ChannelRecord is a plain 16-byte record");

@@ -3,13 +3,14 @@
 #include <string>
 #include <utility>
 
+#include "filter/median_window.h"
 #include "ui/dialog_position.h"
 #include "ui/resource.h"
 
 namespace {
 
-constexpr int kMinWndSize = 1;
-constexpr int kMaxWndSize = 30;
+constexpr int kMinWndSize = kMinMedianWindow;
+constexpr int kMaxWndSize = kMaxMedianWindow;
 constexpr DWORD kFlashIntervalMs = 60;
 
 ScreenRect ToScreenRect(const RECT& rect) { return ScreenRect{rect.left, rect.top, rect.right, rect.bottom}; }

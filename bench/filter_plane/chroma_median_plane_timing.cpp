@@ -45,7 +45,7 @@ int main()
         std::vector<uint8_t> original(static_cast<size_t>(width) * height);
         for (uint8_t& sample : original)
             sample = static_cast<uint8_t>(random());
-        for (const int count : {3, 7, 15, 30}) {
+        for (const int count : {3, 5, 7, 15, 30}) {
             std::vector<std::vector<double>> samples(variants.size());
             std::vector<uint8_t> plane = original;
             for (int round = 0; round < kRounds; ++round) {
