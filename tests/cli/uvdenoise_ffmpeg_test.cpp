@@ -246,7 +246,7 @@ TEST_F(Uvdenoise, TheLastProgressLineCountsTheChangedChromaSamples)
     for (const std::string mode : {"--window 5", "--window 7 --threshold 40"}) {
         SCOPED_TRACE(mode);
         // script(1) gives uvdenoise a terminal as standard error and keeps what it showed.
-        const std::string command = std::string(UVD_UVDENOISE) + " " + mode + " --threads 3 '" + in.string() + "' '" +
+        const std::string command = std::string(UVD_UVDENOISE) + " " + mode + " -y --threads 3 '" + in.string() + "' '" +
                                     out.string() + "'";
         ASSERT_EQ(Shell("script -qec \"" + command + "\" '" + terminal.string() + "' < /dev/null > /dev/null"), 0);
         const std::string output = ReadFileBytes(out.string());
