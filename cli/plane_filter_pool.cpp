@@ -19,12 +19,16 @@ uint8_t* Aligned(std::vector<uint8_t>& bytes)
 std::vector<PlanePiece> SplitByColumns(const std::vector<PlaneRegion>& regions, int threads)
 {
     std::vector<PlanePiece> pieces;
+    // Whole regions while there are enough for every thread: two threads cutting the same rows share the
+    // cache lines where their columns meet, which cost more than the cut saved.
+    const int32_t regionCount = std::max<int32_t>(1, static_cast<int32_t>(regions.size()));
+    const int32_t piecesPerRegion = (threads + regionCount - 1) / regionCount;
     for (size_t r = 0; r < regions.size(); ++r) {
         const PlaneRegion& region = regions[r];
         if (region.width <= 0 || region.height <= 0)
             continue;
         const int32_t lines = (region.width + kPieceAlign - 1) / kPieceAlign;
-        const int32_t parts = std::max(1, std::min(threads, lines));
+        const int32_t parts = std::max(1, std::min(piecesPerRegion, lines));
         for (int32_t part = 0, line = 0; part < parts; ++part) {
             const int32_t nextLine = lines * (part + 1) / parts;
             pieces.push_back({r, line * kPieceAlign, std::min(region.width, nextLine * kPieceAlign)});
@@ -102,35 +106,45 @@ void PlaneFilterPool::RunStage(Stage stage)
         std::lock_guard<std::mutex> lock(m_mutex);
         m_stage = stage;
         m_nextPiece = 0;
-        m_busyWorkers = static_cast<int>(m_workers.size());
+        m_finishedPieces = 0;
         ++m_generation;
     }
     m_wake.notify_all();
     RunPieces(m_workerData[0]);
+    // The stage ends with its last piece, not when every worker has looked: a worker that wakes late finds
+    // nothing left, and the frame does not wait for its wake-up.
     std::unique_lock<std::mutex> lock(m_mutex);
-    m_done.wait(lock, [this] { return m_busyWorkers == 0; });
+    m_done.wait(lock, [this] { return m_finishedPieces == m_pieces.size(); });
 }
 
 void PlaneFilterPool::RunPieces(Worker& worker)
 {
+    bool finishedOne = false;
     uint64_t changed = 0;
     for (;;) {
         PlanePiece piece;
+        Stage stage;
         {
             std::lock_guard<std::mutex> lock(m_mutex);
-            m_changed += changed;
+            if (finishedOne) {
+                m_changed += changed;
+                if (++m_finishedPieces == m_pieces.size())
+                    m_done.notify_one();
+            }
             if (m_nextPiece == m_pieces.size())
                 return;
             piece = m_pieces[m_nextPiece++];
+            stage = m_stage;
         }
-        changed = RunPiece(piece, worker);
+        changed = RunPiece(stage, piece, worker);
+        finishedOne = true;
     }
 }
 
-uint64_t PlaneFilterPool::RunPiece(const PlanePiece& piece, Worker& worker)
+uint64_t PlaneFilterPool::RunPiece(Stage stage, const PlanePiece& piece, Worker& worker)
 {
     const int32_t count = m_settings.count;
-    switch (m_stage) {
+    switch (stage) {
     case Stage::kMedian: {
         if (m_settings.countChanges)
             return MedianCounted(piece, worker);
@@ -179,10 +193,5 @@ void PlaneFilterPool::WorkerLoop(size_t worker)
             seen = m_generation;
         }
         RunPieces(m_workerData[worker]);
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            --m_busyWorkers;
-        }
-        m_done.notify_one();
     }
 }

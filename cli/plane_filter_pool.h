@@ -60,7 +60,7 @@ private:
     void WorkerLoop(size_t worker);
     void Stop();
     void RunPieces(Worker& worker);
-    uint64_t RunPiece(const PlanePiece& piece, Worker& worker);
+    uint64_t RunPiece(Stage stage, const PlanePiece& piece, Worker& worker);
     uint64_t MedianCounted(const PlanePiece& piece, Worker& worker);
 
     PlaneFilterSettings m_settings;
@@ -78,7 +78,7 @@ private:
     Stage m_stage = Stage::kMedian;
     size_t m_nextPiece = 0;
     size_t m_generation = 0;
-    int m_busyWorkers = 0;
+    size_t m_finishedPieces = 0;
     uint64_t m_changed = 0;
     bool m_stopping = false;
     std::vector<std::thread> m_workers;
