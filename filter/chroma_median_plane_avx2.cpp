@@ -1,8 +1,9 @@
-// The plane kernels with AVX2: 32 neighbouring columns a register.
+// The plane kernels with AVX2, 32 neighbouring columns a register: the median and the repair's suspect mask.
 
 #include <immintrin.h>
 
 #include "filter/chroma_median_plane_walk.h"
+#include "filter/chroma_sparkle_mask_row.h"
 
 namespace {
 
@@ -15,6 +16,10 @@ struct Avx2 {
     static Reg Max(Reg x, Reg y) { return _mm256_max_epu8(x, y); }
     static Reg Zero() { return _mm256_setzero_si256(); }
     static Reg Full() { return _mm256_set1_epi8(-1); }
+    static Reg Splat(uint8_t value) { return _mm256_set1_epi8(static_cast<char>(value)); }
+    static Reg Sub(Reg x, Reg y) { return _mm256_sub_epi8(x, y); }
+    static Reg Equal(Reg x, Reg y) { return _mm256_cmpeq_epi8(x, y); }
+    static Reg Xor(Reg x, Reg y) { return _mm256_xor_si256(x, y); }
 };
 
 }  // namespace
@@ -29,4 +34,10 @@ void ChromaMedianPlaneNetwork_AVX2(uint8_t* plane, ptrdiff_t stride, int32_t wid
                                    int32_t count, uint8_t* scratch)
 {
     PlaneNetworkKernel<Avx2>(plane, stride, width, height, count, scratch);
+}
+
+void ChromaSparkleMaskRow_AVX2(const uint8_t* chroma, const uint8_t* median, uint8_t* mask, int32_t width,
+                               int32_t threshold)
+{
+    SparkleMaskRow<Avx2>(chroma, median, mask, width, threshold);
 }
