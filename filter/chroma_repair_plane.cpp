@@ -38,7 +38,7 @@ constexpr std::array<Offset, kCandidates> kCandidateOrder = CandidateOrder();
 constexpr int32_t kCandidateRows = 2 * kRepairReachRows + 1;
 constexpr int32_t kCandidateColumns = 2 * kRepairReachColumns + 1;
 // The costs of one candidate row are computed for a vector's worth of columns at once; the lanes past the
-// candidate columns are never clean, so they never win.
+// candidate columns are blocked (KeyTerms), so they never win.
 constexpr int32_t kCostLanes = 8;
 constexpr int32_t kCostSlots = kCandidateRows * kCostLanes;
 // A suspect's mask byte (255) shifted this far is above any cost: nine luma differences of at most 4 * 255.
