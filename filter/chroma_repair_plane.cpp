@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdlib>
 #include <cstring>
 
@@ -34,10 +35,42 @@ constexpr std::array<Offset, kCandidates> CandidateOrder()
 }
 constexpr std::array<Offset, kCandidates> kCandidateOrder = CandidateOrder();
 
+constexpr int32_t kCandidateRows = 2 * kRepairReachRows + 1;
+constexpr int32_t kCandidateColumns = 2 * kRepairReachColumns + 1;
+// The costs of one candidate row are computed for a vector's worth of columns at once; the lanes past the
+// candidate columns are blocked (KeyTerms), so they never win.
+constexpr int32_t kCostLanes = 8;
+constexpr int32_t kCostSlots = kCandidateRows * kCostLanes;
+// A suspect's mask byte (255) shifted this far is above any cost: nine luma differences of at most 4 * 255.
+constexpr int32_t kSuspectShift = 7;
+constexpr int16_t kBlocked = 255 << kSuspectShift;
+static_assert(9 * 4 * 255 < kBlocked);
+
 // The lumas of every position a patch of the suspect or of a candidate reads: a 3x3 patch around each
-// candidate reaches one position beyond the reach.
-constexpr int32_t kLumaRows = 2 * kRepairReachRows + 3;
-constexpr int32_t kLumaColumns = 2 * kRepairReachColumns + 3;
+// candidate reaches one position beyond the reach. Rows are padded so that every lane reads a luma.
+constexpr int32_t kLumaRows = kCandidateRows + 2;
+constexpr int32_t kLumaColumns = kCandidateColumns + 2;
+constexpr int32_t kLumaStride = kCostLanes + 2;
+
+// A candidate's cost and its place in the tie order in one number: the lowest key is the winner.
+constexpr int32_t kKeyOrderBits = 6;
+static_assert(kCandidates < 1 << kKeyOrderBits);
+static_assert(kLumaColumns <= kCostLanes);
+
+// For every cost slot, its candidate's distance cost and tie order as a key term; a slot that is no
+// candidate (past the columns, or the suspect's own) is blocked.
+template <int32_t StepCost>
+constexpr std::array<int32_t, kCostSlots> KeyTerms()
+{
+    std::array<int32_t, kCostSlots> terms{};
+    terms.fill(kBlocked << kKeyOrderBits);
+    for (int32_t order = 0; order < kCandidates; ++order) {
+        const Offset offset = kCandidateOrder[order];
+        terms[(kRepairReachRows + offset.rows) * kCostLanes + kRepairReachColumns + offset.columns] =
+            ((StepCost * offset.steps) << kKeyOrderBits) + order;
+    }
+    return terms;
+}
 
 // The sum of the luma samples chroma position (x, y) covers, for one subsampling; x and y inside the plane.
 template <int32_t ShiftX, int32_t ShiftY>
@@ -52,75 +85,147 @@ inline int32_t CoveredLuma(const LumaCover& luma, int32_t x, int32_t y)
     return sum;
 }
 
-// The lumas of the positions around (x, y) that the patches read, clamped to the plane.
+// The sum of the 1 << ShiftX luma samples from row[0], read as one word: its bytes add up the same in
+// either byte order, and a row of such sums vectorises as word lanes.
+template <int32_t ShiftX>
+inline int32_t CoveredRowLuma(const uint8_t* row)
+{
+    if constexpr (ShiftX == 0) {
+        return row[0];
+    } else if constexpr (ShiftX == 1) {
+        uint16_t word;
+        std::memcpy(&word, row, sizeof word);
+        return (word & 0xFF) + (word >> 8);
+    } else {
+        uint32_t word;
+        std::memcpy(&word, row, sizeof word);
+        const uint32_t pairs = (word & 0x00FF00FF) + ((word >> 8) & 0x00FF00FF);
+        return static_cast<int32_t>((pairs & 0xFFFF) + (pairs >> 16));
+    }
+}
+
+// The lumas of the positions around (x, y) that the patches read, clamped to the plane; the padding holds
+// lumas only blocked lanes read. A sum of at most four samples fits 16 bits, and so do the nine differences
+// of a cost.
 template <int32_t ShiftX, int32_t ShiftY>
-void PatchLumas(const ChromaRepairPlane& plane, int32_t x, int32_t y, int32_t (&luma)[kLumaRows][kLumaColumns])
+void PatchLumas(const ChromaRepairPlane& plane, int32_t x, int32_t y, int16_t (&luma)[kLumaRows][kLumaStride])
 {
     const int32_t left = x - kRepairReachColumns - 1, top = y - kRepairReachRows - 1;
     const int32_t right = left + kLumaColumns - 1, bottom = top + kLumaRows - 1;
     const LumaCover& cover = plane.luma;
-    // Most suspects lie inside, where the positions and the luma they cover need no clamping.
+    for (int16_t(&row)[kLumaStride] : luma)
+        std::fill(row + kCostLanes, row + kLumaStride, int16_t{0});
+    // Most suspects lie inside, where the positions and the luma they cover need no clamping; there a whole
+    // vector of positions per row is summed, the one past the patches included, so that the sums vectorise.
     if (left >= 0 && top >= 0 && right < plane.width && bottom < plane.height &&
-        ((right + 1) << ShiftX) <= cover.width && ((bottom + 1) << ShiftY) <= cover.height) {
+        ((left + kCostLanes) << ShiftX) <= cover.width && ((bottom + 1) << ShiftY) <= cover.height) {
         const uint8_t* const first = cover.first + cover.stride * (top << ShiftY) + (left << ShiftX);
         for (int32_t r = 0; r < kLumaRows; ++r) {
-            for (int32_t c = 0; c < kLumaColumns; ++c) {
+            for (int32_t c = 0; c < kCostLanes; ++c) {
                 int32_t sum = 0;
                 for (int32_t i = 0; i < 1 << ShiftY; ++i)
-                    for (int32_t j = 0; j < 1 << ShiftX; ++j)
-                        sum += first[cover.stride * ((r << ShiftY) + i) + (c << ShiftX) + j];
-                luma[r][c] = sum;
+                    sum += CoveredRowLuma<ShiftX>(first + cover.stride * ((r << ShiftY) + i) + (c << ShiftX));
+                luma[r][c] = static_cast<int16_t>(sum);
             }
         }
         return;
     }
-    int32_t columns[kLumaColumns];
-    for (int32_t c = 0; c < kLumaColumns; ++c)
+    int32_t columns[kCostLanes];
+    for (int32_t c = 0; c < kCostLanes; ++c)
         columns[c] = std::clamp(left + c, 0, plane.width - 1);
     for (int32_t r = 0; r < kLumaRows; ++r) {
         const int32_t row = std::clamp(top + r, 0, plane.height - 1);
-        for (int32_t c = 0; c < kLumaColumns; ++c)
-            luma[r][c] = CoveredLuma<ShiftX, ShiftY>(cover, columns[c], row);
+        for (int32_t c = 0; c < kCostLanes; ++c)
+            luma[r][c] = static_cast<int16_t>(CoveredLuma<ShiftX, ShiftY>(cover, columns[c], row));
     }
 }
 
+// |a - b| for lumas: their difference fits 16 bits, and so the vectors stay 8 lanes wide.
+inline int16_t LumaDifference(int16_t a, int16_t b)
+{
+    const auto difference = static_cast<int16_t>(a - b);
+    return static_cast<int16_t>(difference < 0 ? -difference : difference);
+}
+
+// Every candidate's cost is computed, without early exits and in flat arrays, so that the loops vectorise;
+// the lowest key then picks the winner with the tie order.
 template <int32_t ShiftX, int32_t ShiftY>
 uint8_t Replacement(const ChromaRepairPlane& plane, int32_t x, int32_t y)
 {
+    static constexpr auto kKeyTerms = KeyTerms<kRepairStepCost << (ShiftX + ShiftY)>();
     const ptrdiff_t workStride = plane.width;
-    int32_t luma[kLumaRows][kLumaColumns];
+    int16_t luma[kLumaRows][kLumaStride];
     PatchLumas<ShiftX, ShiftY>(plane, x, y, luma);
-    const int32_t stepCost = kRepairStepCost << (ShiftX + ShiftY);
-    int32_t bestCost = INT32_MAX;
-    uint8_t best = plane.median[workStride * y + x];
-    for (const Offset offset : kCandidateOrder) {
-        // Candidates come nearest first: once the distance alone costs as much as the best, none can win.
-        if (stepCost * offset.steps >= bestCost)
-            break;
-        const int32_t cx = x + offset.columns, cy = y + offset.rows;
-        if (cx < 0 || cx >= plane.width || cy < 0 || cy >= plane.height || plane.mask[workStride * cy + cx])
-            continue;
-        int32_t cost = stepCost * offset.steps;
-        for (int32_t r = 0; r < 3 && cost < bestCost; ++r) {
-            const int32_t* own = luma[kRepairReachRows + r] + kRepairReachColumns;
-            const int32_t* other = luma[kRepairReachRows + offset.rows + r] + kRepairReachColumns + offset.columns;
-            for (int32_t c = 0; c < 3; ++c)
-                cost += std::abs(own[c] - other[c]);
+    int16_t own[3][3][kCostLanes];
+    for (int32_t r = 0; r < 3; ++r) {
+        for (int32_t c = 0; c < 3; ++c)
+            std::fill_n(own[r][c], kCostLanes, luma[kRepairReachRows + r][kRepairReachColumns + c]);
+    }
+    int16_t cost[kCostSlots];
+    for (int32_t rows = 0; rows < kCandidateRows; ++rows) {
+        int16_t sum[kCostLanes]{};
+        for (int32_t r = 0; r < 3; ++r) {
+            for (int32_t c = 0; c < 3; ++c) {
+                const int16_t* const other = luma[rows + r] + c;
+                for (int32_t lane = 0; lane < kCostLanes; ++lane)
+                    sum[lane] = static_cast<int16_t>(sum[lane] + LumaDifference(own[r][c][lane], other[lane]));
+            }
         }
-        if (cost < bestCost) {
-            bestCost = cost;
-            best = plane.chroma[plane.stride * cy + cx];
+        std::copy_n(sum, kCostLanes, cost + rows * kCostLanes);
+    }
+    // The mask bytes of the slots, 255 outside the plane: a suspect's slot costs more than any candidate.
+    // The suspect itself is marked in the mask, so it is no candidate of its own.
+    uint8_t suspect[kCostSlots];
+    std::fill_n(suspect, kCostSlots, uint8_t{255});
+    const int32_t first = x - kRepairReachColumns;
+    const bool columnsInside = first >= 0 && first + kCostLanes <= plane.width;
+    for (int32_t rows = 0; rows < kCandidateRows; ++rows) {
+        const int32_t cy = y + rows - kRepairReachRows;
+        if (cy < 0 || cy >= plane.height)
+            continue;
+        const uint8_t* const mask = plane.mask + workStride * cy;
+        if (columnsInside) {
+            std::memcpy(suspect + rows * kCostLanes, mask + first, kCostLanes);
+        } else {
+            for (int32_t lane = 0; lane < kCandidateColumns; ++lane) {
+                if (first + lane >= 0 && first + lane < plane.width)
+                    suspect[rows * kCostLanes + lane] = mask[first + lane];
+            }
         }
     }
-    return best;
+    int32_t bestKey = INT32_MAX;
+    for (int32_t slot = 0; slot < kCostSlots; ++slot) {
+        const int32_t floor = suspect[slot] << kSuspectShift;
+        bestKey = std::min(bestKey, (std::max<int32_t>(cost[slot], floor) << kKeyOrderBits) + kKeyTerms[slot]);
+    }
+    if (bestKey >= kBlocked << kKeyOrderBits)
+        return plane.median[workStride * y + x];
+    const Offset best = kCandidateOrder[bestKey & ((1 << kKeyOrderBits) - 1)];
+    return plane.chroma[plane.stride * (y + best.rows) + x + best.columns];
 }
 
 // True when none of the 32 mask bytes marks a suspect.
 inline bool NoSuspectIn32(const uint8_t* mask)
 {
     uint64_t words[4];
-    std::memcpy(words, mask, sizeof words);
+    for (int32_t i = 0; i < 4; ++i)
+        std::memcpy(&words[i], mask + 8 * i, sizeof words[i]);
     return (words[0] | words[1] | words[2] | words[3]) == 0;
+}
+
+// One bit per suspect among the 8 mask bytes from mask[0], as one load; SuspectIndex tells its byte.
+inline uint64_t SuspectBits(const uint8_t* mask)
+{
+    uint64_t word;
+    std::memcpy(&word, mask, sizeof word);
+    return word & 0x0101010101010101;
+}
+
+// The byte of the lowest bit of nonzero SuspectBits, in the machine's byte order.
+inline int32_t SuspectIndex(uint64_t bits)
+{
+    const int32_t lowest = std::countr_zero(bits) / 8;
+    return std::endian::native == std::endian::little ? lowest : 7 - lowest;
 }
 
 template <int32_t ShiftX, int32_t ShiftY>
@@ -138,16 +243,20 @@ uint64_t ReplaceSparkles(const ChromaRepairPlane& plane, int32_t left, int32_t r
                 ++changed;
             }
         };
+        // Suspects are rare: skip clean samples 32 at a time, and jump from suspect to suspect in a word.
+        auto replaceIn8 = [&](int32_t x) {
+            for (uint64_t bits = SuspectBits(mask + x); bits != 0; bits &= bits - 1)
+                replace(x + SuspectIndex(bits));
+        };
         int32_t x = left;
-        // Suspects are rare: skip clean samples 32 at a time.
         for (; x + 32 <= right; x += 32) {
             if (NoSuspectIn32(mask + x))
                 continue;
-            for (int32_t i = x; i < x + 32; ++i) {
-                if (mask[i])
-                    replace(i);
-            }
+            for (int32_t i = x; i < x + 32; i += 8)
+                replaceIn8(i);
         }
+        for (; x + 8 <= right; x += 8)
+            replaceIn8(x);
         for (; x < right; ++x) {
             if (mask[x])
                 replace(x);
