@@ -26,3 +26,7 @@ void WaitIfTheConsoleIsOurOwn();
 
 // Writing into a pipe whose reader has gone fails like any write error instead of ending the program.
 void ReportBrokenPipesAsWriteErrors();
+
+// Pipes on standard input and output large enough for a frame where the system allows it, so that the
+// programs on either side run while this one filters.
+void HoldAFrameInPipes(size_t frameBytes);

@@ -178,6 +178,7 @@ int Run(const Options& options)
         return kBadSetup;
     }
     uint64_t changedSamples = 0;
+    HoldAFrameInPipes(frame.size());
     if (!out.Open(error)) {
         Report(error);
         return kBadSetup;
