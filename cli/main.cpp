@@ -254,5 +254,8 @@ int main(int argc, char** argv)
     } catch (const std::bad_alloc&) {
         Report("not enough memory for a frame");
         return kBadFrame;
+    } catch (const std::exception& failure) {
+        Report(std::string("stopped: ") + failure.what());
+        return kBadFrame;
     }
 }
