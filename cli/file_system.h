@@ -34,8 +34,9 @@ std::FILE* OpenForWritingInPlace(const std::string& path, std::string& error);
 // Until ForgetOnInterrupt, Ctrl-C or a request to terminate removes it before the program ends.
 std::FILE* CreateTemporaryBeside(const std::string& finalPath, std::string& path, std::string& error);
 void ForgetOnInterrupt();
-// Renames `from` to `to`, replacing a file of that name.
-bool RenameOver(const std::string& from, const std::string& to, std::string& error);
+// Renames `from` to `to`. A file of that name is replaced only when `replace`; otherwise the rename fails
+// and sets `taken`, even for a file that appeared after the name was checked.
+bool RenameOver(const std::string& from, const std::string& to, bool replace, bool& taken, std::string& error);
 void RemoveFile(const std::string& path);
 // Why the last write to a stream failed; a reader that went away is "Broken pipe" everywhere.
 std::string LastWriteError();

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 
 #include "cli/file_system.h"
@@ -130,10 +131,18 @@ std::FILE* CreateTemporaryBeside(const std::string& finalPath, std::string& path
 
 void ForgetOnInterrupt() { g_temporaryArmed = 0; }
 
-bool RenameOver(const std::string& from, const std::string& to, std::string& error)
+bool RenameOver(const std::string& from, const std::string& to, bool replace, bool& taken, std::string& error)
 {
-    if (std::rename(from.c_str(), to.c_str()) == 0)
+    taken = false;
+    if (replace ? std::rename(from.c_str(), to.c_str()) == 0
+                : renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
         return true;
+    // A file system without the no-replace rename: a hard link is made only where no file is.
+    if (!replace && (errno == EINVAL || errno == ENOSYS) && link(from.c_str(), to.c_str()) == 0) {
+        unlink(from.c_str());
+        return true;
+    }
+    taken = errno == EEXIST;
     error = std::strerror(errno);
     return false;
 }

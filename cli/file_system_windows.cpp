@@ -158,10 +158,13 @@ std::FILE* CreateTemporaryBeside(const std::string& finalPath, std::string& path
 
 void ForgetOnInterrupt() { g_temporaryArmed = 0; }
 
-bool RenameOver(const std::string& from, const std::string& to, std::string& error)
+bool RenameOver(const std::string& from, const std::string& to, bool replace, bool& taken, std::string& error)
 {
-    if (MoveFileExW(WideFromUtf8(from).c_str(), WideFromUtf8(to).c_str(), MOVEFILE_REPLACE_EXISTING))
+    taken = false;
+    if (MoveFileExW(WideFromUtf8(from).c_str(), WideFromUtf8(to).c_str(), replace ? MOVEFILE_REPLACE_EXISTING : 0))
         return true;
+    const DWORD failure = GetLastError();
+    taken = failure == ERROR_ALREADY_EXISTS || failure == ERROR_FILE_EXISTS;
     error = LastErrorText();
     return false;
 }

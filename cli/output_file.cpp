@@ -33,6 +33,7 @@ OutputFile::~OutputFile()
 bool OutputFile::Check(const std::string& name, bool replace, std::FILE* input, std::string& error)
 {
     m_name = name;
+    m_replace = replace;
     m_inPlace = true;
     error.clear();
     FileIdentity output;
@@ -108,8 +109,11 @@ bool OutputFile::Finish(std::string& error)
     if (m_temporary.empty())
         return true;
     std::string reason;
-    if (!RenameOver(m_temporary, m_name, reason)) {
-        error = "cannot rename " + m_temporary + " to " + m_name + ": " + reason;
+    bool taken = false;
+    if (!RenameOver(m_temporary, m_name, m_replace, taken, reason)) {
+        error = taken ? "output " + m_name + " appeared while this run wrote; it was left alone and nothing was "
+                        "written (-y replaces it)"
+                      : "cannot rename " + m_temporary + " to " + m_name + ": " + reason;
         return false;
     }
     m_finished = true;

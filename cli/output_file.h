@@ -26,6 +26,7 @@ public:
 private:
     std::string m_name;
     bool m_inPlace = false;
+    bool m_replace = false;
     std::string m_temporary;  // empty until created
     std::FILE* m_stream = nullptr;
     bool m_finished = false;

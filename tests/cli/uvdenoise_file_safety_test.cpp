@@ -72,6 +72,10 @@ TEST(UvdenoiseFiles, NoRunHarmsTheInputOrLeavesAHalfWrittenFile)
         {"an existing file, -y", "cp old.y4m out.y4m; $U -y in.y4m out.y4m", 0, "",
          {{"in.y4m", in}, {"out.y4m", Bytes::kFiltered}}},
         {"a new file", "$U < in.y4m - out.y4m", 0, "", {{"in.y4m", in}, {"out.y4m", Bytes::kFiltered}}},
+        {"a file that appears while the run writes, no -y",
+         "{ head -c 40000 in.y4m; for i in $(seq 500); do ls out.y4m.uvdenoise-*.tmp >/dev/null 2>&1 && break; "
+         "sleep 0.02; done; cp old.y4m out.y4m; tail -c +40001 in.y4m; } | $U - out.y4m",
+         1, "output out.y4m appeared while this run wrote; it was left alone", {{"in.y4m", in}, {"out.y4m", Bytes::kOld}}},
         {"/dev/null, no -y", "$U in.y4m /dev/null", 0, "", {{"in.y4m", in}}},
         {"a FIFO, no -y", "mkfifo fifo; cat fifo > out.y4m & $U in.y4m fifo; code=$?; wait; rm fifo; exit $code", 0,
          "", {{"in.y4m", in}, {"out.y4m", Bytes::kFiltered}}},
