@@ -11,6 +11,7 @@
 #include "host/host_harness.h"
 #include "tests/ui/dialog_tables.h"
 #include "tests/common/plugin_fixture.h"
+#include "tests/common/version_block.h"
 
 namespace {
 
@@ -178,16 +179,9 @@ TEST_F(ResourceTest, AboutPictureIs32By32With24BitsUncompressed)
 
 TEST_F(ResourceTest, VersionIs1_0_2_0InRussian)
 {
-    const std::string path = fixture::PluginDllPath();
-    DWORD ignored = 0;
-    const DWORD bytes = GetFileVersionInfoSizeA(path.c_str(), &ignored);
-    ASSERT_GT(bytes, 0u);
-    std::string block(bytes, '\0');
-    ASSERT_TRUE(GetFileVersionInfoA(path.c_str(), 0, bytes, block.data()));
-
-    VS_FIXEDFILEINFO* fixed = nullptr;
-    UINT length = 0;
-    ASSERT_TRUE(VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
+    const std::string block = VersionBlockOf(fixture::PluginDllPath());
+    const VS_FIXEDFILEINFO* fixed = FixedFileInfoOf(block);
+    ASSERT_NE(fixed, nullptr);
     EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
     EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
     EXPECT_EQ(fixed->dwFileVersionLS, 0x00020000u);
@@ -196,6 +190,7 @@ TEST_F(ResourceTest, VersionIs1_0_2_0InRussian)
     EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_DLL));
 
     WORD* translation = nullptr;
+    UINT length = 0;
     ASSERT_TRUE(VerQueryValueA(block.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation),
                                &length));
     ASSERT_GE(length, 4u);

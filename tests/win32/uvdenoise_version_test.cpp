@@ -7,6 +7,7 @@
 #include <string>
 
 #include "host/host_harness.h"
+#include "tests/common/version_block.h"
 
 namespace {
 
@@ -22,16 +23,9 @@ std::wstring StringValue(const std::string& block, const wchar_t* name)
 
 TEST(UvdenoiseVersionBlock, CarriesTheReleaseVersionAndADescription)
 {
-    const std::string path = WinePathOf(UVD_UVDENOISE_UNIX_PATH);
-    DWORD ignored = 0;
-    const DWORD bytes = GetFileVersionInfoSizeA(path.c_str(), &ignored);
-    ASSERT_GT(bytes, 0u);
-    std::string block(bytes, '\0');
-    ASSERT_TRUE(GetFileVersionInfoA(path.c_str(), 0, bytes, block.data()));
-
-    VS_FIXEDFILEINFO* fixed = nullptr;
-    UINT length = 0;
-    ASSERT_TRUE(VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
+    const std::string block = VersionBlockOf(WinePathOf(UVD_UVDENOISE_UNIX_PATH));
+    const VS_FIXEDFILEINFO* fixed = FixedFileInfoOf(block);
+    ASSERT_NE(fixed, nullptr);
     EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
     EXPECT_EQ(fixed->dwFileVersionLS, 0x00020000u);
     EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000u);
