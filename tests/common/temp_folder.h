@@ -2,6 +2,7 @@
 
 // A fresh folder of its own, removed with everything left in it (read-only files included).
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -31,11 +32,13 @@ public:
 
     std::string Path() const { return m_path.string(); }
     std::string File(const std::string& name) const { return (m_path / name).string(); }
+    // Sorted: a directory lists its entries in an order of its own.
     std::vector<std::string> Names() const
     {
         std::vector<std::string> names;
         for (const auto& entry : std::filesystem::directory_iterator(m_path))
             names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
         return names;
     }
 

@@ -129,6 +129,14 @@ TEST(AtomicFile, EachKindOfFileIsSavedTheWayThatKeepsWhatAnInPlaceWriteWould)
              s.release = [] { SetFlushHook(nullptr); };
          },
          SaveOutcome::Failed, kOld, {"a.ini"}},
+        {"hard-linked and the flush to the disk fails: the in-place write is reported failed",
+         [](Scene& s) {
+             WriteFileBytes(s.file, kOld);
+             fs::create_hard_link(s.file, s.folder.File("b.ini"));
+             SetFlushHook([] { return false; });
+             s.release = [] { SetFlushHook(nullptr); };
+         },
+         SaveOutcome::Failed, kNew, {"a.ini", "b.ini"}},
 #if defined(_WIN32)
         {"hidden: replaced and still hidden",
          [](Scene& s) {
@@ -159,6 +167,15 @@ TEST(AtomicFile, EachKindOfFileIsSavedTheWayThatKeepsWhatAnInPlaceWriteWould)
          },
          SaveOutcome::WrittenInPlace, kNew, {}},
 #else
+        {"readable by its owner alone: replaced and still 0600",
+         [](Scene& s) {
+             WriteFileBytes(s.file, kOld);
+             fs::permissions(s.file, fs::perms::owner_read | fs::perms::owner_write);
+         },
+         SaveOutcome::Replaced, kNew, {"a.ini"},
+         [](Scene& s) {
+             EXPECT_EQ(fs::status(s.file).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+         }},
         {"a symbolic link: written through it, the link kept",
          [](Scene& s) {
              WriteFileBytes(s.folder.File("target.ini"), kOld);
