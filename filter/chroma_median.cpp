@@ -3,8 +3,13 @@
 #include <algorithm>
 
 #include "filter/chroma_median_block_layout.h"
-#include "filter/chroma_median_variants.h"
 #include "filter/cpu_features.h"
+
+// The vectorised variants, each instruction set's in a file of its own (filter/chroma_median_sse2.cpp),
+// compiled with that set: sorted blocks of rows merged with min/max serve any count; the selection networks
+// only counts 2 to 5, and use no scratch.
+void ChromaMedianFilter_SSE2(uint8_t* frame, const FrameSize* size, uint8_t* scratch, int32_t count);
+void ChromaMedianNetwork_SSE2(uint8_t* frame, const FrameSize* size, uint8_t* scratch, int32_t count);
 
 namespace {
 
@@ -122,8 +127,8 @@ size_t ChromaScratchBytes(const FrameSize&) { return std::max(kRankTableBytes, k
 std::span<const ChromaMedianVariant> ChromaMedianVariants()
 {
     static constexpr ChromaMedianVariant kVariants[] = {
-        {"ChromaMedianFilter_C", ChromaMedianFilter_C, 0, kMinMedianWindow, kMaxMedianWindow},
-        {"ChromaMedianFilter_SSE2", ChromaMedianFilter_SSE2, kCpuSSE2, kMinMedianWindow, kMaxMedianWindow},
+        {"ChromaMedianFilter_C", ChromaMedianFilter_C, 0},
+        {"ChromaMedianFilter_SSE2", ChromaMedianFilter_SSE2, kCpuSSE2},
         {"ChromaMedianNetwork_SSE2", ChromaMedianNetwork_SSE2, kCpuSSE2, 2, 5},
     };
     return kVariants;
@@ -131,15 +136,5 @@ std::span<const ChromaMedianVariant> ChromaMedianVariants()
 
 ChromaMedianKernels ChooseChromaMedianKernels(uint32_t cpuFeatures)
 {
-    ChromaMedianKernels kernels{};
-    for (int32_t count = 0; count <= kMaxMedianWindow; ++count) {
-        // Count 0 is outside every precondition: count 1's kernel returns at once for it too, which keeps
-        // a stray look-up harmless.
-        const int32_t served = std::max(count, 1);
-        for (const ChromaMedianVariant& variant : ChromaMedianVariants()) {
-            if (HasFeatures(cpuFeatures, variant.neededFeatures) && variant.Serves(served))
-                kernels.byCount[count] = variant.fn;
-        }
-    }
-    return kernels;
+    return {ChooseKernelsByCount(ChromaMedianVariants(), cpuFeatures)};
 }

@@ -5,6 +5,7 @@
 #include <span>
 
 #include "filter/frame_size.h"
+#include "filter/kernel_variant.h"
 #include "filter/median_window.h"
 
 // Vertical running median over the U and V samples of a packed YUY2 frame, in place.
@@ -23,29 +24,17 @@ bool ChromaMedianPreconditionsHold(const FrameSize& size, int32_t count);
 // Bytes of 16-byte-aligned scratch memory that every variant needs for frames of this size.
 size_t ChromaScratchBytes(const FrameSize& size);
 
-// One implementation of a median family (packed frames here, planes in filter/chroma_median_plane.h): the
-// CPU features it needs and the window sizes it serves.
-template <class Fn>
-struct MedianVariant {
-    const char* name;
-    Fn fn;
-    uint32_t neededFeatures;
-    int32_t minCount;
-    int32_t maxCount;
+// The running rank table, scalar, any count; the portable reference.
+void ChromaMedianFilter_C(uint8_t* frame, const FrameSize* size, uint8_t* scratch, int32_t count);
 
-    bool Serves(int32_t count) const { return count >= minCount && count <= maxCount; }
-};
-using ChromaMedianVariant = MedianVariant<ChromaMedianFn>;
-
-// Every implementation, the portable one first. For each window the choice is the last one listed that
-// the CPU runs and that serves the window; the tests run each one over every window it serves.
+// Every implementation, the portable one first (the family's table, in filter/chroma_median.cpp); the tests
+// run each one over every window it serves.
+using ChromaMedianVariant = KernelVariant<ChromaMedianFn>;
 std::span<const ChromaMedianVariant> ChromaMedianVariants();
 
 // The kernels of one stream, chosen once for the CPU features: ChromaMedianFilter runs the one chosen for
 // the window.
-struct ChromaMedianKernels {
-    ChromaMedianFn byCount[kMaxMedianWindow + 1];
-
+struct ChromaMedianKernels : KernelsByCount<ChromaMedianFn> {
     void ChromaMedianFilter(uint8_t* frame, const FrameSize* size, uint8_t* scratch, int32_t count) const
     {
         byCount[count](frame, size, scratch, count);

@@ -6,7 +6,7 @@
 #include "filter/chroma_median.h"
 
 // Scratch layout of the sorted-block kernel; filter/chroma_median_sse2.cpp says what blocks, heads and
-// tails are. Per column of 16 lanes the scratch holds, in 16-byte entries:
+// tails are. Per column the scratch holds, in entries of one vector register each:
 //   block rows - the current block's rows as they arrived (count entries);
 //   head       - the sorted head of the current block, ranks -1 (a guard) ... h;
 //   tails      - the sorted tails of the previous block, one for each length 0 ... count, each kept to the
@@ -17,8 +17,7 @@ struct ChromaBlockLayout {
     int32_t h;  // rank selected, rows below the output row
     int32_t a;  // rows above the output row
 
-    constexpr explicit ChromaBlockLayout(int32_t windowSize)
-        : count(windowSize), h(windowSize / 2), a(windowSize - 1 - windowSize / 2)
+    constexpr explicit ChromaBlockLayout(int32_t count) : count(count), h(count / 2), a(count - 1 - count / 2)
     {
     }
 
@@ -52,7 +51,7 @@ struct ChromaBlockLayout {
 };
 
 // Columns walked down the frame together: 4 columns of 32 frame bytes, two whole cache lines, so each line
-// of a cold frame is fetched once (fewer columns per walk measured slower).
+// of a cold frame is fetched once.
 constexpr int32_t kChromaBlockColumnsPerWalk = 4;
 
 constexpr int32_t MaxChromaBlockEntries()

@@ -3,8 +3,19 @@
 #include <algorithm>
 
 #include "filter/chroma_median_plane_scratch.h"
-#include "filter/chroma_median_plane_variants.h"
 #include "filter/cpu_features.h"
+
+// The vectorised variants, each instruction set's in a file of its own (filter/chroma_median_plane_sse2.cpp,
+// filter/chroma_median_plane_avx2.cpp), compiled with that set. Sorted blocks merged with min/max serve any
+// count; the selection networks only counts 2 to 5, and use no scratch.
+void ChromaMedianPlane_SSE2(uint8_t* plane, ptrdiff_t stride, int32_t width, int32_t height, int32_t count,
+                            uint8_t* scratch);
+void ChromaMedianPlaneNetwork_SSE2(uint8_t* plane, ptrdiff_t stride, int32_t width, int32_t height,
+                                   int32_t count, uint8_t* scratch);
+void ChromaMedianPlane_AVX2(uint8_t* plane, ptrdiff_t stride, int32_t width, int32_t height, int32_t count,
+                            uint8_t* scratch);
+void ChromaMedianPlaneNetwork_AVX2(uint8_t* plane, ptrdiff_t stride, int32_t width, int32_t height,
+                                   int32_t count, uint8_t* scratch);
 
 void ChromaMedianPlane_C(uint8_t* plane, ptrdiff_t stride, int32_t width, int32_t height, int32_t count, uint8_t*)
 {
@@ -64,14 +75,14 @@ const size_t kChromaMedianPlaneScratchBytes = kPlaneBlockScratchBytes;
 std::span<const ChromaMedianPlaneVariant> ChromaMedianPlaneVariants()
 {
     static constexpr ChromaMedianPlaneVariant kVariants[] = {
-        {"ChromaMedianPlane_C", ChromaMedianPlane_C, 0, kMinMedianWindow, kMaxMedianWindow},
+        {"ChromaMedianPlane_C", ChromaMedianPlane_C, 0},
 #if defined(__i386__) || defined(__x86_64__)
-        {"ChromaMedianPlane_SSE2", ChromaMedianPlane_SSE2, kCpuSSE2, kMinMedianWindow, kMaxMedianWindow},
+        {"ChromaMedianPlane_SSE2", ChromaMedianPlane_SSE2, kCpuSSE2},
         {"ChromaMedianPlaneNetwork_SSE2", ChromaMedianPlaneNetwork_SSE2, kCpuSSE2, 2, 5},
 #endif
 #if defined(__x86_64__)
         // Not in the 32-bit build: there, under Wine, SSE code ran slower once any AVX code had run.
-        {"ChromaMedianPlane_AVX2", ChromaMedianPlane_AVX2, kCpuAVX2, kMinMedianWindow, kMaxMedianWindow},
+        {"ChromaMedianPlane_AVX2", ChromaMedianPlane_AVX2, kCpuAVX2},
         {"ChromaMedianPlaneNetwork_AVX2", ChromaMedianPlaneNetwork_AVX2, kCpuAVX2, 2, 5},
 #endif
     };
@@ -80,13 +91,5 @@ std::span<const ChromaMedianPlaneVariant> ChromaMedianPlaneVariants()
 
 ChromaMedianPlaneKernels ChooseChromaMedianPlaneKernels(uint32_t cpuFeatures)
 {
-    ChromaMedianPlaneKernels kernels{};
-    for (int32_t count = 0; count <= kMaxMedianWindow; ++count) {
-        kernels.byCount[count] = ChromaMedianPlane_C;
-        for (const ChromaMedianPlaneVariant& variant : ChromaMedianPlaneVariants()) {
-            if (HasFeatures(cpuFeatures, variant.neededFeatures) && variant.Serves(count))
-                kernels.byCount[count] = variant.fn;
-        }
-    }
-    return kernels;
+    return ChooseKernelsByCount(ChromaMedianPlaneVariants(), cpuFeatures);
 }

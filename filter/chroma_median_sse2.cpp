@@ -1,6 +1,7 @@
-// The chroma median for any window size with SSE2, by sorted blocks of rows.
+// The packed frames' chroma median with SSE2: sorted blocks of rows for any count, selection networks for
+// the small ones.
 //
-// Position q of a column holds row q - a, clamped to the frame: the column as the windows see it, so the
+// The sorted blocks. Position q of a column holds row q - a, clamped to the frame: the column as the windows see it, so the
 // window of output row r is positions r ... r + count - 1. The positions are cut into blocks of count. A
 // window that starts a block is that whole block; any other is the tail of one block (its last tailRows
 // positions) and the head of the next (its first headRows = count - tailRows positions). With A the
@@ -21,48 +22,25 @@
 //   row 3: tail A = 12 and head B = 11, 13, 13: min(max(A[0], B[1]), max(A[-1], B[2])) = min(13, 13) = 13.
 //   row 4: the whole second block, sorted 11, 13, 13, 13: rank 2 is 13.
 
-#include <algorithm>
-
-#include "filter/chroma_median_block_layout.h"
+#include "filter/chroma_median_block_merge.h"
 #include "filter/chroma_median_sse2_columns.h"
-#include "filter/chroma_median_variants.h"
+#include "filter/vector_sse2.h"
 
 namespace {
 
 using chroma_sse2::kColumnBytes;
+using V = VectorSse2;
+using Reg = V::Reg;
 
-// The twin of PlaneBlockWalker (filter/chroma_median_plane_walk.h), name for name, so that a fix in one is
-// carried to the other by reading. They stay apart: one template for both measured 5 to 25 % slower in the
-// 32-bit DLL.
 class BlockMergeWalker {
 public:
-    using V = chroma_sse2::Vector;
-    using Reg = V::Reg;
-
     BlockMergeWalker(uint8_t* frame, const FrameSize& size, uint8_t* scratch, int32_t count)
         : m_frame(frame),
           m_rowBytes(2 * static_cast<size_t>(size.width)),
           m_height(size.height),
-          m_layout(count),
+          m_merge(count),
           m_scratch(reinterpret_cast<Reg*>(scratch))
     {
-        const ChromaBlockLayout& layout = m_layout;
-        for (int32_t tailRows = 0; tailRows <= count; ++tailRows)
-            m_tailLowestEntry[tailRows] = layout.TailEntry(tailRows, layout.LowestKeptRank(tailRows));
-        for (int32_t tailRows = 1; tailRows <= count; ++tailRows) {
-            const int32_t lowest = layout.LowestKeptRank(tailRows);
-            m_tailSorts[tailRows] = {layout.TailEntry(tailRows - 1, lowest), m_tailLowestEntry[tailRows],
-                                     layout.HighestKeptRank(tailRows) - lowest + 1};
-        }
-        for (int32_t headRows = 1; headRows < count; ++headRows) {
-            const int32_t tailRows = count - headRows;
-            HeadInsertion& insertion = m_headInsertions[headRows - 1];
-            insertion.topRank = std::min(layout.h, headRows - 1);
-            insertion.ranks = insertion.topRank - std::max(0, headRows - layout.a - 1) + 1;
-            insertion.topRankIsNew = insertion.topRank == headRows - 1;
-            insertion.pairedTailEntry = layout.TailEntry(tailRows, layout.h - 1 - insertion.topRank);
-            insertion.tailAloneEntry = headRows <= layout.a ? layout.TailEntry(tailRows, layout.h) : -1;
-        }
     }
 
     // Filters G columns from the byte offset down the frame, the last one half when EndsHalf.
@@ -70,7 +48,7 @@ public:
     void Run(size_t offset) const
     {
         GroupWalk<G, EndsHalf> walk(*this, offset);
-        const int32_t count = m_layout.count;
+        const int32_t count = m_merge.Layout().count;
         for (int32_t inBlock = 0; inBlock < count; ++inBlock)
             walk.LoadRow(inBlock);
         walk.FinishBlock();
@@ -88,23 +66,6 @@ public:
     }
 
 private:
-    // The head of headRows rows (index headRows - 1) takes its newest row into ranks topRank down to
-    // topRank - ranks + 1 and pairs each with a tail rank for the selection.
-    struct HeadInsertion {
-        int32_t topRank;
-        int32_t ranks;
-        bool topRankIsNew;        // the head reaches rank topRank only now: its old value counts as 255
-        int32_t pairedTailEntry;  // tail entry paired with topRank: rank h - 1 - topRank
-        int32_t tailAloneEntry;   // tail entry of rank h when the tail alone may hold the value, else -1
-    };
-
-    // The tail of tailRows rows is sorted from the one of tailRows - 1: entries from the lowest kept rank on.
-    struct TailSort {
-        int32_t shorterFrom;
-        int32_t longerFrom;
-        int32_t ranks;
-    };
-
     // One walk down G columns: the rows read (and the ones asked for ahead), the output row written next,
     // and where the block's rows, its head and the previous block's tails lie in the scratch.
     template <int G, bool EndsHalf>
@@ -112,14 +73,15 @@ private:
     public:
         GroupWalk(const BlockMergeWalker& walker, size_t offset)
             : m_walker(walker),
-              m_in(walker.m_frame + offset, walker.m_rowBytes, walker.m_height, -walker.m_layout.a),
-              m_ahead(walker.m_frame + offset, walker.m_rowBytes, walker.m_height, kPrefetchRows - walker.m_layout.a),
+              m_merge(walker.m_merge),
+              m_in(walker.m_frame + offset, walker.m_rowBytes, walker.m_height, -m_merge.Layout().a),
+              m_ahead(walker.m_frame + offset, walker.m_rowBytes, walker.m_height, kPrefetchRows - m_merge.Layout().a),
               m_out(walker.m_frame + offset),
-              m_blockRows(walker.m_scratch + G * walker.m_layout.BlockRowsStart()),
-              m_head(walker.m_scratch + G * (walker.m_layout.HeadStart() + 1)),
-              m_tails(walker.m_scratch + G * walker.m_layout.TailsStart())
+              m_blockRows(walker.m_scratch + G * m_merge.Layout().BlockRowsStart()),
+              m_head(walker.m_scratch + G * (m_merge.Layout().HeadStart() + 1)),
+              m_tails(walker.m_scratch + G * m_merge.Layout().TailsStart())
         {
-            walker.WriteGuards<G>(m_head, m_tails);
+            m_merge.template WriteGuards<G>(m_head, m_tails);
         }
 
         // Reads the next position into the block's rows.
@@ -138,17 +100,16 @@ private:
         void FinishHeadRow(int32_t inBlock)
         {
             Reg selected[G];
-            InsertIntoHeadAndSelect<G>(m_walker.m_headInsertions[inBlock], m_head, m_tails,
-                                       m_blockRows + G * inBlock, selected);
+            m_merge.template InsertIntoHeadAndSelect<G>(inBlock, m_head, m_tails, m_blockRows + G * inBlock,
+                                                        selected);
             StoreRow(selected);
         }
 
-        // The block is complete: sorts its tails and writes the window that is the whole block, whose value
-        // is the one rank the full tail keeps.
+        // The block is complete: sorts its tails and writes the window that is the whole block.
         void FinishBlock()
         {
-            m_walker.SortTails<G>(m_blockRows, m_tails);
-            StoreRow(m_tails + G * m_walker.m_tailLowestEntry[m_walker.m_layout.count]);
+            m_merge.template SortTails<G>(m_blockRows, m_tails);
+            StoreRow(m_tails + G * m_merge.WholeBlockEntry());
         }
 
     private:
@@ -161,6 +122,7 @@ private:
         }
 
         const BlockMergeWalker& m_walker;
+        const BlockMerge<V>& m_merge;
         chroma_sse2::RowCursor m_in;
         chroma_sse2::RowCursor m_ahead;
         uint8_t* m_out;
@@ -169,80 +131,87 @@ private:
         Reg* const m_tails;
     };
 
-    // Guards never change within a call: 0 below every list, 255 above.
-    template <int G>
-    void WriteGuards(Reg* head, Reg* tails) const
+    uint8_t* m_frame;
+    size_t m_rowBytes;
+    int32_t m_height;
+    BlockMerge<V> m_merge;
+    Reg* m_scratch;
+};
+
+// The selection networks (filter/chroma_median_vector_common.h) for the small windows: the count rows of
+// each window stay in registers as the walk moves down, two columns at a time, so that the 32-bit build's
+// eight registers hold the windows of both.
+constexpr int kColumnsPerWalk = 2;
+
+template <int Count>
+class NetworkWalker {
+public:
+    using Network = SelectionNetwork<V, Count>;
+
+    NetworkWalker(uint8_t* frame, const FrameSize& size)
+        : m_frame(frame), m_rowBytes(2 * static_cast<size_t>(size.width)), m_height(size.height)
     {
-        const Reg zero = V::Zero();
-        const Reg full = V::Full();
-        ForEachIndex<G>([&](int g) { head[g - G] = zero; });
-        for (int32_t tailRows = 0; tailRows <= m_layout.count; ++tailRows) {
-            Reg* lowest = tails + G * m_tailLowestEntry[tailRows];
-            Reg* aboveHighest =
-                lowest + G * (m_layout.HighestKeptRank(tailRows) - m_layout.LowestKeptRank(tailRows) + 1);
-            ForEachIndex<G>([&](int g) {
-                lowest[g - G] = zero;
-                aboveHighest[g] = full;
-            });
-        }
     }
 
-    // Sorts every tail of the completed block, shortest first, each from the one before with the next row
-    // up inserted; only the ranks a window reads are computed.
-    template <int G>
-    void SortTails(const Reg* blockRows, Reg* tails) const
+    template <int G, bool EndsHalf>
+    void Run(size_t offset) const
     {
-        const int32_t count = m_layout.count;
-        for (int32_t tailRows = 1; tailRows <= count; ++tailRows) {
-            const TailSort sort = m_tailSorts[tailRows];
-            const Reg* shorter = tails + G * sort.shorterFrom;
-            Reg* longer = tails + G * sort.longerFrom;
-            const Reg* const shorterEnd = shorter + G * sort.ranks;
-            Reg y[G];
-            ForEachIndex<G>([&](int g) { y[g] = blockRows[G * (count - tailRows) + g]; });
-            for (; shorter != shorterEnd; shorter += G, longer += G) {
-                ForEachIndex<G>([&](int g) { longer[g] = V::Max(shorter[g - G], V::Min(shorter[g], y[g])); });
+        constexpr int above = Count - 1 - Count / 2;
+        const size_t rowBytes = m_rowBytes;
+        // Position q holds row q - above, clamped; the window ending at position q belongs to row q - (Count - 1).
+        chroma_sse2::RowCursor in(m_frame + offset, rowBytes, m_height, -above);
+        chroma_sse2::RowCursor ahead(m_frame + offset, rowBytes, m_height, kPrefetchRows - above);
+        Reg window[G][Count];
+        auto loadNext = [&](int slot) {
+            chroma_sse2::PrefetchColumns<G, EndsHalf>(ahead.Row());
+            ForEachIndex<G>([&](int g) {
+                window[g][slot] = chroma_sse2::LoadChroma(in.Row() + kColumnBytes * g, EndsHalf && g == G - 1);
+            });
+            in.Advance();
+            ahead.Advance();
+        };
+        for (int slot = 1; slot < Count; ++slot)
+            loadNext(slot);
+        uint8_t* out = m_frame + offset;
+        auto step = [&](int slot) {
+            loadNext(slot);
+            ForEachIndex<G>([&](int g) {
+                chroma_sse2::StoreChroma(out + kColumnBytes * g, Network::Select(window[g]), EndsHalf && g == G - 1);
+            });
+            out += rowBytes;
+        };
+        int32_t r = 0;
+        if constexpr (Count >= 4) {
+            // The networks give the same value for any order of the rows, so the new row can replace the
+            // oldest where it lies; unrolled over a whole turn, every slot stays in place. Two or three rows
+            // are cheaper to move down a place each row than the turn's larger code.
+            for (; r + Count <= m_height; r += Count)
+                ForEachIndex<Count>(step);
+            for (int slot = 0; r < m_height; ++r, ++slot)
+                step(slot);
+        } else {
+            for (; r < m_height; ++r) {
+                ForEachIndex<G>([&](int g) {
+                    for (int j = 0; j + 1 < Count; ++j)
+                        window[g][j] = window[g][j + 1];
+                });
+                step(Count - 1);
             }
         }
     }
 
-    // Inserts x into the head, from rank topRank down, and selects as it goes.
-    template <int G>
-    static void InsertIntoHeadAndSelect(const HeadInsertion& insertion, Reg* head, const Reg* tails,
-                                        const Reg* x, Reg* selected)
-    {
-        // A copy: stores through Reg may alias anything, so the fields would be read again.
-        const HeadInsertion local = insertion;
-        Reg* rank = head + G * local.topRank;
-        const Reg* tail = tails + G * local.pairedTailEntry;
-        const Reg* const tailEnd = tail + G * local.ranks;
-        Reg best[G];
-        ForEachIndex<G>([&](int g) {
-            if (local.topRankIsNew)
-                rank[g] = V::Full();
-            best[g] = V::Full();
-        });
-        for (; tail != tailEnd; rank -= G, tail += G) {
-            ForEachIndex<G>([&](int g) {
-                const Reg inserted = V::Max(rank[g - G], V::Min(rank[g], x[g]));
-                rank[g] = inserted;
-                best[g] = V::Min(best[g], V::Max(tail[g], inserted));
-            });
-        }
-        if (local.tailAloneEntry >= 0)
-            ForEachIndex<G>([&](int g) { best[g] = V::Min(best[g], tails[G * local.tailAloneEntry + g]); });
-        ForEachIndex<G>([&](int g) { selected[g] = best[g]; });
-    }
-
+private:
     uint8_t* m_frame;
     size_t m_rowBytes;
     int32_t m_height;
-    ChromaBlockLayout m_layout;
-    Reg* m_scratch;
-    int32_t m_tailLowestEntry[kMaxMedianWindow + 1];
-    TailSort m_tailSorts[kMaxMedianWindow + 1];
-    HeadInsertion m_headInsertions[kMaxMedianWindow];
 };
+
+template <int Count>
+void RunNetwork(uint8_t* frame, const FrameSize* size)
+{
+    const NetworkWalker<Count> walker(frame, *size);
+    chroma_sse2::ForEachColumnGroup<kColumnsPerWalk>(size->width, walker);
+}
 
 }  // namespace
 
@@ -252,4 +221,14 @@ void ChromaMedianFilter_SSE2(uint8_t* frame, const FrameSize* size, uint8_t* scr
         return;
     const BlockMergeWalker walker(frame, *size, scratch, count);
     chroma_sse2::ForEachColumnGroup<kChromaBlockColumnsPerWalk>(size->width, walker);
+}
+
+void ChromaMedianNetwork_SSE2(uint8_t* frame, const FrameSize* size, uint8_t*, int32_t count)
+{
+    switch (count) {
+    case 2: RunNetwork<2>(frame, size); break;
+    case 3: RunNetwork<3>(frame, size); break;
+    case 4: RunNetwork<4>(frame, size); break;
+    case 5: RunNetwork<5>(frame, size); break;
+    }
 }

@@ -1,27 +1,16 @@
 #pragma once
 
-// Column access and byte min/max shared by the SSE2 chroma median kernels; include only from translation
-// units built with SSE2 enabled.
+// How the packed frames' SSE2 kernels reach a frame's chroma: loads, stores, prefetches and the walk over
+// its columns. Include only from translation units built with SSE2 enabled.
 
 #include <emmintrin.h>
 
 #include <cstddef>
 #include <cstdint>
 
-#include "filter/chroma_median_vector_common.h"
 #include "filter/frame_size.h"
 
 namespace chroma_sse2 {
-
-// 16 lanes and their unsigned byte minimum and maximum (the only comparisons either kernel makes), in the
-// shape filter/chroma_median_vector_common.h takes.
-struct Vector {
-    using Reg = __m128i;
-    static Reg Min(Reg x, Reg y) { return _mm_min_epu8(x, y); }
-    static Reg Max(Reg x, Reg y) { return _mm_max_epu8(x, y); }
-    static Reg Zero() { return _mm_setzero_si128(); }
-    static Reg Full() { return _mm_set1_epi8(-1); }
-};
 
 // Two 16-byte strips side by side make a column: their 16 chroma bytes share one register, the left
 // strip's 8 lanes first. A frame with an odd strip count ends in a half column of one strip, whose upper

@@ -1,8 +1,7 @@
 #pragma once
 
 // What both vectorised chroma median families share: the packed frames' kernels
-// (filter/chroma_median_sse2.cpp, filter/chroma_median_network_sse2.cpp) and the planes'
-// (filter/chroma_median_plane_walk.h). Internal linkage on purpose: each includer is compiled with its own
+// (filter/chroma_median_sse2.cpp) and the planes' (filter/chroma_median_plane_walk.h). Internal linkage on purpose: each includer is compiled with its own
 // instruction-set flags, and an inline function shared between them would let the linker keep either copy.
 //
 // The vector type V gives Reg and Min, Max over its unsigned bytes.
@@ -12,12 +11,12 @@
 
 namespace {
 
-// Calls f(0) ... f(N - 1) with each index a constant, so arrays indexed by it (per column, per window slot)
+// Calls f(0) ... f(Indices - 1) with each index a constant, so arrays indexed by it (per column, per window slot)
 // stay in registers.
-template <int N, class F>
+template <int Indices, class F>
 inline void ForEachIndex(F&& f)
 {
-    [&]<int... i>(std::integer_sequence<int, i...>) { (f(i), ...); }(std::make_integer_sequence<int, N>{});
+    [&]<int... i>(std::integer_sequence<int, i...>) { (f(i), ...); }(std::make_integer_sequence<int, Indices>{});
 }
 
 // A walk down the columns reads one new row at a time, each a long stride from the last, which the hardware
@@ -31,9 +30,9 @@ inline typename V::Reg Median3(typename V::Reg x, typename V::Reg y, typename V:
     return V::Max(V::Min(x, y), V::Min(V::Max(x, y), z));
 }
 
-// Selection networks for the small windows: SelectionNetwork<V, N>::Select(w) is the value of rank N / 2 of
-// the N rows w[0] ... w[N - 1], which may come in any order, as a rank does not depend on it.
-template <class V, int N>
+// Selection networks for the small windows: SelectionNetwork<V, Count>::Select(w) is the value of rank
+// Count / 2 of the Count rows w[0] ... w[Count - 1], which may come in any order, as a rank does not depend on it.
+template <class V, int Count>
 struct SelectionNetwork;
 
 template <class V>
@@ -70,14 +69,12 @@ struct SelectionNetwork<V, 5> {
     }
 };
 
-// The network for n rows, n from 2 to 5 and a constant at every call. The plane walks call the networks
-// through this and the packed walk calls SelectionNetwork<V, N> directly: the compiler inlines each walk
-// differently either way, and the other way round measured slower in the 32-bit build at window 5 (the
-// planes up to twice as slow, the packed frames 5 % slower at 1920x1080).
+// The network for count rows, count from 2 to 5 and a constant at every call: the plane walks' way in, which
+// the compiler inlines better there than SelectionNetwork<V, Count> (the packed walk's way in).
 template <class V>
-inline typename V::Reg SelectRank(const typename V::Reg* w, int n)
+inline typename V::Reg SelectRank(const typename V::Reg* w, int count)
 {
-    switch (n) {
+    switch (count) {
     case 2: return SelectionNetwork<V, 2>::Select(w);
     case 3: return SelectionNetwork<V, 3>::Select(w);
     case 4: return SelectionNetwork<V, 4>::Select(w);

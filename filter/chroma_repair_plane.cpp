@@ -8,6 +8,13 @@
 
 #include "filter/cpu_features.h"
 
+// The suspect mask's vectorised variants, each instruction set's in a file of its own
+// (filter/chroma_sparkle_mask_sse2.cpp, filter/chroma_sparkle_mask_avx2.cpp), compiled with that set.
+void ChromaSparkleMaskRow_SSE2(const uint8_t* chroma, const uint8_t* median, uint8_t* mask, int32_t width,
+                               int32_t threshold);
+void ChromaSparkleMaskRow_AVX2(const uint8_t* chroma, const uint8_t* median, uint8_t* mask, int32_t width,
+                               int32_t threshold);
+
 namespace {
 
 struct Offset {
@@ -290,12 +297,8 @@ std::span<const ChromaSparkleMaskVariant> ChromaSparkleMaskVariants()
 
 ChromaRepairKernels ChooseChromaRepairKernels(uint32_t cpuFeatures, int32_t count)
 {
-    ChromaRepairKernels kernels{ChooseChromaMedianPlaneKernels(cpuFeatures).byCount[count], ChromaSparkleMaskRow_C};
-    for (const ChromaSparkleMaskVariant& variant : ChromaSparkleMaskVariants()) {
-        if (HasFeatures(cpuFeatures, variant.neededFeatures))
-            kernels.mask = variant.fn;
-    }
-    return kernels;
+    return {ChooseKernel(ChromaMedianPlaneVariants(), cpuFeatures, count),
+            ChooseKernel(ChromaSparkleMaskVariants(), cpuFeatures)};
 }
 
 void DetectChromaSparkles(const ChromaRepairPlane& plane, int32_t left, int32_t right, int32_t count,
@@ -316,9 +319,10 @@ void DetectChromaSparkles(const ChromaRepairPlane& plane, int32_t left, int32_t 
 uint64_t ReplaceChromaSparkles(const ChromaRepairPlane& plane, int32_t left, int32_t right, int32_t threshold)
 {
     switch (plane.luma.shiftX * 2 + plane.luma.shiftY) {
-    case 0: return ReplaceSparkles<0, 0>(plane, left, right, threshold);
-    case 2: return ReplaceSparkles<1, 0>(plane, left, right, threshold);
-    case 3: return ReplaceSparkles<1, 1>(plane, left, right, threshold);
-    default: return ReplaceSparkles<2, 0>(plane, left, right, threshold);
+    case 0: return ReplaceSparkles<0, 0>(plane, left, right, threshold);  // 4:4:4
+    case 2: return ReplaceSparkles<1, 0>(plane, left, right, threshold);  // 4:2:2
+    case 3: return ReplaceSparkles<1, 1>(plane, left, right, threshold);  // 4:2:0
+    case 4: return ReplaceSparkles<2, 0>(plane, left, right, threshold);  // 4:1:1
     }
+    return 0;  // LumaCover takes these four alone: uvdenoise refuses any other
 }

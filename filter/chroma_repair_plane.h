@@ -62,17 +62,10 @@ using ChromaSparkleMaskRowFn = void (*)(const uint8_t* chroma, const uint8_t* me
                                         int32_t threshold);
 void ChromaSparkleMaskRow_C(const uint8_t* chroma, const uint8_t* median, uint8_t* mask, int32_t width,
                             int32_t threshold);
-void ChromaSparkleMaskRow_SSE2(const uint8_t* chroma, const uint8_t* median, uint8_t* mask, int32_t width,
-                               int32_t threshold);
-void ChromaSparkleMaskRow_AVX2(const uint8_t* chroma, const uint8_t* median, uint8_t* mask, int32_t width,
-                               int32_t threshold);
 
-struct ChromaSparkleMaskVariant {
-    const char* name;
-    ChromaSparkleMaskRowFn fn;
-    uint32_t neededFeatures;
-};
-// Every variant built for this target, in rising preference.
+// Every variant built for this target, the portable one first (the family's table, in
+// filter/chroma_repair_plane.cpp).
+using ChromaSparkleMaskVariant = KernelVariant<ChromaSparkleMaskRowFn>;
 std::span<const ChromaSparkleMaskVariant> ChromaSparkleMaskVariants();
 
 // The kernels of one stream's repair, chosen once for the CPU and the window.

@@ -1,7 +1,8 @@
 #pragma once
 
-// The repair's suspect mask over one row, for the plane kernels' vector types (chroma_median_plane_sse2.cpp,
-// chroma_median_plane_avx2.cpp), so each instruction set's variant is one line of its own.
+// The repair's suspect mask over one row, written once over a vector type (filter/vector_sse2.h,
+// filter/vector_avx2.h): each instruction set's variant (filter/chroma_sparkle_mask_sse2.cpp, ...) is one
+// line of its own.
 
 #include <algorithm>
 #include <cstdint>

@@ -24,10 +24,6 @@ uint32_t Detect()
     uint32_t features = 0;
     if (d & bit_SSE2)
         features |= kCpuSSE2;
-    if (c & bit_SSSE3)
-        features |= kCpuSSSE3;
-    if (c & bit_SSE4_1)
-        features |= kCpuSSE41;
     // AVX2 needs the OS to save the upper register halves (OSXSAVE and XCR0 bits 1 and 2).
     const bool osSavesYmm = (c & bit_OSXSAVE) && (ReadXcr0() & 6) == 6;
     if (osSavesYmm && __get_cpuid_max(0, nullptr) >= 7) {

@@ -2,12 +2,12 @@
 
 #include <cstdint>
 
-// Instruction-set bits. Kernel choice is made once per stream from CpuFeatures().
+// Instruction-set bits, only of the sets some kernel uses. Kernel choice is made once per stream from
+// CpuFeatures().
 enum CpuFeature : uint32_t {
     kCpuSSE2 = 1u << 0,
-    kCpuSSSE3 = 1u << 1,
-    kCpuSSE41 = 1u << 2,
-    kCpuAVX2 = 1u << 3,
+    kCpuAVX2 = 1u << 1,
+    kCpuFeatureEnd = 1u << 2,  // the bit a new instruction set takes, moving this on
 };
 
 // True when the features include every one of `needed`: whether a variant may run.

@@ -4,7 +4,11 @@
 
 #include "filter/cpu_features.h"
 #include "filter/rgb_yuy2_pair.h"
-#include "filter/rgb_yuy2_variants.h"
+
+// The vectorised variants, each instruction set's in a file of its own (filter/rgb_yuy2_sse2.cpp), compiled
+// with that set.
+void RgbToYuy2_SSE2(const uint8_t* rgb, uint8_t* yuy2, const FrameSize* size);
+void Yuy2ToRgb_SSE2(const uint8_t* yuy2, uint8_t* rgb, const FrameSize* size);
 
 void RgbToYuy2_C(const uint8_t* rgb, uint8_t* yuy2, const FrameSize* size)
 {
@@ -23,18 +27,13 @@ void Yuy2ToRgb_C(const uint8_t* yuy2, uint8_t* rgb, const FrameSize* size)
 std::span<const RgbConversionVariant> RgbConversionVariants()
 {
     static constexpr RgbConversionVariant kVariants[] = {
-        {"RgbConversion_C", RgbToYuy2_C, Yuy2ToRgb_C, 0},
-        {"RgbConversion_SSE2", RgbToYuy2_SSE2, Yuy2ToRgb_SSE2, kCpuSSE2},
+        {"RgbConversion_C", {RgbToYuy2_C, Yuy2ToRgb_C}, 0},
+        {"RgbConversion_SSE2", {RgbToYuy2_SSE2, Yuy2ToRgb_SSE2}, kCpuSSE2},
     };
     return kVariants;
 }
 
 RgbConversionKernels ChooseRgbConversionKernels(uint32_t cpuFeatures)
 {
-    RgbConversionKernels kernels{};
-    for (const RgbConversionVariant& variant : RgbConversionVariants()) {
-        if (HasFeatures(cpuFeatures, variant.neededFeatures))
-            kernels = {variant.toYuy2, variant.toRgb};
-    }
-    return kernels;
+    return ChooseKernel(RgbConversionVariants(), cpuFeatures);
 }

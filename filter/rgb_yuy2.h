@@ -4,6 +4,7 @@
 #include <span>
 
 #include "filter/frame_size.h"
+#include "filter/kernel_variant.h"
 
 // Fixed-point conversions between packed 24-bit RGB (bytes B, G, R) and packed YUY2, pair by pair over
 // the width * height pixels as one run. Preconditions: (width * height) / 2 >= 1, buffers hold
@@ -11,18 +12,11 @@
 using RgbToYuy2Fn = void (*)(const uint8_t* rgb, uint8_t* yuy2, const FrameSize* size);
 using Yuy2ToRgbFn = void (*)(const uint8_t* yuy2, uint8_t* rgb, const FrameSize* size);
 
-// One implementation of both directions and the CPU features it needs.
-struct RgbConversionVariant {
-    const char* name;
-    RgbToYuy2Fn toYuy2;
-    Yuy2ToRgbFn toRgb;
-    uint32_t neededFeatures;
-};
+// The portable references.
+void RgbToYuy2_C(const uint8_t* rgb, uint8_t* yuy2, const FrameSize* size);
+void Yuy2ToRgb_C(const uint8_t* yuy2, uint8_t* rgb, const FrameSize* size);
 
-// Every implementation, the portable one first; the choice is the last one listed that the CPU runs.
-std::span<const RgbConversionVariant> RgbConversionVariants();
-
-// The conversions of one stream, chosen once for the CPU features.
+// The conversions of one stream, both directions of one implementation, chosen once for the CPU features.
 struct RgbConversionKernels {
     RgbToYuy2Fn toYuy2;
     Yuy2ToRgbFn toRgb;
@@ -30,4 +24,9 @@ struct RgbConversionKernels {
     void RgbToYuy2(const uint8_t* rgb, uint8_t* yuy2, const FrameSize* size) const { toYuy2(rgb, yuy2, size); }
     void Yuy2ToRgb(const uint8_t* yuy2, uint8_t* rgb, const FrameSize* size) const { toRgb(yuy2, rgb, size); }
 };
+
+// Every implementation, the portable one first (the family's table, in filter/rgb_yuy2.cpp).
+using RgbConversionVariant = KernelVariant<RgbConversionKernels>;
+std::span<const RgbConversionVariant> RgbConversionVariants();
+
 RgbConversionKernels ChooseRgbConversionKernels(uint32_t cpuFeatures);

@@ -6,7 +6,6 @@
 #include <cstddef>
 
 #include "filter/rgb_yuy2_pair.h"
-#include "filter/rgb_yuy2_variants.h"
 
 namespace {
 

@@ -8,7 +8,7 @@ std::vector<TimedVariant> RunnableVariants()
     std::vector<TimedVariant> variants;
     for (const RgbConversionVariant& variant : RgbConversionVariants()) {
         if (HasFeatures(CpuFeatures(), variant.neededFeatures))
-            variants.push_back({variant.name, variant.toYuy2, variant.toRgb});
+            variants.push_back({variant.name, variant.fn.toYuy2, variant.fn.toRgb});
     }
     return variants;
 }

@@ -46,9 +46,8 @@ double Median(std::vector<double> values)
 void PrintCpu()
 {
     const uint32_t features = DetectCpuFeatures();
-    std::printf("conversion timing, %d-bit build; CPU:%s%s%s%s\n", static_cast<int>(sizeof(void*) * 8),
-                features & kCpuSSE2 ? " SSE2" : "", features & kCpuSSSE3 ? " SSSE3" : "",
-                features & kCpuSSE41 ? " SSE4.1" : "", features & kCpuAVX2 ? " AVX2" : "");
+    std::printf("conversion timing, %d-bit build; CPU:%s%s\n", static_cast<int>(sizeof(void*) * 8),
+                features & kCpuSSE2 ? " SSE2" : "", features & kCpuAVX2 ? " AVX2" : "");
 }
 
 void TimeSize(const FrameSize& size, bool cold, const std::vector<TimedVariant>& variants)

@@ -1,7 +1,10 @@
 #include "chroma_bench_frames.h"
 
+#include <cstring>
 #include <new>
 #include <random>
+
+#include "filter/cpu_features.h"
 
 namespace {
 uint8_t* AllocateAligned(size_t bytes) { return static_cast<uint8_t*>(::operator new[](bytes, std::align_val_t{16})); }
@@ -28,3 +31,12 @@ FrameRing::FrameRing(FrameSize size, size_t ringBytes)
 AlignedScratch::AlignedScratch(size_t bytes) : m_data(AllocateAligned(bytes)) {}
 
 AlignedScratch::~AlignedScratch() { ::operator delete[](m_data, std::align_val_t{16}); }
+
+ChromaMedianFn RunnableChromaMedianVariant(const char* name)
+{
+    for (const ChromaMedianVariant& variant : ChromaMedianVariants()) {
+        if (std::strcmp(variant.name, name) == 0 && HasFeatures(CpuFeatures(), variant.neededFeatures))
+            return variant.fn;
+    }
+    return nullptr;
+}

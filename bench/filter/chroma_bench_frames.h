@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "filter/chroma_median.h"
 #include "filter/frame_size.h"
 
 // Frames for timing, 16-byte aligned as the stream's buffers are, with random luma and chroma.
@@ -39,3 +40,7 @@ public:
 private:
     uint8_t* m_data;
 };
+
+// The packed median's variant of that name from the family's table when this CPU runs it, else nullptr:
+// the benchmarks time single variants beside the table's choice.
+ChromaMedianFn RunnableChromaMedianVariant(const char* name);

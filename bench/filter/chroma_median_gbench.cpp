@@ -10,7 +10,6 @@
 
 #include "chroma_bench_frames.h"
 #include "filter/chroma_median.h"
-#include "filter/chroma_median_variants.h"
 #include "filter/cpu_features.h"
 #include "memory_floor.h"
 #include "rank_table_u64.h"
@@ -33,7 +32,7 @@ void Run(benchmark::State& state, FrameSize size, bool cold, const std::function
 void RegisterAll()
 {
     const ChromaMedianKernels table = ChooseChromaMedianKernels(CpuFeatures());
-    const bool sse2 = (CpuFeatures() & kCpuSSE2) != 0;
+    const ChromaMedianFn block = RunnableChromaMedianVariant("ChromaMedianFilter_SSE2");
     static AlignedScratch scratch(ChromaScratchBytes({1920, 1080}));
 
     struct Named {
@@ -53,8 +52,8 @@ void RegisterAll()
                 ->Unit(benchmark::kMicrosecond);
             for (const int32_t count : {2, 3, 4, 5, 15, 30}) {
                 std::vector<Named> kernels{{"table", table.byCount[count]}};
-                if (sse2)
-                    kernels.push_back({"SSE2_block", ChromaMedianFilter_SSE2});
+                if (block)
+                    kernels.push_back({"SSE2_block", block});
                 if (!cold) {
                     kernels.push_back({"C", ChromaMedianFilter_C});
                     kernels.push_back({"u64_lanes", ChromaMedianRankTableU64});

@@ -16,7 +16,6 @@
 
 #include "chroma_bench_frames.h"
 #include "filter/chroma_median.h"
-#include "filter/chroma_median_variants.h"
 #include "filter/cpu_features.h"
 #include "memory_floor.h"
 #include "rank_table_u64.h"
@@ -148,7 +147,10 @@ void PrintRow(FrameSize size, int32_t count, const char* temperature, const Row&
     std::fflush(stdout);
 }
 
-ChromaMedianFn NetworkFor(int32_t count) { return count >= 2 && count <= 5 ? ChromaMedianNetwork_SSE2 : nullptr; }
+ChromaMedianFn NetworkFor(int32_t count)
+{
+    return count >= 2 && count <= 5 ? RunnableChromaMedianVariant("ChromaMedianNetwork_SSE2") : nullptr;
+}
 
 Options ParseOptions(int argc, char** argv)
 {
@@ -188,7 +190,8 @@ int main(int argc, char** argv)
     const Options options = ParseOptions(argc, argv);
     const uint32_t features = CpuFeatures();
     const ChromaMedianKernels table = ChooseChromaMedianKernels(features);
-    const bool sse2 = (features & kCpuSSE2) != 0;
+    const ChromaMedianFn block = RunnableChromaMedianVariant("ChromaMedianFilter_SSE2");
+    const bool sse2 = block != nullptr;
     std::printf("chroma median, %d-bit build, CPU features 0x%x%s, ring %zu MB, median of %d rounds "
                 "(ratios: median of the rounds' ratios)\n",
                 static_cast<int>(8 * sizeof(void*)), features, sse2 ? " (SSE2)" : "", options.ringBytes >> 20,
@@ -201,8 +204,8 @@ int main(int argc, char** argv)
                                           {"C", ChromaMedianFilter_C},
                                           {"u64 lanes", ChromaMedianRankTableU64}};
         if (sse2)
-            candidates.push_back({"SSE2 block", ChromaMedianFilter_SSE2});
-        if (sse2 && NetworkFor(count))
+            candidates.push_back({"SSE2 block", block});
+        if (NetworkFor(count))
             candidates.push_back({"network", NetworkFor(count)});
         for (const Candidate& candidate : candidates)
             allMatch = MatchesDefinition(candidate, count, scratch.data()) && allMatch;
@@ -226,10 +229,10 @@ int main(int argc, char** argv)
                 row.table = filterWith(table.byCount[count], options.runs);
                 std::vector<Contender*> timed{&row.floor, &row.table};
                 if (sse2) {
-                    row.block = filterWith(ChromaMedianFilter_SSE2, options.runs);
+                    row.block = filterWith(block, options.runs);
                     timed.push_back(&row.block);
                 }
-                if (sse2 && NetworkFor(count)) {
+                if (NetworkFor(count)) {
                     row.network = filterWith(NetworkFor(count), options.runs);
                     timed.push_back(&row.network);
                 }

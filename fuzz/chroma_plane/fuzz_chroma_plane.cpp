@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "filter/chroma_median_plane.h"
-#include "filter/chroma_median_plane_variants.h"
 #include "filter/cpu_features.h"
 #include "tests/common/kernel_variants.h"
 

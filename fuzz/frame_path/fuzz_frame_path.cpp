@@ -16,9 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "filter/chroma_median_variants.h"
 #include "filter/cpu_features.h"
-#include "filter/rgb_yuy2_variants.h"
 #include "plugin/aligned_buffer.h"
 #include "plugin/frame_dispatch.h"
 #include "plugin/host_records.h"

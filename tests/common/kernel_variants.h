@@ -29,7 +29,7 @@ void ForEachRunnableVariant(const Variants& variants, Body&& body)
 inline std::vector<uint32_t> CpuFeatureLevels()
 {
     std::vector<uint32_t> levels{0};
-    for (const uint32_t feature : {kCpuSSE2, kCpuSSSE3, kCpuSSE41, kCpuAVX2})
+    for (uint32_t feature = 1; feature < kCpuFeatureEnd; feature <<= 1)
         levels.push_back(levels.back() | feature);
     levels.push_back(~0u);
     return levels;

@@ -32,7 +32,7 @@ protected:
         std::vector<uint8_t> expected(4 * pairs), actual(4 * pairs);
         reference::RgbToYuy2(rgb.data(), expected.data(), static_cast<int32_t>(pairs));
         const FrameSize size = SizeForPairs(pairs);
-        GetParam().toYuy2(rgb.data(), actual.data(), &size);
+        GetParam().fn.toYuy2(rgb.data(), actual.data(), &size);
         ExpectSamePairs(expected, actual, 4);
     }
 
@@ -42,7 +42,7 @@ protected:
         std::vector<uint8_t> expected(6 * pairs), actual(6 * pairs);
         reference::Yuy2ToRgb(yuy2.data(), expected.data(), static_cast<int32_t>(pairs));
         const FrameSize size = SizeForPairs(pairs);
-        GetParam().toRgb(yuy2.data(), actual.data(), &size);
+        GetParam().fn.toRgb(yuy2.data(), actual.data(), &size);
         ExpectSamePairs(expected, actual, 6);
     }
 };

@@ -18,6 +18,6 @@ void ChosenYuy2ToRgb(const uint8_t* yuy2, uint8_t* rgb, const FrameSize* size)
 std::vector<RgbConversionVariant> ConversionsUnderTest()
 {
     std::vector<RgbConversionVariant> variants(RgbConversionVariants().begin(), RgbConversionVariants().end());
-    variants.push_back({"ChosenForThisCpu", ChosenRgbToYuy2, ChosenYuy2ToRgb, 0});
+    variants.push_back({"ChosenForThisCpu", {ChosenRgbToYuy2, ChosenYuy2ToRgb}, 0});
     return variants;
 }

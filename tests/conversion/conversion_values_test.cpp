@@ -23,7 +23,7 @@ protected:
         std::vector<uint8_t> rgb(RgbBytes(kRepeatedSize)), yuy2(Yuy2Bytes(kRepeatedSize));
         for (size_t i = 0; i < rgb.size(); ++i)
             rgb[i] = pair[i % 6];
-        GetParam().toYuy2(rgb.data(), yuy2.data(), &kRepeatedSize);
+        GetParam().fn.toYuy2(rgb.data(), yuy2.data(), &kRepeatedSize);
         const Yuy2Pair first{yuy2[0], yuy2[1], yuy2[2], yuy2[3]};
         for (size_t i = 0; i < yuy2.size(); ++i)
             EXPECT_EQ(yuy2[i], first[i % 4]) << "pair " << i / 4;
@@ -35,7 +35,7 @@ protected:
         std::vector<uint8_t> yuy2(Yuy2Bytes(kRepeatedSize)), rgb(RgbBytes(kRepeatedSize));
         for (size_t i = 0; i < yuy2.size(); ++i)
             yuy2[i] = pair[i % 4];
-        GetParam().toRgb(yuy2.data(), rgb.data(), &kRepeatedSize);
+        GetParam().fn.toRgb(yuy2.data(), rgb.data(), &kRepeatedSize);
         const RgbPair first{rgb[0], rgb[1], rgb[2], rgb[3], rgb[4], rgb[5]};
         for (size_t i = 0; i < rgb.size(); ++i)
             EXPECT_EQ(rgb[i], first[i % 6]) << "pair " << i / 6;

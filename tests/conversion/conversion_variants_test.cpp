@@ -5,8 +5,6 @@
 #include <cstring>
 
 #include "conversion_test_support.h"
-#include "filter/rgb_yuy2_variants.h"
-#include "tests/common/cpu_mask_from_environment.h"
 #include "tests/common/fenced_pages.h"
 
 namespace {
@@ -46,7 +44,7 @@ TEST_P(ConversionVariants, ToYuy2MatchesPortableAndWritesOnlyWholePairs)
         const std::vector<uint8_t> rgb = RandomBytes(RgbBytes(size), static_cast<uint32_t>(size.width * 7919 + size.height));
         GuardedBytes expected(Yuy2Bytes(size)), actual(Yuy2Bytes(size));
         RgbToYuy2_C(rgb.data(), expected.data(), &size);
-        GetParam().toYuy2(rgb.data(), actual.data(), &size);
+        GetParam().fn.toYuy2(rgb.data(), actual.data(), &size);
         ASSERT_EQ(0, std::memcmp(expected.data(), actual.data(), actual.size()));
         const size_t written = 4 * PairsOf(size);
         for (size_t i = written; i < actual.size(); ++i)
@@ -62,7 +60,7 @@ TEST_P(ConversionVariants, ToRgbMatchesPortableAndWritesOnlyWholePairs)
         const std::vector<uint8_t> yuy2 = RandomBytes(Yuy2Bytes(size), static_cast<uint32_t>(size.height * 7919 + size.width));
         GuardedBytes expected(RgbBytes(size)), actual(RgbBytes(size));
         Yuy2ToRgb_C(yuy2.data(), expected.data(), &size);
-        GetParam().toRgb(yuy2.data(), actual.data(), &size);
+        GetParam().fn.toRgb(yuy2.data(), actual.data(), &size);
         ASSERT_EQ(0, std::memcmp(expected.data(), actual.data(), actual.size()));
         const size_t written = 6 * PairsOf(size);
         for (size_t i = written; i < actual.size(); ++i)
@@ -88,8 +86,8 @@ TEST_P(ConversionVariants, BuffersEndingAtAPageBoundaryAreNotOverrun)
         uint8_t* yuy2 = yuy2Pages.EndingAtHighGuard(4 * pairs);
         uint8_t* rgbBack = rgbBackPages.EndingAtHighGuard(6 * pairs);
         std::memcpy(rgb, pixels.data(), pixels.size());
-        GetParam().toYuy2(rgb, yuy2, &size);
-        GetParam().toRgb(yuy2, rgbBack, &size);
+        GetParam().fn.toYuy2(rgb, yuy2, &size);
+        GetParam().fn.toRgb(yuy2, rgbBack, &size);
         ASSERT_EQ(0, std::memcmp(portableYuy2.data(), yuy2, portableYuy2.size()));
         ASSERT_EQ(0, std::memcmp(portableRgb.data(), rgbBack, portableRgb.size()));
     }
@@ -101,8 +99,8 @@ TEST_P(ConversionVariants, SizesWithoutAWholePairConvertNothing)
     for (const FrameSize& size : sizes) {
         SCOPED_TRACE(Describe(size));
         GuardedBytes rgb(0), yuy2(0);
-        GetParam().toYuy2(rgb.data(), yuy2.data(), &size);
-        GetParam().toRgb(yuy2.data(), rgb.data(), &size);
+        GetParam().fn.toYuy2(rgb.data(), yuy2.data(), &size);
+        GetParam().fn.toRgb(yuy2.data(), rgb.data(), &size);
         EXPECT_TRUE(rgb.GuardsIntact());
         EXPECT_TRUE(yuy2.GuardsIntact());
     }
@@ -110,28 +108,5 @@ TEST_P(ConversionVariants, SizesWithoutAWholePairConvertNothing)
 
 INSTANTIATE_TEST_SUITE_P(AllVariants, ConversionVariants, testing::ValuesIn(ConversionsUnderTest()),
                          [](const auto& info) { return std::string(info.param.name); });
-
-class KernelChoice : public testing::Test {
-protected:
-    void TearDown() override { ApplyCpuMaskFromEnvironment(); }
-};
-
-TEST_F(KernelChoice, MaskedFeaturesChooseThePortableVersions)
-{
-    SetCpuFeatureMask(0);
-    const RgbConversionKernels kernels = ChooseRgbConversionKernels(CpuFeatures());
-    EXPECT_EQ(kernels.toYuy2, &RgbToYuy2_C);
-    EXPECT_EQ(kernels.toRgb, &Yuy2ToRgb_C);
-}
-
-TEST_F(KernelChoice, Sse2IsChosenWhenPresent)
-{
-    if (!(DetectCpuFeatures() & kCpuSSE2))
-        GTEST_SKIP() << "no SSE2 on this CPU";
-    SetCpuFeatureMask(kCpuSSE2);
-    const RgbConversionKernels kernels = ChooseRgbConversionKernels(CpuFeatures());
-    EXPECT_EQ(kernels.toYuy2, &RgbToYuy2_SSE2);
-    EXPECT_EQ(kernels.toRgb, &Yuy2ToRgb_SSE2);
-}
 
 }  // namespace

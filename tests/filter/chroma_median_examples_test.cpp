@@ -1,13 +1,11 @@
-// Worked values with their expected bytes written out, the rules every window size keeps, the filter's
-// preconditions and the portable choice.
+// Worked values with their expected bytes written out, the rules every window size keeps and the filter's
+// preconditions.
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 #include "chroma_median_test_support.h"
-#include "filter/chroma_median_variants.h"
-#include "tests/common/cpu_mask_from_environment.h"
 
 namespace {
 
@@ -138,15 +136,6 @@ TEST(ChromaMedianPreconditions, AcceptOnlyWhatTheFilterCanTake)
         EXPECT_EQ(ChromaMedianPreconditionsHold(c.size, c.count), c.holds)
             << c.size.width << "x" << c.size.height << ", count " << c.count;
     }
-}
-
-TEST(ChromaMedianKernelChoice, NoFeaturesMeansThePortableKernels)
-{
-    SetCpuFeatureMask(0);
-    const ChromaMedianKernels kernels = ChooseChromaMedianKernels(CpuFeatures());
-    ApplyCpuMaskFromEnvironment();
-    for (int32_t count = 1; count <= kMaxMedianWindow; ++count)
-        EXPECT_EQ(kernels.byCount[count], &ChromaMedianFilter_C) << "count " << count;
 }
 
 }  // namespace

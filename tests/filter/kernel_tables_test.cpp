@@ -1,10 +1,11 @@
 // Every kernel table of this build, made for any CPU it may run on, picks only variants from its family's
 // list, and the other tests run every listed variant: so no kernel the product can choose goes untested.
-// A new family joins with one line below; the command-line filter's plane family is one of them.
+// With no features each table is the portable one; with every feature, the most preferred (the last listed)
+// that serves the window. A new family joins with one line below.
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <span>
 
 #include "filter/chroma_median.h"
 #include "filter/chroma_median_plane.h"
@@ -14,43 +15,61 @@
 
 namespace {
 
-// True when the list holds a variant the CPU runs that matches.
-template <class Variants, class Matches>
-bool PickedFromList(uint32_t features, const Variants& variants, Matches matches)
+template <class Fn>
+bool Same(Fn a, Fn b)
 {
-    return std::any_of(variants.begin(), variants.end(), [&](const auto& variant) {
-        return HasFeatures(features, variant.neededFeatures) && matches(variant);
-    });
+    return a == b;
 }
 
-// Expects the table's kernel for every window to come from the list, run on the CPU and serve the window.
-template <class Variants, class Fn>
-void ExpectEveryCountPickedFromList(uint32_t features, const Variants& variants,
-                                    const Fn (&byCount)[kMaxMedianWindow + 1], const char* family)
+bool Same(const RgbConversionKernels& a, const RgbConversionKernels& b)
+{
+    return a.toYuy2 == b.toYuy2 && a.toRgb == b.toRgb;
+}
+
+// Expects chosen(count), for every window, to come from the list, run on the CPU and serve the window.
+template <class Fn, class Chosen>
+void ExpectEveryCountPickedFromList(uint32_t features, std::span<const KernelVariant<Fn>> variants, Chosen chosen,
+                                    const char* family)
 {
     for (int32_t count = 1; count <= kMaxMedianWindow; ++count) {
-        EXPECT_TRUE(PickedFromList(features, variants, [&](const auto& variant) {
-            return variant.fn == byCount[count] && variant.Serves(count);
-        })) << family << ", count " << count;
+        SCOPED_TRACE(testing::Message() << family << ", count " << count);
+        const Fn fn = chosen(count);
+        const KernelVariant<Fn>* preferred = nullptr;
+        bool listed = false;
+        for (const KernelVariant<Fn>& variant : variants) {
+            if (!variant.Serves(count))
+                continue;
+            preferred = &variant;
+            listed |= HasFeatures(features, variant.neededFeatures) && Same(variant.fn, fn);
+        }
+        EXPECT_TRUE(listed);
+        if (features == 0) {
+            EXPECT_TRUE(Same(fn, variants.front().fn)) << "not the portable variant";
+        }
+        if (features == ~0u) {
+            EXPECT_TRUE(Same(fn, preferred->fn)) << "not " << preferred->name;
+        }
     }
 }
 
-TEST(KernelTables, PickOnlyListedVariantsTheCpuRuns)
+TEST(KernelTables, PickOnlyListedVariantsTheCpuRunsThePortableOneWithoutFeaturesAndThePreferredWithAll)
 {
     for (const uint32_t features : CpuFeatureLevels()) {
         SCOPED_TRACE(testing::Message() << "CPU features 0x" << std::hex << features);
-        ExpectEveryCountPickedFromList(features, ChromaMedianVariants(), ChooseChromaMedianKernels(features).byCount,
-                                       "chroma median");
+        const ChromaMedianKernels packed = ChooseChromaMedianKernels(features);
+        ExpectEveryCountPickedFromList(features, ChromaMedianVariants(),
+                                       [&](int32_t count) { return packed.byCount[count]; }, "chroma median");
+        const ChromaMedianPlaneKernels plane = ChooseChromaMedianPlaneKernels(features);
         ExpectEveryCountPickedFromList(features, ChromaMedianPlaneVariants(),
-                                       ChooseChromaMedianPlaneKernels(features).byCount, "chroma median of a plane");
-        const ChromaRepairKernels repair = ChooseChromaRepairKernels(features, 7);
-        EXPECT_TRUE(PickedFromList(features, ChromaSparkleMaskVariants(), [&](const ChromaSparkleMaskVariant& variant) {
-            return variant.fn == repair.mask;
-        })) << "sparkle mask";
-        const RgbConversionKernels rgb = ChooseRgbConversionKernels(features);
-        EXPECT_TRUE(PickedFromList(features, RgbConversionVariants(), [&](const RgbConversionVariant& variant) {
-            return variant.toYuy2 == rgb.toYuy2 && variant.toRgb == rgb.toRgb;
-        })) << "RGB conversions";
+                                       [&](int32_t count) { return plane.byCount[count]; }, "plane median");
+        ExpectEveryCountPickedFromList(features, ChromaMedianPlaneVariants(),
+                                       [&](int32_t count) { return ChooseChromaRepairKernels(features, count).median; },
+                                       "repair's median");
+        ExpectEveryCountPickedFromList(features, ChromaSparkleMaskVariants(),
+                                       [&](int32_t count) { return ChooseChromaRepairKernels(features, count).mask; },
+                                       "sparkle mask");
+        ExpectEveryCountPickedFromList(features, RgbConversionVariants(),
+                                       [&](int32_t) { return ChooseRgbConversionKernels(features); }, "RGB conversions");
     }
 }
 

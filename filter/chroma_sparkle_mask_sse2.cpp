@@ -1,0 +1,10 @@
+// The repair's suspect mask with SSE2, 16 neighbouring samples a register.
+
+#include "filter/chroma_sparkle_mask_row.h"
+#include "filter/vector_sse2.h"
+
+void ChromaSparkleMaskRow_SSE2(const uint8_t* chroma, const uint8_t* median, uint8_t* mask, int32_t width,
+                               int32_t threshold)
+{
+    SparkleMaskRow<VectorSse2>(chroma, median, mask, width, threshold);
+}
