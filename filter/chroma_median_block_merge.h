@@ -1,10 +1,10 @@
 #pragma once
 
 // The register work of the sorted-block median (filter/chroma_median_sse2.cpp says what blocks, heads and
-// tails are), shared by the packed frames' walk and the planes' (filter/chroma_median_plane_walk.h): the
-// tables built once per call, the guards, the tail sort and the head insertion. Each walk keeps its own
-// row access and loop. Internal linkage on purpose: each includer is compiled with its own instruction-set
-// flags, and an inline function shared between them would let the linker keep either copy.
+// tails are): the tables built once per call, the guards, the tail sort and the head insertion, apart from
+// the walk's row access and loop. The planes' walk (filter/chroma_median_plane_walk.h) keeps a copy, for
+// the reason given there. Internal linkage on purpose: each includer is compiled with its own
+// instruction-set flags, and an inline function shared between them would let the linker keep either copy.
 //
 // The vector type V gives Reg, Min, Max (unsigned bytes), Zero and Full (every byte 0 or 255).
 
@@ -88,8 +88,26 @@ public:
     template <int G>
     void InsertIntoHeadAndSelect(int32_t inBlock, Reg* head, const Reg* tails, const Reg* x, Reg* selected) const
     {
+        InsertIntoHeadAndSelect<G>(m_headInsertions[inBlock], head, tails, x, selected);
+    }
+
+private:
+    // The head of headRows rows (index headRows - 1) takes its newest row into ranks topRank down to
+    // topRank - ranks + 1 and pairs each with a tail rank for the selection.
+    struct HeadInsertion {
+        int32_t topRank;
+        int32_t ranks;
+        bool topRankIsNew;        // the head reaches rank topRank only now: its old value counts as 255
+        int32_t pairedTailEntry;  // tail entry paired with topRank: rank h - 1 - topRank
+        int32_t tailAloneEntry;   // tail entry of rank h when the tail alone may hold the value, else -1
+    };
+
+    template <int G>
+    static void InsertIntoHeadAndSelect(const HeadInsertion& insertion, Reg* head, const Reg* tails, const Reg* x,
+                                        Reg* selected)
+    {
         // A copy: stores through vector pointers may alias anything, so the fields would be read again.
-        const HeadInsertion local = m_headInsertions[inBlock];
+        const HeadInsertion local = insertion;
         Reg* rank = head + G * local.topRank;
         const Reg* tail = tails + G * local.pairedTailEntry;
         const Reg* const tailEnd = tail + G * local.ranks;
@@ -110,17 +128,6 @@ public:
             ForEachIndex<G>([&](int g) { best[g] = V::Min(best[g], tails[G * local.tailAloneEntry + g]); });
         ForEachIndex<G>([&](int g) { selected[g] = best[g]; });
     }
-
-private:
-    // The head of headRows rows (index headRows - 1) takes its newest row into ranks topRank down to
-    // topRank - ranks + 1 and pairs each with a tail rank for the selection.
-    struct HeadInsertion {
-        int32_t topRank;
-        int32_t ranks;
-        bool topRankIsNew;        // the head reaches rank topRank only now: its old value counts as 255
-        int32_t pairedTailEntry;  // tail entry paired with topRank: rank h - 1 - topRank
-        int32_t tailAloneEntry;   // tail entry of rank h when the tail alone may hold the value, else -1
-    };
 
     // The tail of tailRows rows is sorted from the one of tailRows - 1: entries from the lowest kept rank on.
     struct TailSort {

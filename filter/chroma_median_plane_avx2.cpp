@@ -6,11 +6,11 @@
 void ChromaMedianPlane_AVX2(uint8_t* plane, ptrdiff_t stride, int32_t width, int32_t height, int32_t count,
                             uint8_t* scratch)
 {
-    PlaneKernel<VectorAvx2, false>(plane, stride, width, height, count, scratch);
+    PlaneBlockKernel<VectorAvx2>(plane, stride, width, height, count, scratch);
 }
 
 void ChromaMedianPlaneNetwork_AVX2(uint8_t* plane, ptrdiff_t stride, int32_t width, int32_t height,
                                    int32_t count, uint8_t* scratch)
 {
-    PlaneKernel<VectorAvx2, true>(plane, stride, width, height, count, scratch);
+    PlaneNetworkKernel<VectorAvx2>(plane, stride, width, height, count, scratch);
 }

@@ -17,7 +17,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "filter/chroma_median_block_merge.h"
+#include "filter/chroma_median_block_layout.h"
 #include "filter/chroma_median_plane.h"
 #include "filter/chroma_median_plane_scratch.h"
 #include "filter/chroma_median_vector_common.h"
@@ -61,8 +61,10 @@ inline void PrefetchWalk(const uint8_t* row, const WalkColumns<V, G>& columns)
 }
 
 // Sorted blocks merged with min/max, as in the packed kernel (filter/chroma_median_sse2.cpp explains the
-// two identities): each window is the tail of one block of `count` rows plus the head of the next. The
-// register work is BlockMerge's; the plane's rows and the loop are this walk's own.
+// two identities): each window is the tail of one block of `count` rows plus the head of the next.
+// The register work is a copy of BlockMerge's (filter/chroma_median_block_merge.h), kept apart because with
+// BlockMerge in this translation unit GCC inlines the network walks below differently, and the 32-bit plane
+// network ran twice as slow at window 5.
 template <class V>
 class PlaneBlockWalker {
 public:
@@ -71,22 +73,39 @@ public:
     PlaneBlockWalker(uint8_t* plane, ptrdiff_t stride, int32_t height, int32_t count, uint8_t* scratch)
         : m_rows(plane, stride, height, count - 1 - count / 2),
           m_height(height),
-          m_merge(count),
+          m_layout(count),
           m_scratch(reinterpret_cast<Reg*>(scratch))
     {
+        const ChromaBlockLayout& layout = m_layout;
+        for (int32_t tailRows = 0; tailRows <= count; ++tailRows)
+            m_tailLowestEntry[tailRows] = layout.TailEntry(tailRows, layout.LowestKeptRank(tailRows));
+        for (int32_t tailRows = 1; tailRows <= count; ++tailRows) {
+            const int32_t lowest = layout.LowestKeptRank(tailRows);
+            m_tailSorts[tailRows] = {layout.TailEntry(tailRows - 1, lowest), m_tailLowestEntry[tailRows],
+                                     layout.HighestKeptRank(tailRows) - lowest + 1};
+        }
+        for (int32_t headRows = 1; headRows < count; ++headRows) {
+            const int32_t tailRows = count - headRows;
+            HeadInsertion& insertion = m_headInsertions[headRows - 1];
+            insertion.topRank = std::min(layout.h, headRows - 1);
+            insertion.ranks = insertion.topRank - std::max(0, headRows - layout.a - 1) + 1;
+            insertion.topRankIsNew = insertion.topRank == headRows - 1;
+            insertion.pairedTailEntry = layout.TailEntry(tailRows, layout.h - 1 - insertion.topRank);
+            insertion.tailAloneEntry = headRows <= layout.a ? layout.TailEntry(tailRows, layout.h) : -1;
+        }
     }
 
     // Filters the walk's columns down the plane.
     template <int G>
     void Run(const WalkColumns<V, G>& columns) const
     {
-        const ChromaBlockLayout layout = m_merge.Layout();
+        const ChromaBlockLayout layout = m_layout;
         const int32_t count = layout.count;
-        const int32_t wholeBlockEntry = m_merge.WholeBlockEntry();
+        const int32_t wholeBlockEntry = m_tailLowestEntry[count];
         Reg* const blockRows = m_scratch + G * layout.BlockRowsStart();
         Reg* const head = m_scratch + G * (layout.HeadStart() + 1);
         Reg* const tails = m_scratch + G * layout.TailsStart();
-        m_merge.template WriteGuards<G>(head, tails);
+        WriteGuards<G>(head, tails);
 
         // The window ending at position q belongs to output row q - (count - 1).
         int32_t q = 0;
@@ -101,9 +120,10 @@ public:
             ForEachIndex<G>([&](int g) { V::Store(out + columns[g], selected[g]); });
             out += m_rows.Stride();
         };
-        // The block is complete: sorts its tails and writes the window that is the whole block.
+        // The block is complete: sorts its tails and writes the window that is the whole block, whose value
+        // is the one rank the full tail keeps.
         auto finishBlock = [&] {
-            m_merge.template SortTails<G>(blockRows, tails);
+            SortTails<G>(blockRows, tails);
             storeRow(tails + G * wholeBlockEntry);
         };
 
@@ -115,7 +135,8 @@ public:
                 loadRow(inBlock);
                 // The head has taken its row inBlock: inserts it and writes the window of tail and head.
                 Reg selected[G];
-                m_merge.template InsertIntoHeadAndSelect<G>(inBlock, head, tails, blockRows + G * inBlock, selected);
+                InsertIntoHeadAndSelect<G>(m_headInsertions[inBlock], head, tails, blockRows + G * inBlock,
+                                           selected);
                 storeRow(selected);
             }
             if (rowsLeft > 0) {
@@ -127,10 +148,93 @@ public:
     }
 
 private:
+    // The head of headRows rows (index headRows - 1) takes its newest row into ranks topRank down to
+    // topRank - ranks + 1 and pairs each with a tail rank for the selection.
+    struct HeadInsertion {
+        int32_t topRank;
+        int32_t ranks;
+        bool topRankIsNew;        // the head reaches rank topRank only now: its old value counts as 255
+        int32_t pairedTailEntry;  // tail entry paired with topRank: rank h - 1 - topRank
+        int32_t tailAloneEntry;   // tail entry of rank h when the tail alone may hold the value, else -1
+    };
+
+    // The tail of tailRows rows is sorted from the one of tailRows - 1: entries from the lowest kept rank on.
+    struct TailSort {
+        int32_t shorterFrom;
+        int32_t longerFrom;
+        int32_t ranks;
+    };
+
+    // Guards never change within a call: 0 below every list, 255 above.
+    template <int G>
+    void WriteGuards(Reg* head, Reg* tails) const
+    {
+        ForEachIndex<G>([&](int g) { head[g - G] = V::Zero(); });
+        for (int32_t tailRows = 0; tailRows <= m_layout.count; ++tailRows) {
+            Reg* lowest = tails + G * m_tailLowestEntry[tailRows];
+            Reg* aboveHighest =
+                lowest + G * (m_layout.HighestKeptRank(tailRows) - m_layout.LowestKeptRank(tailRows) + 1);
+            ForEachIndex<G>([&](int g) {
+                lowest[g - G] = V::Zero();
+                aboveHighest[g] = V::Full();
+            });
+        }
+    }
+
+    // Sorts every tail of the completed block, shortest first, each from the one before with the next row
+    // up inserted; only the ranks a window reads are computed.
+    template <int G>
+    void SortTails(const Reg* blockRows, Reg* tails) const
+    {
+        const int32_t count = m_layout.count;
+        for (int32_t tailRows = 1; tailRows <= count; ++tailRows) {
+            const TailSort sort = m_tailSorts[tailRows];
+            const Reg* shorter = tails + G * sort.shorterFrom;
+            Reg* longer = tails + G * sort.longerFrom;
+            const Reg* const shorterEnd = shorter + G * sort.ranks;
+            Reg y[G];
+            ForEachIndex<G>([&](int g) { y[g] = blockRows[G * (count - tailRows) + g]; });
+            for (; shorter != shorterEnd; shorter += G, longer += G) {
+                ForEachIndex<G>([&](int g) { longer[g] = V::Max(shorter[g - G], V::Min(shorter[g], y[g])); });
+            }
+        }
+    }
+
+    // Inserts x into the head, from rank topRank down, and selects as it goes.
+    template <int G>
+    static void InsertIntoHeadAndSelect(const HeadInsertion& insertion, Reg* head, const Reg* tails, const Reg* x,
+                                        Reg* selected)
+    {
+        // A copy: stores through vector pointers may alias anything, so the fields would be read again.
+        const HeadInsertion local = insertion;
+        Reg* rank = head + G * local.topRank;
+        const Reg* tail = tails + G * local.pairedTailEntry;
+        const Reg* const tailEnd = tail + G * local.ranks;
+        Reg best[G];
+        ForEachIndex<G>([&](int g) {
+            if (local.topRankIsNew)
+                rank[g] = V::Full();
+            best[g] = V::Full();
+        });
+        for (; tail != tailEnd; rank -= G, tail += G) {
+            ForEachIndex<G>([&](int g) {
+                const Reg inserted = V::Max(rank[g - G], V::Min(rank[g], x[g]));
+                rank[g] = inserted;
+                best[g] = V::Min(best[g], V::Max(tail[g], inserted));
+            });
+        }
+        if (local.tailAloneEntry >= 0)
+            ForEachIndex<G>([&](int g) { best[g] = V::Min(best[g], tails[G * local.tailAloneEntry + g]); });
+        ForEachIndex<G>([&](int g) { selected[g] = best[g]; });
+    }
+
     ClampedRows m_rows;
     int32_t m_height;
-    BlockMerge<V> m_merge;
+    ChromaBlockLayout m_layout;
     Reg* m_scratch;
+    int32_t m_tailLowestEntry[kMaxMedianWindow + 1];
+    TailSort m_tailSorts[kMaxMedianWindow + 1];
+    HeadInsertion m_headInsertions[kMaxMedianWindow];
 };
 
 template <class V, int Count>
@@ -202,12 +306,29 @@ void WalkPlane(int32_t width, const Walker& walker)
     RunWalk<V, Group>(lastWalk, kBytes * v, static_cast<size_t>(width) - kBytes, walker);
 }
 
-// Registers fit a plane at least one register wide and tall enough that some window stays inside it; the
-// portable reference filters the others.
+// Filters what needs no registers: nothing for a count of 1, and the portable reference for a plane narrower
+// than one register or so short that every window reaches past both edges. True when that was all.
 template <class V>
-bool RegistersFit(int32_t width, int32_t height, int32_t count)
+bool FilterIfNoRegistersFit(uint8_t* plane, ptrdiff_t stride, int32_t width, int32_t height, int32_t count,
+                            uint8_t* scratch)
 {
-    return static_cast<size_t>(width) >= V::kBytes && height > count / 2;
+    if (count <= 1)
+        return true;
+    if (static_cast<size_t>(width) >= V::kBytes && height > count / 2)
+        return false;
+    ChromaMedianPlane_C(plane, stride, width, height, count, scratch);
+    return true;
+}
+
+// The kernels of one instruction set.
+template <class V>
+void PlaneBlockKernel(uint8_t* plane, ptrdiff_t stride, int32_t width, int32_t height, int32_t count,
+                      uint8_t* scratch)
+{
+    if (FilterIfNoRegistersFit<V>(plane, stride, width, height, count, scratch))
+        return;
+    const PlaneBlockWalker<V> walker(plane, stride, height, count, scratch);
+    WalkPlane<V, static_cast<int>(kPlaneWalkBytes / V::kBytes)>(width, walker);
 }
 
 // Two registers a walk: the windows of both stay in registers.
@@ -218,25 +339,19 @@ void PlaneNetworkKernel(uint8_t* plane, ptrdiff_t stride, int32_t width, int32_t
     WalkPlane<V, 2>(width, walker);
 }
 
-// The kernels of one instruction set: sorted blocks for every count, and with Networks the selection
-// networks for counts 2 to 5.
-template <class V, bool Networks>
-void PlaneKernel(uint8_t* plane, ptrdiff_t stride, int32_t width, int32_t height, int32_t count, uint8_t* scratch)
+template <class V>
+void PlaneNetworkKernel(uint8_t* plane, ptrdiff_t stride, int32_t width, int32_t height, int32_t count,
+                        uint8_t* scratch)
 {
-    if (count <= 1)
+    if (FilterIfNoRegistersFit<V>(plane, stride, width, height, count, scratch))
         return;
-    if (!RegistersFit<V>(width, height, count))
-        return ChromaMedianPlane_C(plane, stride, width, height, count, scratch);
-    if constexpr (Networks) {
-        switch (count) {
-        case 2: return PlaneNetworkKernel<V, 2>(plane, stride, width, height);
-        case 3: return PlaneNetworkKernel<V, 3>(plane, stride, width, height);
-        case 4: return PlaneNetworkKernel<V, 4>(plane, stride, width, height);
-        case 5: return PlaneNetworkKernel<V, 5>(plane, stride, width, height);
-        }
+    switch (count) {
+    case 2: return PlaneNetworkKernel<V, 2>(plane, stride, width, height);
+    case 3: return PlaneNetworkKernel<V, 3>(plane, stride, width, height);
+    case 4: return PlaneNetworkKernel<V, 4>(plane, stride, width, height);
+    case 5: return PlaneNetworkKernel<V, 5>(plane, stride, width, height);
+    default: return PlaneBlockKernel<V>(plane, stride, width, height, count, scratch);
     }
-    const PlaneBlockWalker<V> walker(plane, stride, height, count, scratch);
-    WalkPlane<V, static_cast<int>(kPlaneWalkBytes / V::kBytes)>(width, walker);
 }
 
 }  // namespace

@@ -73,15 +73,15 @@ private:
     public:
         GroupWalk(const BlockMergeWalker& walker, size_t offset)
             : m_walker(walker),
-              m_merge(walker.m_merge),
-              m_in(walker.m_frame + offset, walker.m_rowBytes, walker.m_height, -m_merge.Layout().a),
-              m_ahead(walker.m_frame + offset, walker.m_rowBytes, walker.m_height, kPrefetchRows - m_merge.Layout().a),
+              m_in(walker.m_frame + offset, walker.m_rowBytes, walker.m_height, -walker.m_merge.Layout().a),
+              m_ahead(walker.m_frame + offset, walker.m_rowBytes, walker.m_height,
+                      kPrefetchRows - walker.m_merge.Layout().a),
               m_out(walker.m_frame + offset),
-              m_blockRows(walker.m_scratch + G * m_merge.Layout().BlockRowsStart()),
-              m_head(walker.m_scratch + G * (m_merge.Layout().HeadStart() + 1)),
-              m_tails(walker.m_scratch + G * m_merge.Layout().TailsStart())
+              m_blockRows(walker.m_scratch + G * walker.m_merge.Layout().BlockRowsStart()),
+              m_head(walker.m_scratch + G * (walker.m_merge.Layout().HeadStart() + 1)),
+              m_tails(walker.m_scratch + G * walker.m_merge.Layout().TailsStart())
         {
-            m_merge.template WriteGuards<G>(m_head, m_tails);
+            walker.m_merge.template WriteGuards<G>(m_head, m_tails);
         }
 
         // Reads the next position into the block's rows.
@@ -100,16 +100,16 @@ private:
         void FinishHeadRow(int32_t inBlock)
         {
             Reg selected[G];
-            m_merge.template InsertIntoHeadAndSelect<G>(inBlock, m_head, m_tails, m_blockRows + G * inBlock,
-                                                        selected);
+            m_walker.m_merge.template InsertIntoHeadAndSelect<G>(inBlock, m_head, m_tails, m_blockRows + G * inBlock,
+                                                                 selected);
             StoreRow(selected);
         }
 
         // The block is complete: sorts its tails and writes the window that is the whole block.
         void FinishBlock()
         {
-            m_merge.template SortTails<G>(m_blockRows, m_tails);
-            StoreRow(m_tails + G * m_merge.WholeBlockEntry());
+            m_walker.m_merge.template SortTails<G>(m_blockRows, m_tails);
+            StoreRow(m_tails + G * m_walker.m_merge.WholeBlockEntry());
         }
 
     private:
@@ -122,7 +122,6 @@ private:
         }
 
         const BlockMergeWalker& m_walker;
-        const BlockMerge<V>& m_merge;
         chroma_sse2::RowCursor m_in;
         chroma_sse2::RowCursor m_ahead;
         uint8_t* m_out;

@@ -34,9 +34,9 @@ inline bool SettingsExist() { return GetFileAttributesA(SettingsPath().c_str()) 
 inline std::string ReadSettings() { return ReadFileBytes(SettingsPath()); }
 
 // The settings file text for common mode with the given COMMON record.
-inline std::string CommonSettings(int windowSize, int enable)
+inline std::string CommonSettings(int count, int enable)
 {
-    return SettingsHeader(-100, -100, 1) + SettingsSection("COMMON", windowSize, enable);
+    return SettingsHeader(-100, -100, 1) + SettingsSection("COMMON", count, enable);
 }
 
 }  // namespace fixture

@@ -34,10 +34,10 @@ std::vector<uint8_t> TestFrame()
     return frame;
 }
 
-std::vector<uint8_t> Expected(bool enabled, int windowSize)
+std::vector<uint8_t> Expected(bool enabled, int count)
 {
     const std::vector<uint8_t> frame = TestFrame();
-    return enabled ? reference::ChromaMedian(frame, kFrameWidth, kFrameHeight, windowSize) : frame;
+    return enabled ? reference::ChromaMedian(frame, kFrameWidth, kFrameHeight, count) : frame;
 }
 
 std::string SettingsText(int posX, int posY, bool common, int commonSize, int commonEnable,

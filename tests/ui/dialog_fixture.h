@@ -38,7 +38,7 @@ extern const wchar_t kSettingsCaption[];
 // differently, so the output tells which size and which on/off state a frame was played with.
 std::vector<uint8_t> TestFrame();
 // The frame as the plug-in must return it: unchanged when off, else the median by its definition.
-std::vector<uint8_t> Expected(bool enabled, int windowSize);
+std::vector<uint8_t> Expected(bool enabled, int count);
 
 // The settings file text, section by section as the plug-in writes it.
 std::string SettingsText(int posX, int posY, bool common, int commonSize, int commonEnable,
