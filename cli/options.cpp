@@ -11,13 +11,14 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options, std::s
         std::string arg = args[i];
         std::string value;
         const bool takesValue = arg.rfind("--window", 0) == 0 || arg.rfind("--threads", 0) == 0 ||
-                                arg.rfind("--threshold", 0) == 0;
+                                arg.rfind("--threshold", 0) == 0 || arg.rfind("--encoder", 0) == 0;
         if (takesValue) {
             const size_t equals = arg.find('=');
             if (equals != std::string::npos) {
                 value = arg.substr(equals + 1);
                 arg.resize(equals);
-            } else if (arg == "--window" || arg == "--threads" || arg == "--threshold") {
+            } else if (arg == "--window" || arg == "--threads" || arg == "--threshold" || arg == "--encoder" ||
+                       arg == "--encoder-options") {
                 if (i + 1 == args.size()) {
                     error = arg + " needs a value";
                     return false;
@@ -41,8 +42,14 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options, std::s
                 error = "--threads must be a whole number from 1 to 256, not \"" + value + "\"";
                 return false;
             }
+        } else if (arg == "--encoder") {
+            options.encoder = value;
+        } else if (arg == "--encoder-options") {
+            options.encoderOptions = value;
         } else if (arg == "--fields") {
-            options.fields = true;
+            options.fields = Fields::kApart;
+        } else if (arg == "--no-fields") {
+            options.fields = Fields::kTogether;
         } else if (arg == "--quiet") {
             options.quiet = true;
         } else if (arg == "-y") {

@@ -1,0 +1,17 @@
+// Builds without FFmpeg's libraries (the Windows program) read YUV4MPEG2 only.
+
+#include "cli/media_file.h"
+
+bool ReadsMediaFiles() { return false; }
+
+std::string ContainerAdvice(const std::string&)
+{
+    return "let ffmpeg decode it, as in\n"
+           "  ffmpeg -i IN -f yuv4mpegpipe - | uvdenoise [options] OUT.y4m";
+}
+
+bool OpenMediaJob(const Options&, OutputFile&, MediaJob&, std::string& error)
+{
+    error = "this uvdenoise reads YUV4MPEG2 only";
+    return false;
+}
