@@ -123,12 +123,15 @@ int Run(const Options& options)
         return kNothingWritten;
     }
     const bool shown = !options.quiet && IsTerminal(stderr);
-    if (options.input != "-" && ReadsMediaFiles() && !IsY4mFile(in.get())) {
-        MediaJob job;
-        if (!OpenMediaJob(options, out, job, error)) {
-            Report(error + "; nothing written");
-            return kNothingWritten;
-        }
+    MediaJob job;
+    const MediaOpen opened = options.input != "-" && ReadsMediaFiles() && !IsY4mFile(in.get())
+                                 ? OpenMediaJob(options, out, job, error)
+                                 : MediaOpen::kNotMedia;
+    if (opened == MediaOpen::kRefused) {
+        Report(error);
+        return kNothingWritten;
+    }
+    if (opened == MediaOpen::kOpened) {
         Progress progress(shown, job.expectedPictures);
         progress.Note(std::string(job.fields ? "fields filtered apart" : "whole pictures filtered") + " (" +
                       job.fieldsReason + ")");

@@ -71,7 +71,7 @@ bool IsInterlaced(AVFieldOrder order) { return order != AV_FIELD_UNKNOWN && orde
 // read, for the writer.
 class MediaReader : public FrameReader {
 public:
-    bool Open(const std::string& path, std::string& error);
+    MediaOpen Open(const std::string& path, std::string& error);
     ReadResult Read(uint8_t* planes) override;
     uint64_t DamagedPictures() const override { return m_damaged; }
 
@@ -104,19 +104,19 @@ private:
     uint64_t m_damaged = 0;
 };
 
-bool MediaReader::Open(const std::string& path, std::string& error)
+MediaOpen MediaReader::Open(const std::string& path, std::string& error)
 {
     AVFormatContext* input = nullptr;
-    int result = avformat_open_input(&input, path.c_str(), nullptr, nullptr);
-    if (result < 0) {
-        error = "cannot read " + path + ": " + AvError(result);
-        return false;
-    }
+    // What FFmpeg does not recognise is for the YUV4MPEG2 reader to diagnose, without FFmpeg's words.
+    av_log_set_level(AV_LOG_QUIET);
+    if (avformat_open_input(&input, path.c_str(), nullptr, nullptr) < 0)
+        return MediaOpen::kNotMedia;
+    av_log_set_level(AV_LOG_ERROR);
     m_input.reset(input);
-    result = avformat_find_stream_info(input, nullptr);
+    int result = avformat_find_stream_info(input, nullptr);
     if (result < 0) {
         error = "cannot read " + path + ": " + AvError(result);
-        return false;
+        return MediaOpen::kRefused;
     }
     for (unsigned i = 0; i < input->nb_streams && m_video < 0; ++i)
         if (input->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO &&
@@ -124,13 +124,13 @@ bool MediaReader::Open(const std::string& path, std::string& error)
             m_video = static_cast<int>(i);
     if (m_video < 0) {
         error = path + " has no video stream";
-        return false;
+        return MediaOpen::kRefused;
     }
     const AVCodecParameters& parameters = *Video()->codecpar;
     const AVCodec* codec = avcodec_find_decoder(parameters.codec_id);
     if (!codec) {
         error = "no decoder for " + path + "'s video (" + avcodec_get_name(parameters.codec_id) + ")";
-        return false;
+        return MediaOpen::kRefused;
     }
     m_decoder.reset(avcodec_alloc_context3(codec));
     if (!m_decoder)
@@ -142,11 +142,11 @@ bool MediaReader::Open(const std::string& path, std::string& error)
     result = avcodec_open2(m_decoder.get(), codec, nullptr);
     if (result < 0) {
         error = "cannot decode " + path + "'s video: " + AvError(result);
-        return false;
+        return MediaOpen::kRefused;
     }
     if (!Decode()) {
         error = path + "'s video stream holds no picture";
-        return false;
+        return MediaOpen::kRefused;
     }
     const auto pixelFormat = static_cast<AVPixelFormat>(m_picture->format);
     m_pixels = FindMediaPixelFormat(pixelFormat);
@@ -154,13 +154,13 @@ bool MediaReader::Open(const std::string& path, std::string& error)
         const char* name = av_get_pix_fmt_name(pixelFormat);
         error = path + "'s video is " + (name ? name : "of an unknown pixel format") +
                 "; supported: 8-bit " + SupportedPixelFormatNames();
-        return false;
+        return MediaOpen::kRefused;
     }
     m_format.width = m_picture->width;
     m_format.height = m_picture->height;
     m_format.chroma = m_pixels->chroma;
     m_firstPending = true;
-    return true;
+    return MediaOpen::kOpened;
 }
 
 ReadResult MediaReader::Read(uint8_t* planes)
@@ -615,15 +615,15 @@ std::string ContainerAdvice(const std::string& name)
            ", and OUT with its container:\n  uvdenoise [options] IN OUT.mkv";
 }
 
-bool OpenMediaJob(const Options& options, OutputFile& out, MediaJob& job, std::string& error)
+MediaOpen OpenMediaJob(const Options& options, OutputFile& out, MediaJob& job, std::string& error)
 {
-    av_log_set_level(AV_LOG_ERROR);
     auto reader = std::make_unique<MediaReader>();
-    if (!reader->Open(options.input, error))
-        return false;
+    const MediaOpen opened = reader->Open(options.input, error);
+    if (opened != MediaOpen::kOpened)
+        return opened;
     auto writer = std::make_unique<MediaWriter>(*reader, out);
     if (!writer->Prepare(options, error))
-        return false;
+        return MediaOpen::kRefused;
     job.format = reader->Format();
     const AVFieldOrder order = reader->Decoder().field_order;
     const AVFrame& first = reader->Picture();
@@ -638,5 +638,5 @@ bool OpenMediaJob(const Options& options, OutputFile& out, MediaJob& job, std::s
     job.expectedPictures = reader->ExpectedPictures();
     job.reader = std::move(reader);
     job.writer = std::move(writer);
-    return true;
+    return MediaOpen::kOpened;
 }

@@ -27,6 +27,12 @@ bool ReadsMediaFiles();
 // What to type instead, after "<name> is <a container>, not a YUV4MPEG2 stream:".
 std::string ContainerAdvice(const std::string& name);
 
+enum class MediaOpen {
+    kOpened,
+    kNotMedia,  // FFmpeg does not recognise the file: it is read as a YUV4MPEG2 stream, which says what is wrong
+    kRefused,   // `error` says why, in one sentence
+};
+
 // Opens `options.input`, reads up to its first picture and prepares `out`'s encoder and streams; nothing
-// is created before the writer starts. On failure returns false and sets `error` to one sentence.
-bool OpenMediaJob(const Options& options, OutputFile& out, MediaJob& job, std::string& error);
+// is created before the writer starts.
+MediaOpen OpenMediaJob(const Options& options, OutputFile& out, MediaJob& job, std::string& error);

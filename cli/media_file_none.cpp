@@ -10,8 +10,4 @@ std::string ContainerAdvice(const std::string&)
            "  ffmpeg -i IN -f yuv4mpegpipe - | uvdenoise [options] OUT.y4m";
 }
 
-bool OpenMediaJob(const Options&, OutputFile&, MediaJob&, std::string& error)
-{
-    error = "this uvdenoise reads YUV4MPEG2 only";
-    return false;
-}
+MediaOpen OpenMediaJob(const Options&, OutputFile&, MediaJob&, std::string&) { return MediaOpen::kNotMedia; }
