@@ -6,7 +6,7 @@ extern "C" {
 #include <libavutil/pixdesc.h>
 }
 
-#include <cinttypes>
+#include <cstdarg>
 #include <cstdio>
 #include <deque>
 #include <vector>
@@ -22,6 +22,22 @@ std::string AvError(int code)
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
     av_strerror(code, text, sizeof text);
     return text;
+}
+
+// FFmpeg's last complaint while the job is prepared, for the one line that says why it was refused.
+std::string g_ffmpegComplaint;
+
+extern "C" void KeepComplaint(void*, int level, const char* format, va_list arguments)
+{
+    if (level > AV_LOG_ERROR)
+        return;
+    char text[512];
+    std::vsnprintf(text, sizeof text, format, arguments);
+    std::string complaint = text;
+    while (!complaint.empty() && (complaint.back() == '\n' || complaint.back() == '.'))
+        complaint.pop_back();
+    if (!complaint.empty())
+        g_ffmpegComplaint = complaint;
 }
 
 struct InputClose {
@@ -107,11 +123,9 @@ private:
 MediaOpen MediaReader::Open(const std::string& path, std::string& error)
 {
     AVFormatContext* input = nullptr;
-    // What FFmpeg does not recognise is for the YUV4MPEG2 reader to diagnose, without FFmpeg's words.
-    av_log_set_level(AV_LOG_QUIET);
+    // What FFmpeg does not recognise is for the YUV4MPEG2 reader to diagnose.
     if (avformat_open_input(&input, path.c_str(), nullptr, nullptr) < 0)
         return MediaOpen::kNotMedia;
-    av_log_set_level(AV_LOG_ERROR);
     m_input.reset(input);
     int result = avformat_find_stream_info(input, nullptr);
     if (result < 0) {
@@ -379,7 +393,8 @@ bool MediaWriter::PrepareEncoder(const Options& options, const AVOutputFormat& c
     }
     const int result = avcodec_open2(m_encoder.get(), codec, &settings);
     if (result < 0) {
-        error = "encoder " + name + " refuses its settings: " + AvError(result) + " (its messages above say more)";
+        error = "encoder " + name + " refuses its settings: " +
+                (g_ffmpegComplaint.empty() ? AvError(result) : g_ffmpegComplaint);
         return false;
     }
     if (const AVDictionaryEntry* unknown = av_dict_get(settings, "", nullptr, AV_DICT_IGNORE_SUFFIX)) {
@@ -617,13 +632,18 @@ std::string ContainerAdvice(const std::string& name)
 
 MediaOpen OpenMediaJob(const Options& options, OutputFile& out, MediaJob& job, std::string& error)
 {
+    // Until the job is ready FFmpeg's messages are kept for ours; then it speaks for itself, of errors only.
+    g_ffmpegComplaint.clear();
+    av_log_set_callback(KeepComplaint);
     auto reader = std::make_unique<MediaReader>();
-    const MediaOpen opened = reader->Open(options.input, error);
+    MediaOpen opened = reader->Open(options.input, error);
+    auto writer = std::make_unique<MediaWriter>(*reader, out);
+    if (opened == MediaOpen::kOpened && !writer->Prepare(options, error))
+        opened = MediaOpen::kRefused;
+    av_log_set_callback(av_log_default_callback);
+    av_log_set_level(AV_LOG_ERROR);
     if (opened != MediaOpen::kOpened)
         return opened;
-    auto writer = std::make_unique<MediaWriter>(*reader, out);
-    if (!writer->Prepare(options, error))
-        return MediaOpen::kRefused;
     job.format = reader->Format();
     const AVFieldOrder order = reader->Decoder().field_order;
     const AVFrame& first = reader->Picture();
