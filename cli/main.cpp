@@ -161,7 +161,7 @@ int main(int argc, char** argv)
         return kNothingWritten;
     }
     if (options.help) {
-        std::fputs(kHelpText, stdout);
+        std::fputs(HelpText().c_str(), stdout);
         return kDone;
     }
     if (options.version) {

@@ -384,8 +384,7 @@ bool MediaWriter::PrepareEncoder(const Options& options, const AVOutputFormat& c
 
     AVDictionary* settings = nullptr;
     std::unique_ptr<AVDictionary*, void (*)(AVDictionary**)> freeSettings(&settings, av_dict_free);
-    const std::string given = options.encoder.empty() ? DefaultEncoderOptions(name) : "";
-    if (av_dict_parse_string(&settings, given.c_str(), "=", ":", 0) < 0 ||
+    if (av_dict_parse_string(&settings, DefaultEncoderOptions(name), "=", ":", 0) < 0 ||
         av_dict_parse_string(&settings, options.encoderOptions.c_str(), "=", ":", 0) < 0) {
         error = "--encoder-options wants key=value pairs with ':' between them, not \"" + options.encoderOptions +
                 "\"";

@@ -27,4 +27,4 @@ struct Options {
 bool ParseOptions(const std::vector<std::string>& args, Options& options, std::string& error);
 
 // The --help text: everything about the program in one screen.
-extern const char* const kHelpText;
+const std::string& HelpText();
