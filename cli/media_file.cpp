@@ -623,11 +623,7 @@ const char* FieldOrderName(AVFieldOrder order)
 
 bool ReadsMediaFiles() { return true; }
 
-std::string ContainerAdvice(const std::string& name)
-{
-    return std::string(name == "standard input" ? "give the file by name instead" : "name it as IN") +
-           ", and OUT with its container:\n  uvdenoise [options] IN OUT.mkv";
-}
+std::string ContainerAdvice() { return "give it by name: uvdenoise [options] IN OUT.mkv"; }
 
 MediaOpen OpenMediaJob(const Options& options, OutputFile& out, MediaJob& job, std::string& error)
 {

@@ -24,8 +24,8 @@ struct MediaJob {
 // True where this build reads and writes video files.
 bool ReadsMediaFiles();
 
-// What to type instead, after "<name> is <a container>, not a YUV4MPEG2 stream:".
-std::string ContainerAdvice(const std::string& name);
+// What to type instead, after "<name> is <a container>, not YUV4MPEG2;".
+std::string ContainerAdvice();
 
 enum class MediaOpen {
     kOpened,

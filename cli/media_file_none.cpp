@@ -4,10 +4,10 @@
 
 bool ReadsMediaFiles() { return false; }
 
-std::string ContainerAdvice(const std::string&)
+std::string ContainerAdvice()
 {
-    return "let ffmpeg decode it, as in\n"
-           "  ffmpeg -i IN -f yuv4mpegpipe - | uvdenoise [options] OUT.y4m";
+    return "let ffmpeg decode it:\n"
+           "  ffmpeg -i IN -f yuv4mpegpipe - | uvdenoise [options] - OUT.y4m";
 }
 
 MediaOpen OpenMediaJob(const Options&, OutputFile&, MediaJob&, std::string&) { return MediaOpen::kNotMedia; }

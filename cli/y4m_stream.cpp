@@ -37,7 +37,7 @@ bool Y4mReader::ReadHeader(std::string& error)
     }
     const std::string container = ContainerOf(line);
     if (!container.empty()) {
-        error = m_name + " is " + container + ", not a YUV4MPEG2 stream:\n" + ContainerAdvice(m_name);
+        error = m_name + " is " + container + ", not YUV4MPEG2;\n  " + ContainerAdvice();
         return false;
     }
     if (headerRead != LineResult::kLine) {

@@ -14,6 +14,7 @@
 #include "tests/common/random_bytes.h"
 #include "tests/common/repair_reference.h"
 #include "tests/common/shell.h"
+#include "tests/common/unwrapped.h"
 
 namespace {
 
@@ -32,7 +33,7 @@ Outcome RunUvdenoise(const std::string& args, const fs::path& in, const fs::path
     const fs::path err = kWork / "stderr.txt";
     const int code = Shell(std::string(UVD_UVDENOISE) + " " + args + " < '" + in.string() + "' > '" + out.string() +
                            "' 2> '" + err.string() + "'");
-    return {code, ReadFileBytes(err.string())};
+    return {code, Unwrapped(ReadFileBytes(err.string()))};
 }
 
 void Ffmpeg(const std::string& args)

@@ -15,6 +15,7 @@
 #include "tests/common/random_bytes.h"
 #include "tests/common/shell.h"
 #include "tests/common/temp_folder.h"
+#include "tests/common/unwrapped.h"
 
 namespace {
 
@@ -123,7 +124,7 @@ TEST(UvdenoiseFiles, NoRunHarmsTheInputOrLeavesAHalfWrittenFile)
         WriteFileBytes(folder.File("run.sh"), "export U='" UVD_UVDENOISE "'; cd '" + folder.Path() + "' || exit 98\n" +
                                                   c.script + "\n");
         const int code = Shell("bash '" + folder.File("run.sh") + "' > '" + folder.File("log.txt") + "' 2>&1");
-        const std::string log = ReadFileBytes(folder.File("log.txt"));
+        const std::string log = Unwrapped(ReadFileBytes(folder.File("log.txt")));
         EXPECT_EQ(code, c.exitCode) << log;
         EXPECT_NE(log.find(c.message), std::string::npos) << log;
         std::vector<std::string> names = folder.Names(), expected = {"in.y4m", "log.txt", "old.y4m", "run.sh"};

@@ -15,6 +15,7 @@
 #include "tests/common/file_bytes.h"
 #include "tests/common/shell.h"
 #include "tests/common/temp_folder.h"
+#include "tests/common/unwrapped.h"
 
 namespace {
 
@@ -179,6 +180,17 @@ TEST(UvdenoiseMedia, RefusedAndInterruptedRunsWriteNothing)
          "output out.mkv exists already; -y replaces it", {"out.mkv"}},
         {"a dangling link as OUT", "ln -s nowhere.mkv out.mkv; $U in.ts out.mkv", 2,
          "output out.mkv exists already; -y replaces it", {"out.mkv"}},
+        {"MPEG-TS on standard input", "$U - out.y4m < in.ts", 2,
+         "standard input is an MPEG-TS file, not YUV4MPEG2; give it by name: uvdenoise [options] IN OUT.mkv", {}},
+        {"MPEG-PS on standard input", "$F -i in.ts -f mpeg - | $U > out.y4m", 2,
+         "standard input is an MPEG-PS file (MPG, VOB), not YUV4MPEG2", {"out.y4m"}},
+        {"Matroska on standard input", "$F -i in.ts -f matroska - | $U > out.y4m", 2,
+         "standard input is a Matroska file (MKV, WebM), not YUV4MPEG2", {"out.y4m"}},
+        {"MP4 on standard input", "$F -i in.ts in.mp4; $U < in.mp4 > out.y4m", 2,
+         "standard input is an MP4 or MOV file, not YUV4MPEG2", {"out.y4m", "in.mp4"}},
+        {"AVI on standard input", "$F -i in.ts -f avi - | $U > out.y4m", 2,
+         "standard input is an AVI file, not YUV4MPEG2", {"out.y4m"}},
+        {"a missing value", "$U in.ts out.mkv --window", 2, "--window needs a value", {}},
         {"Ctrl-C mid-run",
          "set -m; $U --threads 1 --window 30 --threshold 1 big.ts out.mkv & run=$!\n"
          "for i in $(seq 1000); do ls out.mkv.uvdenoise-*.tmp >/dev/null 2>&1 && break; sleep 0.01; done\n"
@@ -202,8 +214,16 @@ TEST(UvdenoiseMedia, RefusedAndInterruptedRunsWriteNothing)
         const int code = Shell("bash '" + folder.File("run.sh") + "' > '" + folder.File("log.txt") + "' 2>&1");
         const std::string log = ReadFileBytes(folder.File("log.txt"));
         EXPECT_EQ(code, row.exitCode) << log;
-        EXPECT_NE(log.find("uvdenoise: " + row.message), std::string::npos) << log;
-        EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << "one line: " << log;
+        EXPECT_NE(Unwrapped(log).find("uvdenoise: " + row.message), std::string::npos) << log;
+        // One message, its lines within 79 columns, any after the first indented.
+        std::istringstream lines(log);
+        int messages = 0;
+        for (std::string line; std::getline(lines, line);) {
+            messages += line.rfind("uvdenoise: ", 0) == 0;
+            EXPECT_TRUE(line.rfind("uvdenoise: ", 0) == 0 || line.rfind("  ", 0) == 0) << line;
+            EXPECT_LE(line.size(), 79u) << line;
+        }
+        EXPECT_EQ(messages, 1) << log;
         std::vector<std::string> names = folder.Names(), expected = row.left;
         expected.insert(expected.end(), {"in.ts", "log.txt", "run.sh"});
         if (big)
