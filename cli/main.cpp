@@ -32,11 +32,18 @@ enum ExitCode {
     kNothingWritten = 2, // a bad option, file or stream: refused before the output exists
 };
 
-constexpr const char* kUsageForATerminal =
-    "uvdenoise: standard input is a terminal, not a YUV4MPEG2 stream. Use it as\n"
-    "  uvdenoise [options] IN.y4m OUT.y4m\n"
-    "  ffmpeg -i in.mkv -f yuv4mpegpipe - | uvdenoise [options] | ffmpeg -i - ...\n"
-    "uvdenoise --help tells more.\n";
+// Started without a stream, most often by a double click: what the program is and what to type.
+std::string UsageForATerminal()
+{
+    return std::string("uvdenoise: standard input is a terminal, not a YUV4MPEG2 stream.\n"
+                       "uvdenoise is a command-line program, without a window of its own: open a\n"
+                       "console (a terminal; on Windows Command Prompt or PowerShell) in the folder\n"
+                       "of your recording and type, for example\n") +
+           (ReadsMediaFiles() ? "  uvdenoise --window 7 --threshold 18 capture.ts clean.mkv\n"
+                              : "  uvdenoise --window 7 --threshold 18 capture.y4m clean.y4m\n") +
+           "  ffmpeg -i in.mkv -f yuv4mpegpipe - | uvdenoise --fields - out.y4m\n"
+           "uvdenoise --help tells more.\n";
+}
 
 struct FileCloser {
     void operator()(std::FILE* file) const
@@ -107,7 +114,7 @@ int FilterAll(FrameReader& reader, FrameWriter& writer, const PictureFormat& for
 int Run(const Options& options)
 {
     if (options.input == "-" && IsTerminal(stdin)) {
-        WriteError(kUsageForATerminal);
+        WriteError(UsageForATerminal());
         WaitIfTheConsoleIsOurOwn();
         return kNothingWritten;
     }
