@@ -105,7 +105,7 @@ std::string BuildHelpText()
         "\n"
         "  uvdenoise --window 7 --threshold 18 capture.ts clean.mkv\n"
         "  ffmpeg -i in.mkv -f yuv4mpegpipe - | uvdenoise --fields --window 7 |\n"
-        "    ffmpeg -i - -i in.mkv -map 0:v -map '1:a?' -c:a copy out.mkv\n";
+        "    ffmpeg -i - -i in.mkv -map 0:v -map \"1:a?\" -c:a copy out.mkv\n";
     return text;
 }
 

@@ -4,10 +4,14 @@
 
 std::string WithThousands(uint64_t number)
 {
-    std::string digits = std::to_string(number);
-    for (size_t at = digits.size(); at > 3; at -= 3)
-        digits.insert(at - 3, ",");
-    return digits;
+    const std::string digits = std::to_string(number);
+    std::string grouped;
+    for (size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0)
+            grouped += ',';
+        grouped += digits[i];
+    }
+    return grouped;
 }
 
 void Progress::Note(const std::string& text)
