@@ -6,9 +6,13 @@ extern "C" {
 #include <libavutil/pixdesc.h>
 }
 
+#include <atomic>
+#include <condition_variable>
 #include <cstdarg>
 #include <cstdio>
 #include <deque>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "cli/file_system.h"
@@ -285,10 +289,20 @@ const char* DefaultEncoderOptions(const std::string& encoder)
     return "";
 }
 
-// Encodes the filtered pictures with the reader's properties and copies the reader's other packets.
+// One picture on its way to the muxer: the other streams' packets read before it, then the picture itself
+// (none: the end, which flushes the encoder).
+struct EncodeJob {
+    std::vector<Packet> others;
+    Frame picture;
+};
+
+// Encodes the filtered pictures with the reader's properties and copies the reader's other packets. The
+// encoder and the muxer run on a thread of their own, so that the next picture is decoded and filtered
+// while this one is encoded, as in a pipe of three programs.
 class MediaWriter : public FrameWriter {
 public:
     MediaWriter(MediaReader& reader, OutputFile& out) : m_reader(reader), m_out(out) {}
+    ~MediaWriter() override;
     bool Prepare(const Options& options, std::string& error);
     StartResult Start() override;
     bool Write(const uint8_t* planes) override;
@@ -297,11 +311,16 @@ public:
 private:
     bool PrepareEncoder(const Options& options, const AVOutputFormat& container, std::string& error);
     bool AddStreams(const AVOutputFormat& container, std::string& error);
+    void Queue(EncodeJob job);
+    void EncodeLoop();
     bool Encode(AVFrame* picture);
-    bool CopyOtherPackets();
+    bool Copy(std::vector<Packet>& others);
     bool Mux(AVPacket* packet);
     static int WriteBytes(void* writer, uint8_t* bytes, int size);
     static int64_t Seek(void* writer, int64_t offset, int whence);
+
+    // Pictures waiting for the encoder: two keep it busy without holding many frames in memory.
+    static constexpr size_t kQueuedPictures = 2;
 
     MediaReader& m_reader;
     OutputFile& m_out;
@@ -309,10 +328,15 @@ private:
     std::unique_ptr<AVCodecContext, CodecFree> m_encoder;
     std::vector<int> m_streamOf;  // each input stream's output stream, -1: left out
     AVPixelFormat m_encoderFormat = AV_PIX_FMT_NONE;
-    Frame m_encoded = NewFrame();
-    Packet m_packet = NewPacket();
+    Packet m_packet = NewPacket();  // the encoder thread's
     int64_t m_lastPts = AV_NOPTS_VALUE;
-    bool m_failed = false;
+
+    std::thread m_encoding;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<EncodeJob> m_jobs;
+    bool m_abandoned = false;          // the run ends without Finish: the thread stops without encoding
+    std::atomic<bool> m_failed{false};  // reported by the encoder thread
 };
 
 bool MediaWriter::Prepare(const Options& options, std::string& error)
@@ -485,20 +509,20 @@ StartResult MediaWriter::Start()
         Report("cannot write " + m_out.Name() + "'s header: " + AvError(result));
         return StartResult::kNotCreated;
     }
+    m_encoding = std::thread(&MediaWriter::EncodeLoop, this);
     return StartResult::kStarted;
 }
 
 bool MediaWriter::Write(const uint8_t* planes)
 {
     const AVFrame& picture = m_reader.Picture();
-    AVFrame& encoded = *m_encoded;
-    av_frame_unref(&encoded);
-    encoded.format = m_encoderFormat;
-    encoded.width = picture.width;
-    encoded.height = picture.height;
-    if (av_frame_get_buffer(&encoded, 0) < 0 || av_frame_copy_props(&encoded, &picture) < 0)
+    Frame encoded = NewFrame();
+    encoded->format = m_encoderFormat;
+    encoded->width = picture.width;
+    encoded->height = picture.height;
+    if (av_frame_get_buffer(encoded.get(), 0) < 0 || av_frame_copy_props(encoded.get(), &picture) < 0)
         throw std::bad_alloc();
-    CopyFromPlanes(planes, m_reader.Format(), m_reader.Pixels(), encoded);
+    CopyFromPlanes(planes, m_reader.Format(), m_reader.Pixels(), *encoded);
     const AVStream& video = *m_reader.Video();
     int64_t pts = picture.best_effort_timestamp;
     pts = pts == AV_NOPTS_VALUE ? AV_NOPTS_VALUE : av_rescale_q(pts - m_reader.StartIn(video), video.time_base,
@@ -508,9 +532,58 @@ bool MediaWriter::Write(const uint8_t* planes)
         pts = m_lastPts + 1;
     if (pts == AV_NOPTS_VALUE)
         pts = 0;
-    encoded.pts = m_lastPts = pts;
-    encoded.pict_type = AV_PICTURE_TYPE_NONE;
-    return Encode(&encoded) && CopyOtherPackets();
+    encoded->pts = m_lastPts = pts;
+    encoded->pict_type = AV_PICTURE_TYPE_NONE;
+    Queue({{}, std::move(encoded)});
+    return !m_failed;
+}
+
+void MediaWriter::Queue(EncodeJob job)
+{
+    std::deque<Packet>& others = m_reader.OtherPackets();
+    for (; !others.empty(); others.pop_front())
+        job.others.push_back(std::move(others.front()));
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_changed.wait(lock, [&] { return m_jobs.size() < kQueuedPictures || m_failed; });
+    m_jobs.push_back(std::move(job));
+    m_changed.notify_all();
+}
+
+void MediaWriter::EncodeLoop()
+{
+    for (;;) {
+        EncodeJob job;
+        {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            m_changed.wait(lock, [&] { return !m_jobs.empty(); });
+            if (m_abandoned)
+                return;
+            job = std::move(m_jobs.front());
+            m_jobs.pop_front();
+            m_changed.notify_all();
+        }
+        const bool done = !job.picture;
+        if (!m_failed && !(Copy(job.others) && Encode(job.picture.get()))) {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_failed = true;
+            m_changed.notify_all();
+        }
+        if (done)
+            return;
+    }
+}
+
+MediaWriter::~MediaWriter()
+{
+    if (m_encoding.joinable()) {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_abandoned = true;
+            m_jobs.emplace_back();
+            m_changed.notify_all();
+        }
+        m_encoding.join();
+    }
 }
 
 bool MediaWriter::Encode(AVFrame* picture)
@@ -532,11 +605,10 @@ bool MediaWriter::Encode(AVFrame* picture)
     return false;
 }
 
-bool MediaWriter::CopyOtherPackets()
+bool MediaWriter::Copy(std::vector<Packet>& others)
 {
-    std::deque<Packet>& others = m_reader.OtherPackets();
-    for (; !others.empty(); others.pop_front()) {
-        AVPacket& packet = *others.front();
+    for (Packet& other : others) {
+        AVPacket& packet = *other;
         const AVStream& from = *m_reader.Input()->streams[packet.stream_index];
         const int to = m_streamOf[packet.stream_index];
         if (to < 0)
@@ -558,16 +630,16 @@ bool MediaWriter::CopyOtherPackets()
 bool MediaWriter::Mux(AVPacket* packet)
 {
     const int result = av_interleaved_write_frame(m_output.get(), packet);
-    if (result < 0 && !m_failed) {
-        m_failed = true;
+    if (result < 0)
         Report("cannot write the output: " + AvError(result));
-    }
     return result >= 0;
 }
 
 bool MediaWriter::Finish()
 {
-    if (!CopyOtherPackets() || !Encode(nullptr))
+    Queue({});
+    m_encoding.join();
+    if (m_failed)
         return false;
     int result = av_write_trailer(m_output.get());
     if (result >= 0) {
@@ -575,8 +647,7 @@ bool MediaWriter::Finish()
         result = m_output->pb->error;
     }
     if (result < 0) {
-        if (!m_failed)
-            Report("cannot write the output: " + AvError(result));
+        Report("cannot write the output: " + AvError(result));
         return false;
     }
     std::string error;
