@@ -28,7 +28,9 @@ std::string AvError(int code)
     return text;
 }
 
-// FFmpeg's last complaint while the job is prepared, for the one line that says why it was refused.
+// FFmpeg's last complaint, for the one line that says why a job was refused or which picture is damaged;
+// decoders complain from threads of their own.
+std::mutex g_complaintMutex;
 std::string g_ffmpegComplaint;
 
 extern "C" void KeepComplaint(void*, int level, const char* format, va_list arguments)
@@ -40,8 +42,18 @@ extern "C" void KeepComplaint(void*, int level, const char* format, va_list argu
     std::string complaint = text;
     while (!complaint.empty() && (complaint.back() == '\n' || complaint.back() == '.'))
         complaint.pop_back();
+    std::lock_guard<std::mutex> lock(g_complaintMutex);
     if (!complaint.empty())
         g_ffmpegComplaint = complaint;
+}
+
+// The complaint kept since the last call, else `otherwise`.
+std::string TakeComplaint(const std::string& otherwise)
+{
+    std::lock_guard<std::mutex> lock(g_complaintMutex);
+    std::string complaint = g_ffmpegComplaint.empty() ? otherwise : g_ffmpegComplaint;
+    g_ffmpegComplaint.clear();
+    return complaint;
 }
 
 struct InputClose {
@@ -245,7 +257,7 @@ void MediaReader::ReportDamage(const std::string& what, int64_t timestamp)
         std::snprintf(seconds, sizeof seconds, " at %.3f s", av_q2d(Video()->time_base) * (timestamp - StartIn(*Video())));
         when = seconds;
     }
-    Report("damaged video" + when + ": " + what + "; going on");
+    Report("damaged video" + when + ": " + TakeComplaint(what) + "; going on");
 }
 
 int64_t MediaReader::StartIn(const AVStream& stream) const
@@ -416,8 +428,7 @@ bool MediaWriter::PrepareEncoder(const Options& options, const AVOutputFormat& c
     }
     const int result = avcodec_open2(m_encoder.get(), codec, &settings);
     if (result < 0) {
-        error = "encoder " + name + " refuses its settings: " +
-                (g_ffmpegComplaint.empty() ? AvError(result) : g_ffmpegComplaint);
+        error = "encoder " + name + " refuses its settings: " + TakeComplaint(AvError(result));
         return false;
     }
     if (const AVDictionaryEntry* unknown = av_dict_get(settings, "", nullptr, AV_DICT_IGNORE_SUFFIX)) {
@@ -698,16 +709,14 @@ std::string ContainerAdvice() { return "give it by name: uvdenoise [options] IN 
 
 MediaOpen OpenMediaJob(const Options& options, OutputFile& out, MediaJob& job, std::string& error)
 {
-    // Until the job is ready FFmpeg's messages are kept for ours; then it speaks for itself, of errors only.
-    g_ffmpegComplaint.clear();
+    // FFmpeg's messages become part of ours.
+    TakeComplaint("");
     av_log_set_callback(KeepComplaint);
     auto reader = std::make_unique<MediaReader>();
     MediaOpen opened = reader->Open(options.input, error);
     auto writer = std::make_unique<MediaWriter>(*reader, out);
     if (opened == MediaOpen::kOpened && !writer->Prepare(options, error))
         opened = MediaOpen::kRefused;
-    av_log_set_callback(av_log_default_callback);
-    av_log_set_level(AV_LOG_ERROR);
     if (opened != MediaOpen::kOpened)
         return opened;
     job.format = reader->Format();

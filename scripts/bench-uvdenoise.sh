@@ -71,7 +71,7 @@ recording() {
     -f lavfi -i "sine=frequency=440:sample_rate=48000:duration=$seconds" -map 0:v -map 1:a \
     -vf noise=c1s=30:c2s=30:allf=t -c:v mpeg2video -b:v 8M -pix_fmt yuv420p -flags +ilme+ildct -top 1 \
     -c:a mp2 -f mpegts "$capture"
-  offset=$(ffprobe -v error -select_streams v:0 -show_entries stream=start_time -of csv=p=0 "$capture" | head -n1 |
+  offset=$(ffprobe -v error -select_streams v:0 -show_entries stream=start_time -of csv=p=0 "$capture" | sed -n 1p |
     tr -d , | awk -v s="$(ffprobe -v error -show_entries format=start_time -of csv=p=0 "$capture")" '{ printf "%.6f", $1 - s }')
   one=$(seconds_of "'$uvdenoise' --quiet -y --window 7 --threshold $threshold $threads '$capture' '$clips/one.mkv'")
   pipe=$(seconds_of "ffmpeg -nostdin -v error -i '$capture' -f yuv4mpegpipe - |

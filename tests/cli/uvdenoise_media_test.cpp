@@ -161,7 +161,8 @@ struct RefusedRow {
     std::vector<std::string> left;  // the folder afterwards, besides in.ts and the log
 };
 
-TEST(UvdenoiseMedia, RefusedAndInterruptedRunsWriteNothing)
+// Refused and interrupted runs leave nothing; damaged video is named by its time and read on.
+TEST(UvdenoiseMedia, RefusedDamagedAndInterruptedRuns)
 {
     const RefusedRow rows[] = {
         {"a missing file", "$U none.ts out.mkv", 2, "cannot open none.ts: No such file or directory", {}},
@@ -191,6 +192,11 @@ TEST(UvdenoiseMedia, RefusedAndInterruptedRunsWriteNothing)
         {"AVI on standard input", "$F -i in.ts -f avi - | $U > out.y4m", 2,
          "standard input is an AVI file, not YUV4MPEG2", {"out.y4m"}},
         {"a missing value", "$U in.ts out.mkv --window", 2, "--window needs a value", {}},
+        {"damaged video, read on to the end",
+         "$F -f lavfi -i testsrc=size=64x48:rate=25 -t 0.4 -c:v mpeg2video -g 5 bad.m2v\n"
+         "python3 -c \"b = bytearray(open('bad.m2v', 'rb').read()); n = len(b) // 2\n"
+         "b[n:n + 200:3] = bytes(x ^ 0x5A for x in b[n:n + 200:3]); open('bad.m2v', 'wb').write(b)\"\n"
+         "$U bad.m2v out.mkv", 1, "damaged video at 0.240 s", {"bad.m2v", "out.mkv"}},
         {"Ctrl-C mid-run",
          "set -m; $U --threads 1 --window 30 --threshold 1 big.ts out.mkv & run=$!\n"
          "for i in $(seq 1000); do ls out.mkv.uvdenoise-*.tmp >/dev/null 2>&1 && break; sleep 0.01; done\n"
