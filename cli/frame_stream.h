@@ -21,6 +21,9 @@ struct PlaneGeometry {
     size_t Bytes() const { return static_cast<size_t>(width) * static_cast<size_t>(height); }
 };
 
+// Pictures larger than this are refused before anything is allocated (8192 x 8192), from any input.
+constexpr int64_t kMaxPicturePixels = int64_t{1} << 26;
+
 // A picture as the filter takes it: the Y plane, then U, then V, each row as wide as the plane.
 struct PictureFormat {
     int32_t width = 0;

@@ -97,6 +97,12 @@ Packet NewPacket()
     return packet;
 }
 
+// A yuvj format: its range is a property of its own once the samples go on as the yuv format.
+bool IsFullRangeKind(const MediaPixelFormat& pixels)
+{
+    return pixels.packing == Packing::kPlanar && pixels.format != pixels.planar;
+}
+
 bool IsInterlaced(AVFieldOrder order) { return order != AV_FIELD_UNKNOWN && order != AV_FIELD_PROGRESSIVE; }
 
 // Demuxes the input, decodes its first video stream and keeps every other stream's packets, in the order
@@ -184,6 +190,11 @@ MediaOpen MediaReader::Open(const std::string& path, std::string& error)
         const char* name = av_get_pix_fmt_name(pixelFormat);
         error = path + "'s video is " + (name ? name : "of an unknown pixel format") +
                 "; supported: 8-bit " + SupportedPixelFormatNames();
+        return MediaOpen::kRefused;
+    }
+    if (int64_t{m_picture->width} * m_picture->height > kMaxPicturePixels) {
+        error = path + "'s pictures, " + std::to_string(m_picture->width) + "x" + std::to_string(m_picture->height) +
+                ", are larger than 8192x8192 pixels";
         return MediaOpen::kRefused;
     }
     m_format.width = m_picture->width;
@@ -398,7 +409,7 @@ bool MediaWriter::PrepareEncoder(const Options& options, const AVOutputFormat& c
     encoder.height = first.height;
     encoder.pix_fmt = m_encoderFormat;
     encoder.sample_aspect_ratio = first.sample_aspect_ratio;
-    encoder.color_range = pixels.format != pixels.planar ? AVCOL_RANGE_JPEG : first.color_range;
+    encoder.color_range = IsFullRangeKind(pixels) ? AVCOL_RANGE_JPEG : first.color_range;
     encoder.color_primaries = first.color_primaries;
     encoder.color_trc = first.color_trc;
     encoder.colorspace = first.colorspace;
@@ -534,6 +545,8 @@ bool MediaWriter::Write(const uint8_t* planes)
     if (av_frame_get_buffer(encoded.get(), 0) < 0 || av_frame_copy_props(encoded.get(), &picture) < 0)
         throw std::bad_alloc();
     CopyFromPlanes(planes, m_reader.Format(), m_reader.Pixels(), *encoded);
+    if (IsFullRangeKind(m_reader.Pixels()))
+        encoded->color_range = AVCOL_RANGE_JPEG;
     const AVStream& video = *m_reader.Video();
     int64_t pts = picture.best_effort_timestamp;
     pts = pts == AV_NOPTS_VALUE ? AV_NOPTS_VALUE : av_rescale_q(pts - m_reader.StartIn(video), video.time_base,

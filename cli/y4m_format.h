@@ -14,9 +14,6 @@ struct Y4mStreamFormat : PictureFormat {
     std::string chromaTag;  // as written in the header, "" when there is none
 };
 
-// Pictures larger than this are refused before anything is allocated (8192 x 8192).
-constexpr int64_t kMaxPicturePixels = int64_t{1} << 26;
-
 // Longest stream or frame header line read, newline included; real ones are a few dozen bytes.
 constexpr size_t kMaxHeaderLineBytes = 65536;
 

@@ -86,14 +86,15 @@ TEST(UvdenoiseMedia, RecordingsKeepEverythingButTheirChromaSparkles)
          " -c:v dvvideo -pix_fmt yuv420p -c:a pcm_s16le in.avi", "in.avi", "out.mkv", "--window 5",
          "--fields --window 5", "yuv420p", {"a:0"}, "bb", "ffv1"},
         {"NTSC DV 4:1:1", kTestPicture + "720x480" + kSound + " -t 0.1" + kNoisy +
-         " -c:v dvvideo -pix_fmt yuv411p -c:a pcm_s16le in.dv.avi", "in.dv.avi", "out.mkv", "", "--fields",
-         "yuv411p", {"a:0"}, "bb", "ffv1"},
+         " -c:v dvvideo -pix_fmt yuv411p -c:a pcm_s16le in.dv.avi", "in.dv.avi", "out.avi", "", "--fields",
+         "yuv411p", {"a:0"}, "", "ffv1"},
         {"raw yuyv422 in AVI with PCM", kTestPicture + "66x40" + kSound + " -t 0.12" + kNoisy +
-         " -c:v rawvideo -pix_fmt yuyv422 -c:a pcm_s16le in.avi", "in.avi", "out.avi", "--window 5 --threshold 30",
-         "--window 5 --threshold 30", "yuv422p", {"a:0"}, "", "ffv1"},
+         " -c:v rawvideo -pix_fmt yuyv422 -c:a pcm_s16le in.avi", "in.avi", "out.mkv", "--window 5 --threshold 30",
+         "--window 5 --threshold 30", "yuv422p", {"a:0"}, "progressive", "ffv1"},
         {"FFV1 MKV, two sound tracks, subtitles, chapters", kTestPicture + "64x48" + kSound +
          " -f lavfi -i sine=frequency=300:sample_rate=44100 -i sub.srt -i chapters.txt -map 0:v -map 1:a -map 2:a "
-         "-map 3 -map_chapters 4 -map_metadata 4 -t 0.12" + kNoisy + " -c:v ffv1 -pix_fmt yuv444p -c:a flac in.mkv",
+         "-map 3 -map_chapters 4 -map_metadata 4 -t 0.12" + kNoisy + " -c:v ffv1 -pix_fmt yuv444p -color_range tv -colorspace bt470bg -color_primaries bt470bg "
+         "-color_trc gamma28 -c:a flac in.mkv",
          "in.mkv", "out.mkv", "--window 3", "--window 3", "yuv444p", {"a:0", "a:1", "s:0"}, "progressive", "ffv1"},
         {"variable frame rate MKV", kTestPicture + "64x48 -t 0.24 -vf noise=alls=60:allf=u,setpts='PTS+gt(N\\,2)*7' "
          "-fps_mode vfr -c:v ffv1 -pix_fmt yuv420p vfr.mkv", "vfr.mkv", "out.mkv", "--window 9", "--window 9",
@@ -137,6 +138,11 @@ TEST(UvdenoiseMedia, RecordingsKeepEverythingButTheirChromaSparkles)
         const double firstBefore = StartOf(folder, row.in, "v:0"), firstAfter = StartOf(folder, row.out, "v:0");
         for (size_t i = 0; i < before.size(); ++i)
             EXPECT_NEAR(before[i] - firstBefore, after[i] - firstAfter, 0.0011) << "picture " << i;
+        // Colour properties as the source gave them (AVI holds none).
+        if (row.out.find(".avi") == std::string::npos) {
+            const std::string colour = "stream=color_range,color_space,color_transfer,color_primaries -of csv=p=0 ";
+            EXPECT_EQ(Output(folder, video + colour + row.out), Output(folder, video + colour + row.in));
+        }
         for (const std::string& stream : row.copied) {
             SCOPED_TRACE(stream);
             const std::string packets = kFfprobe + "-select_streams " + stream + " -show_data_hash CRC32 " +
