@@ -41,6 +41,15 @@ std::vector<double> Numbers(const std::string& text)
     return numbers;
 }
 
+// ffprobe's first line of values, without the empty fields it adds for a transport stream's programs.
+std::string FirstRecord(const std::string& text)
+{
+    std::string line = text.substr(0, text.find('\n'));
+    while (!line.empty() && line.back() == ',')
+        line.pop_back();
+    return line;
+}
+
 // The packets' checksums in a stream's order, whatever else ffprobe prints with them.
 std::vector<std::string> Hashes(const std::string& text)
 {
@@ -138,10 +147,12 @@ TEST(UvdenoiseMedia, RecordingsKeepEverythingButTheirChromaSparkles)
         const double firstBefore = StartOf(folder, row.in, "v:0"), firstAfter = StartOf(folder, row.out, "v:0");
         for (size_t i = 0; i < before.size(); ++i)
             EXPECT_NEAR(before[i] - firstBefore, after[i] - firstAfter, 0.0011) << "picture " << i;
-        // Colour properties as the source gave them (AVI holds none).
-        if (row.out.find(".avi") == std::string::npos) {
+        // Colour properties as the source gave them, where the output can say them: Matroska (AVI holds
+        // none; x264 writes a range only when it is full).
+        if (row.out.find(".mkv") != std::string::npos) {
             const std::string colour = "stream=color_range,color_space,color_transfer,color_primaries -of csv=p=0 ";
-            EXPECT_EQ(Output(folder, video + colour + row.out), Output(folder, video + colour + row.in));
+            EXPECT_EQ(FirstRecord(Output(folder, video + colour + row.out)),
+                      FirstRecord(Output(folder, video + colour + row.in)));
         }
         for (const std::string& stream : row.copied) {
             SCOPED_TRACE(stream);
