@@ -394,8 +394,9 @@ bool MediaWriter::PrepareEncoder(const Options& options, const AVOutputFormat& c
         if (*format == pixels.format || (*format == pixels.planar && m_encoderFormat == AV_PIX_FMT_NONE))
             m_encoderFormat = *format;
     if (m_encoderFormat == AV_PIX_FMT_NONE) {
-        error = "encoder " + name + " takes neither " + av_get_pix_fmt_name(pixels.format) + " nor " +
-                av_get_pix_fmt_name(pixels.planar) + ", the input's pictures";
+        error = "encoder " + name + " does not take " + av_get_pix_fmt_name(pixels.format) +
+                (pixels.planar != pixels.format ? std::string(" or ") + av_get_pix_fmt_name(pixels.planar) : "") +
+                ", the input's pictures; --encoder ffv1 does";
         return false;
     }
     m_encoder.reset(avcodec_alloc_context3(codec));
