@@ -116,7 +116,7 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options, std::s
     std::vector<std::string> files;
     for (size_t i = 0; i < args.size(); ++i) {
         std::string arg = args[i];
-        if (arg.size() < 2 || arg[0] != '-') {
+        if ((arg.size() < 2 || arg[0] != '-') && arg != "/?") {
             files.push_back(arg);
             continue;
         }
