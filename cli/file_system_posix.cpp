@@ -11,19 +11,24 @@
 
 namespace {
 
-// The temporary file a signal handler removes: a fixed buffer, as the handler may not allocate.
+// The temporary file a signal handler removes, and what it says: fixed buffers, as the handler may not
+// allocate.
 char g_temporaryPath[4096];
+char g_interruptedMessage[4096 + 64];
 volatile std::sig_atomic_t g_temporaryArmed = 0;
 
 extern "C" void RemoveTemporaryAndStop(int signalNumber)
 {
-    if (g_temporaryArmed)
+    if (g_temporaryArmed) {
         unlink(g_temporaryPath);
+        const ssize_t written = write(STDERR_FILENO, g_interruptedMessage, std::strlen(g_interruptedMessage));
+        (void)written;
+    }
     std::signal(signalNumber, SIG_DFL);
     std::raise(signalNumber);
 }
 
-void ArmRemoval(const std::string& path)
+void ArmRemoval(const std::string& path, const std::string& finalPath)
 {
     // A signal ignored from the start (a background job's Ctrl-C) stays ignored.
     static const bool installed = [] {
@@ -35,6 +40,8 @@ void ArmRemoval(const std::string& path)
     (void)installed;
     g_temporaryArmed = 0;
     std::memcpy(g_temporaryPath, path.c_str(), path.size() + 1);
+    const std::string message = "uvdenoise: interrupted: " + finalPath + " not written\n";
+    std::memcpy(g_interruptedMessage, message.c_str(), message.size() + 1);
     g_temporaryArmed = 1;
 }
 
@@ -48,8 +55,9 @@ FileIdentity IdentityOf(const struct stat& status)
 PathKind KindOfPath(const std::string& path)
 {
     struct stat status;
+    // A symbolic link to nothing is a name taken all the same: the final rename would not replace it.
     if (stat(path.c_str(), &status) != 0)
-        return PathKind::kMissing;  // creating it will tell why, if it cannot be created
+        return lstat(path.c_str(), &status) == 0 ? PathKind::kRegularFile : PathKind::kMissing;
     if (S_ISREG(status.st_mode))
         return PathKind::kRegularFile;
     return S_ISDIR(status.st_mode) ? PathKind::kFolder : PathKind::kOther;
@@ -109,7 +117,7 @@ std::FILE* CreateTemporaryBeside(const std::string& finalPath, std::string& path
         }
         // Armed first: a signal between creating and arming would leave the file behind. A name with this
         // process's number that exists already is a leftover of a process long gone.
-        ArmRemoval(path);
+        ArmRemoval(path, finalPath);
         const int descriptor = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
         if (descriptor < 0 && errno == EEXIST && attempt < 100)
             continue;

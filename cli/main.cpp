@@ -1,35 +1,49 @@
-// uvdenoise: the plug-in's chroma median for recordings, as a YUV4MPEG2 pipe filter.
+// uvdenoise: the plug-in's chroma median for recordings: YUV4MPEG2 streams, and video files where the
+// build reads them.
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <memory>
 #include <new>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <thread>
 #include <vector>
 
+#include "cli/chroma_regions.h"
 #include "cli/console.h"
 #include "cli/file_system.h"
+#include "cli/media_file.h"
 #include "cli/options.h"
 #include "cli/output_file.h"
 #include "cli/plane_filter_pool.h"
-#include "cli/y4m_format.h"
+#include "cli/progress.h"
+#include "cli/report.h"
+#include "cli/y4m_stream.h"
 #include "filter/cpu_features.h"
 #include "uvd_version.h"
 
 namespace {
 
-enum ExitCode { kDone = 0, kBadFrame = 1, kBadSetup = 2 };
+enum ExitCode {
+    kDone = 0,
+    kPartlyDone = 1,     // damaged input or a failed write: what could be written is, or nothing
+    kNothingWritten = 2, // a bad option, file or stream: refused before the output exists
+};
 
-void Report(const std::string& message) { WriteError("uvdenoise: " + message + "\n"); }
-
-constexpr const char* kUsageForATerminal =
-    "uvdenoise: standard input is a terminal, not a YUV4MPEG2 stream. Use it as\n"
-    "  uvdenoise [options] IN.y4m OUT.y4m\n"
-    "  ffmpeg -i in.mkv -f yuv4mpegpipe - | uvdenoise [options] | ffmpeg -i - ...\n"
-    "uvdenoise --help tells more.\n";
+// Started without a stream, most often by a double click: what the program is and what to type.
+std::string UsageForATerminal()
+{
+    return std::string("uvdenoise: standard input is a terminal, not a YUV4MPEG2 stream.\n"
+                       "uvdenoise is a command-line program, without a window of its own: open a\n"
+                       "console (a terminal; on Windows Command Prompt or PowerShell) in the folder\n"
+                       "of your recording and type, for example\n") +
+           (ReadsMediaFiles() ? "  uvdenoise --window 7 --threshold 18 capture.ts clean.mkv\n"
+                              : "  uvdenoise --window 7 --threshold 18 capture.y4m clean.y4m\n") +
+           "  ffmpeg -i in.mkv -f yuv4mpegpipe - | uvdenoise --fields - out.y4m\n"
+           "uvdenoise --help tells more.\n";
+}
 
 struct FileCloser {
     void operator()(std::FILE* file) const
@@ -40,192 +54,104 @@ struct FileCloser {
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
-// Reads one header line, newline included, counting the bytes read into `offset`.
-enum class LineResult { kLine, kEndOfInput, kCutShort, kTooLong };
-LineResult ReadLine(std::FILE* in, std::string& line, uint64_t& offset)
+// A file that starts as a YUV4MPEG2 stream, read from its start again; anything but a regular file is read
+// as a stream.
+bool IsY4mFile(std::FILE* file)
 {
-    line.clear();
-    for (;;) {
-        const int c = std::getc(in);
-        if (c == EOF)
-            return line.empty() ? LineResult::kEndOfInput : LineResult::kCutShort;
-        ++offset;
-        line += static_cast<char>(c);
-        if (c == '\n')
-            return LineResult::kLine;
-        if (line.size() == kMaxHeaderLineBytes)
-            return LineResult::kTooLong;
-    }
+    if (!IsRegularFileStream(file))
+        return true;
+    constexpr std::string_view kMagic = "YUV4MPEG2";
+    char start[kMagic.size()];
+    const size_t got = std::fread(start, 1, sizeof start, file);
+    std::rewind(file);
+    return std::string_view(start, got) == kMagic;
 }
 
-// The chroma planes of a frame as the filter takes them, whole or as two fields each, with the luma they
-// cover: a field's chroma covers the same field of the luma plane.
-std::vector<PlaneRegion> ChromaRegions(uint8_t* frame, const Y4mStreamFormat& format, bool fields)
+// Read, filter, write, report: the job, whatever the reader and the writer are.
+int FilterAll(FrameReader& reader, FrameWriter& writer, const PictureFormat& format, bool fields,
+              Progress& progress, const Options& options)
 {
-    std::vector<PlaneRegion> regions;
-    const PlaneGeometry chroma = format.Chroma();
-    const PlaneGeometry luma = format.Luma();
-    const int32_t shiftX = format.chroma.shiftX, shiftY = format.chroma.shiftY;
-    uint8_t* plane = frame + luma.Bytes();
-    for (int p = 0; p < 2 && chroma.width > 0; ++p, plane += chroma.Bytes()) {
-        if (fields) {
-            for (int32_t field = 0; field < 2; ++field) {
-                const LumaCover cover{frame + field * luma.width, 2 * ptrdiff_t{luma.width}, luma.width,
-                                      (luma.height + 1 - field) / 2, shiftX, shiftY};
-                regions.push_back({plane + field * chroma.width, 2 * ptrdiff_t{chroma.width}, chroma.width,
-                                   (chroma.height + 1 - field) / 2, cover});
-            }
-        } else {
-            const LumaCover cover{frame, luma.width, luma.width, luma.height, shiftX, shiftY};
-            regions.push_back({plane, chroma.width, chroma.width, chroma.height, cover});
-        }
-    }
-    return regions;
-}
-
-class Progress {
-public:
-    explicit Progress(bool shown) : m_shown(shown) {}
-    bool Shown() const { return m_shown; }
-    void Frame(uint64_t frames)
-    {
-        if (m_shown && Clock::now() - m_last >= std::chrono::milliseconds(500))
-            Print(frames);
-    }
-    void Finish(uint64_t frames, uint64_t changedSamples)
-    {
-        if (m_shown) {
-            Print(frames, ", " + std::to_string(changedSamples) + " chroma samples changed");
-            std::fputc('\n', stderr);
-        }
-    }
-
-private:
-    using Clock = std::chrono::steady_clock;
-    void Print(uint64_t frames, const std::string& more = "")
-    {
-        m_last = Clock::now();
-        const double seconds = std::chrono::duration<double>(m_last - m_start).count();
-        std::fprintf(stderr, "\ruvdenoise: %llu frames, %.1f frames/s%s ", static_cast<unsigned long long>(frames),
-                     seconds > 0 ? frames / seconds : 0.0, more.c_str());
-        std::fflush(stderr);
-    }
-    bool m_shown;
-    Clock::time_point m_start = Clock::now();
-    Clock::time_point m_last = m_start;
-};
-
-// A damaged frame ends the run, and the whole frames before it stay the output.
-int KeepTheFramesBefore(OutputFile& out, Progress& progress, uint64_t frames, uint64_t changedSamples)
-{
-    progress.Finish(frames, changedSamples);
-    std::string error;
-    if (!out.Finish(error))
-        Report(error);
-    return kBadFrame;
-}
-
-int Run(const Options& options)
-{
-    if (options.input == "-" && IsTerminal(stdin)) {
-        WriteError(kUsageForATerminal);
-        WaitIfTheConsoleIsOurOwn();
-        return kBadSetup;
-    }
-    std::string error;
-    File in(options.input == "-" ? stdin : OpenForReading(options.input, error));
-    if (!in) {
-        Report("cannot open " + options.input + ": " + error);
-        return kBadSetup;
-    }
-    OutputFile out;
-    if (!out.Check(options.output, options.replace, in.get(), error)) {
-        Report(error);
-        return kBadSetup;
-    }
-    uint64_t offset = 0;
-    std::string line;
-    const LineResult headerRead = ReadLine(in.get(), line, offset);
-    if (headerRead != LineResult::kLine) {
-        Report(headerRead == LineResult::kEndOfInput ? "empty input, no YUV4MPEG2 stream header"
-               : headerRead == LineResult::kTooLong  ? "stream header longer than 65536 bytes: \"" + Quoted(line) + "\""
-                                                     : "input ends inside the stream header: \"" + Quoted(line) + "\"");
-        return kBadSetup;
-    }
-    Y4mStreamFormat format;
-    if (!ParseStreamHeader(std::string_view(line).substr(0, line.size() - 1), format, error)) {
-        Report(error);
-        return kBadSetup;
-    }
-
-    // Everything that can fail before the first frame is done before the output exists.
     const int threads = options.threads > 0 ? options.threads : std::max(1u, std::thread::hardware_concurrency());
-    Progress progress(!options.quiet && IsTerminal(stderr));
     std::unique_ptr<PlaneFilterPool> pool;
     std::vector<uint8_t> frame;
     try {
         frame.resize(format.FrameBytes());
         pool = std::make_unique<PlaneFilterPool>(
             threads, PlaneFilterSettings{options.window, options.threshold, progress.Shown(), CpuFeatures()},
-            ChromaRegions(frame.data(), format, options.fields));
+            ChromaRegions(frame.data(), format, fields));
     } catch (const std::bad_alloc&) {
         Report("not enough memory for " + std::to_string(format.width) + "x" + std::to_string(format.height) +
                " frames; nothing written");
-        return kBadSetup;
+        return kNothingWritten;
     } catch (const std::system_error& failure) {
         Report("cannot start " + std::to_string(threads) + " threads (" + failure.what() +
                "): --threads sets fewer; nothing written");
-        return kBadSetup;
+        return kNothingWritten;
     }
-    uint64_t changedSamples = 0;
-    HoldAFrameInPipes(frame.size());
-    if (!out.Open(error)) {
-        Report(error);
-        return kBadSetup;
+    switch (writer.Start()) {
+    case StartResult::kStarted:
+        break;
+    case StartResult::kNotCreated:
+        return kNothingWritten;
+    case StartResult::kWriteFailed:
+        return kPartlyDone;
     }
-
-    auto written = [&](const void* bytes, size_t size) {
-        return std::fwrite(bytes, 1, size, out.Stream()) == size;
-    };
-    if (!written(line.data(), line.size())) {
-        Report("cannot write the output: " + LastWriteError());
-        return kBadFrame;
-    }
-    uint64_t frames = 0;
-    for (;;) {
-        const uint64_t frameOffset = offset;
-        const std::string where = "frame " + std::to_string(frames + 1) + " at byte offset " + std::to_string(frameOffset);
-        const std::string before = "; frames written before it: " + std::to_string(frames);
-        const LineResult frameRead = ReadLine(in.get(), line, offset);
-        if (frameRead == LineResult::kEndOfInput)
-            break;
-        if (frameRead != LineResult::kLine || !IsFrameHeader(std::string_view(line).substr(0, line.size() - 1))) {
-            Report(frameRead == LineResult::kCutShort ? "input ends inside the header of " + where + before
-                   : frameRead == LineResult::kTooLong
-                       ? where + " has a FRAME line longer than 65536 bytes: \"" + Quoted(line) + "\"" + before
-                       : where + " does not start with a FRAME line: \"" + Quoted(line) + "\"" + before);
-            return KeepTheFramesBefore(out, progress, frames, changedSamples);
-        }
-        const size_t got = std::fread(frame.data(), 1, frame.size(), in.get());
-        offset += got;
-        if (got != frame.size()) {
-            Report("input ends inside " + where + " (" + std::to_string(got) + " of " + std::to_string(frame.size()) +
-                   " picture bytes)" + before);
-            return KeepTheFramesBefore(out, progress, frames, changedSamples);
-        }
+    uint64_t pictures = 0, changedSamples = 0;
+    ReadResult read;
+    while ((read = reader.Read(frame.data())) == ReadResult::kPicture) {
         changedSamples += pool->Filter();
-        if (!written(line.data(), line.size()) || !written(frame.data(), frame.size())) {
-            Report("cannot write the output: " + LastWriteError());
-            return kBadFrame;
-        }
-        progress.Frame(++frames);
+        if (!writer.Write(frame.data()))
+            return kPartlyDone;
+        progress.Picture(++pictures);
     }
-    progress.Finish(frames, changedSamples);
-    if (!out.Finish(error)) {
-        Report(error);
-        return kBadFrame;
-    }
+    progress.Finish(pictures, changedSamples, pictures * 2 * format.Chroma().Bytes());
+    // Damaged input keeps the pictures before it (or around it) written.
+    if (!writer.Finish() || read == ReadResult::kStopped || reader.DamagedPictures() > 0)
+        return kPartlyDone;
     return kDone;
+}
+
+int Run(const Options& options)
+{
+    if (options.input == "-" && IsTerminal(stdin)) {
+        WriteError(UsageForATerminal());
+        WaitIfTheConsoleIsOurOwn();
+        return kNothingWritten;
+    }
+    std::string error;
+    File in(options.input == "-" ? stdin : OpenForReading(options.input, error));
+    if (!in) {
+        Report("cannot open " + options.input + ": " + error);
+        return kNothingWritten;
+    }
+    OutputFile out;
+    if (!out.Check(options.output, options.replace, in.get(), error)) {
+        Report(error);
+        return kNothingWritten;
+    }
+    const bool shown = !options.quiet && IsTerminal(stderr);
+    MediaJob job;
+    const MediaOpen opened = options.input != "-" && ReadsMediaFiles() && !IsY4mFile(in.get())
+                                 ? OpenMediaJob(options, out, job, error)
+                                 : MediaOpen::kNotMedia;
+    if (opened == MediaOpen::kRefused) {
+        Report(error);
+        return kNothingWritten;
+    }
+    if (opened == MediaOpen::kOpened) {
+        Progress progress(shown, job.expectedPictures);
+        progress.Note(std::string(job.fields ? "fields filtered apart" : "whole pictures filtered") + " (" +
+                      job.fieldsReason + ")");
+        return FilterAll(*job.reader, *job.writer, job.format, job.fields, progress, options);
+    }
+    Y4mReader reader(in.get(), options.input == "-" ? "standard input" : options.input);
+    if (!reader.ReadHeader(error)) {
+        Report(error);
+        return kNothingWritten;
+    }
+    Y4mWriter writer(reader, out);
+    Progress progress(shown, 0);
+    return FilterAll(reader, writer, reader.Format(), options.fields == Fields::kApart, progress, options);
 }
 
 }  // namespace
@@ -239,10 +165,10 @@ int main(int argc, char** argv)
     std::string error;
     if (!ParseOptions(CommandLineArguments(argc, argv), options, error)) {
         Report(error + " (uvdenoise --help tells more)");
-        return kBadSetup;
+        return kNothingWritten;
     }
     if (options.help) {
-        std::fputs(kHelpText, stdout);
+        std::fputs(HelpText().c_str(), stdout);
         return kDone;
     }
     if (options.version) {
@@ -253,9 +179,9 @@ int main(int argc, char** argv)
         return Run(options);
     } catch (const std::bad_alloc&) {
         Report("not enough memory for a frame");
-        return kBadFrame;
+        return kPartlyDone;
     } catch (const std::exception& failure) {
         Report(std::string("stopped: ") + failure.what());
-        return kBadFrame;
+        return kPartlyDone;
     }
 }

@@ -1,61 +1,162 @@
 #include "cli/options.h"
 
+#include <algorithm>
 #include <string>
 
 #include "cli/decimal.h"
+
+namespace {
+
+enum class OptionId { kWindow, kThreshold, kFields, kNoFields, kEncoder, kEncoderOptions, kThreads, kQuiet, kReplace,
+                      kVersion, kHelp };
+
+// One row per option: the parser reads its names, value and range here, and --help prints them (the manual
+// page's OPTIONS are checked against --help, both ways, ranges and defaults included).
+struct OptionRow {
+    OptionId id;
+    const char* names;  // the first is the one the parser takes in messages
+    const char* alias;  // "" when there is none
+    const char* value;  // what follows it, "" when nothing does
+    int low, high;      // a whole number's range; 0, 0: not a number
+    const char* help;   // after the option in --help, lines of at most 61 columns
+};
+
+constexpr int kMaxThreads = 256;
+
+constexpr OptionRow kOptions[] = {
+    {OptionId::kWindow, "--window", "", "N", kMinMedianWindow, kMaxMedianWindow,
+     "window 1..30, default 15 as in the TV plug-in; 7 removes\n"
+     "sparkles up to 3 rows high and blurs less colour; 1 copies"},
+    {OptionId::kThreshold, "--threshold", "", "T", 1, 255,
+     "repair mode, T 1..255; start with --window 7 --threshold 18:\n"
+     "a sample more than T from its window's median takes the\n"
+     "value of the clean sample within 3 rows and 2 columns whose\n"
+     "3x3 luma patch matches best (cost: luma differences + 12 per\n"
+     "step per luma sample covered; ties: nearer, upper, left),\n"
+     "else of the median, if that too is more than T away;\n"
+     "nothing else changes"},
+    {OptionId::kFields, "--fields", "", "", 0, 0,
+     "filter even and odd rows apart (interlaced video), so that no\n"
+     "window mixes two moments. Video files: on by itself when the\n"
+     "stream says interlaced; Y4M: never on by itself (It/Ib tags\n"
+     "are often wrong)"},
+    {OptionId::kNoFields, "--no-fields", "", "", 0, 0, "filter whole pictures, whatever the stream says"},
+    {OptionId::kEncoder, "--encoder", "", "NAME", 0, 0,
+     "video files: OUT's encoder, by FFmpeg's name; default ffv1\n"
+     "(lossless), libx264 for .mp4 and .mov"},
+    {OptionId::kEncoderOptions, "--encoder-options", "", "K=V:..", 0, 0,
+     "video files: the encoder's options in FFmpeg's words, each\n"
+     "over its default (ffv1: level=3:g=1:slices=16:\n"
+     "slicecrc=1:context=1; libx264: crf=16:preset=medium)"},
+    {OptionId::kThreads, "--threads", "", "N", 1, kMaxThreads,
+     "filter threads 1..256, default one per core; the output\n"
+     "is the same for any N"},
+    {OptionId::kQuiet, "--quiet", "", "", 0, 0, "no progress line (on standard error when it is a terminal)"},
+    {OptionId::kReplace, "-y", "", "", 0, 0, "replace OUT if it is an existing file (without: refused)"},
+    {OptionId::kVersion, "--version", "", "", 0, 0, "the version"},
+    {OptionId::kHelp, "--help", "-h", "", 0, 0, "this text (/? too)"},
+};
+
+const OptionRow* FindOption(const std::string& name)
+{
+    for (const OptionRow& row : kOptions)
+        if (name == row.names || name == row.alias || (row.id == OptionId::kHelp && name == "/?"))
+            return &row;
+    return nullptr;
+}
+
+std::string BuildHelpText()
+{
+    std::string text =
+        "Usage: uvdenoise [options] IN OUT\n"
+        "       ffmpeg ... -f yuv4mpegpipe - | uvdenoise [options] [- OUT] | ffmpeg ...\n"
+        "Removes chroma sparkles (impulse colour noise) from recordings: every U and V\n"
+        "sample becomes the median of N samples of its column (N/2 rows below, N-1-N/2\n"
+        "above, edge rows repeated), or with --threshold only sparkles are repaired.\n"
+        "Luma, sound, timing and everything else pass through unchanged. IN and OUT are\n"
+        "video files read and written through FFmpeg's libraries (Linux build: TS, MPG,\n"
+        "MKV, AVI, MP4/MOV, DV, NUT; OUT's container follows its name), or YUV4MPEG2\n"
+        "streams (\"-\": standard input or output).\n"
+        "\n";
+    for (const OptionRow& row : kOptions) {
+        constexpr size_t kHelpColumn = 18;
+        std::string name = std::string("  ") + row.names + (*row.alias ? std::string(", ") + row.alias : "") +
+                           (*row.value ? std::string(" ") + row.value : "");
+        name += name.size() < kHelpColumn ? std::string(kHelpColumn - name.size(), ' ')
+                                          : "\n" + std::string(kHelpColumn, ' ');
+        for (const char* c = row.help; *c; ++c)
+            name += *c == '\n' ? "\n" + std::string(kHelpColumn, ' ') : std::string(1, *c);
+        text += name + "\n";
+    }
+    text +=
+        "\n"
+        "OUT is written under a temporary name beside it and renamed at the end, so a\n"
+        "failed or interrupted run (Ctrl-C too) leaves no half-written file; the input\n"
+        "itself, under any name or link, is refused as OUT. Picture data is never\n"
+        "written to a terminal.\n"
+        "Video files: the first video stream is filtered and encoded again; every other\n"
+        "stream, chapters and metadata are copied with their timestamps. Pictures:\n"
+        "8-bit yuv420p, yuv422p, yuv411p, yuv444p, yuvj*, yuyv422, uyvy422.\n"
+        "YUV4MPEG2, 8-bit: C422, C420jpeg, C420paldv, C420mpeg2, C420 and no C tag\n"
+        "(4:2:0: one chroma row spans two picture rows, so the window reaches twice as\n"
+        "far), C411, C444; Cmono passes through. Others (C422p10 ...) are refused.\n"
+        "Exit codes: 0 done; 2 bad option, file or stream, nothing written; 1 damaged\n"
+        "input (what could be read is written) or a write error.\n"
+        "\n"
+        "  uvdenoise --window 7 --threshold 18 capture.ts clean.mkv\n"
+        "  ffmpeg -i in.mkv -f yuv4mpegpipe - | uvdenoise --fields --window 7 |\n"
+        "    ffmpeg -i - -i in.mkv -map 0:v -map \"1:a?\" -c:a copy out.mkv\n";
+    return text;
+}
+
+}  // namespace
 
 bool ParseOptions(const std::vector<std::string>& args, Options& options, std::string& error)
 {
     std::vector<std::string> files;
     for (size_t i = 0; i < args.size(); ++i) {
         std::string arg = args[i];
-        std::string value;
-        const bool takesValue = arg.rfind("--window", 0) == 0 || arg.rfind("--threads", 0) == 0 ||
-                                arg.rfind("--threshold", 0) == 0;
-        if (takesValue) {
-            const size_t equals = arg.find('=');
-            if (equals != std::string::npos) {
-                value = arg.substr(equals + 1);
-                arg.resize(equals);
-            } else if (arg == "--window" || arg == "--threads" || arg == "--threshold") {
-                if (i + 1 == args.size()) {
-                    error = arg + " needs a value";
-                    return false;
-                }
-                value = args[++i];
-            }
-        }
-        if (arg == "--window") {
-            if (!ParseDecimal(value, kMinMedianWindow, kMaxMedianWindow, options.window)) {
-                error = "--window must be a whole number from " + std::to_string(kMinMedianWindow) + " to " +
-                        std::to_string(kMaxMedianWindow) + ", not \"" + value + "\"";
-                return false;
-            }
-        } else if (arg == "--threshold") {
-            if (!ParseDecimal(value, 1, 255, options.threshold)) {
-                error = "--threshold must be a whole number from 1 to 255, not \"" + value + "\"";
-                return false;
-            }
-        } else if (arg == "--threads") {
-            if (!ParseDecimal(value, 1, 256, options.threads)) {
-                error = "--threads must be a whole number from 1 to 256, not \"" + value + "\"";
-                return false;
-            }
-        } else if (arg == "--fields") {
-            options.fields = true;
-        } else if (arg == "--quiet") {
-            options.quiet = true;
-        } else if (arg == "-y") {
-            options.replace = true;
-        } else if (arg == "--help" || arg == "-h" || arg == "/?") {
-            options.help = true;
-        } else if (arg == "--version") {
-            options.version = true;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            error = "unknown option " + arg;
-            return false;
-        } else {
+        if ((arg.size() < 2 || arg[0] != '-') && arg != "/?") {
             files.push_back(arg);
+            continue;
+        }
+        std::string value;
+        const size_t equals = arg.find('=');
+        const bool attached = arg.rfind("--", 0) == 0 && equals != std::string::npos;
+        if (attached) {
+            value = arg.substr(equals + 1);
+            arg.resize(equals);
+        }
+        const OptionRow* row = FindOption(arg);
+        if (!row || (attached && !*row->value)) {
+            error = "unknown option " + args[i];
+            return false;
+        }
+        if (*row->value && !attached) {
+            if (i + 1 == args.size()) {
+                error = arg + " needs a value";
+                return false;
+            }
+            value = args[++i];
+        }
+        int number = 0;
+        if (row->high > 0 && !ParseDecimal(value, row->low, row->high, number)) {
+            error = std::string(row->names) + " must be a whole number from " + std::to_string(row->low) + " to " +
+                    std::to_string(row->high) + ", not \"" + value + "\"";
+            return false;
+        }
+        switch (row->id) {
+        case OptionId::kWindow: options.window = number; break;
+        case OptionId::kThreshold: options.threshold = number; break;
+        case OptionId::kThreads: options.threads = number; break;
+        case OptionId::kFields: options.fields = Fields::kApart; break;
+        case OptionId::kNoFields: options.fields = Fields::kTogether; break;
+        case OptionId::kEncoder: options.encoder = value; break;
+        case OptionId::kEncoderOptions: options.encoderOptions = value; break;
+        case OptionId::kQuiet: options.quiet = true; break;
+        case OptionId::kReplace: options.replace = true; break;
+        case OptionId::kVersion: options.version = true; break;
+        case OptionId::kHelp: options.help = true; break;
         }
     }
     if (files.size() > 2) {
@@ -73,42 +174,8 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options, std::s
 static_assert(kMinMedianWindow == 1 && kMaxMedianWindow == 30 && kDefaultMedianWindow == 15,
               "--help states the window's range and default: change its text with them");
 
-const char* const kHelpText =
-    "Usage: uvdenoise [--window N] [--threshold T] [--fields] [--threads N]\n"
-    "                 [--quiet] [-y] [--help] [--version] [IN [OUT]]\n"
-    "Removes chroma sparkles (impulse colour noise) from a YUV4MPEG2 stream: every\n"
-    "U and V sample becomes the median of N samples of its column (N/2 rows below,\n"
-    "N-1-N/2 above, edge rows repeated). Every column is filtered; luma, the stream\n"
-    "header and every FRAME line pass through unchanged. IN and OUT default to\n"
-    "standard input and output (\"-\" names them too).\n"
-    "\n"
-    "  --window N   window size 1..30, default 15 as in the TV plug-in; 7 removes\n"
-    "               sparkles up to 3 rows high and blurs less colour; 1 copies\n"
-    "  --threshold T  repair mode, T 1..255; start with --window 7 --threshold 18:\n"
-    "               a sample more than T from its window's median takes the value\n"
-    "               of the clean sample within 3 rows and 2 columns whose 3x3 luma\n"
-    "               patch matches best (cost: luma differences + 12 per step per\n"
-    "               luma sample covered; ties: nearer, upper, left), else of the\n"
-    "               median, if that too is more than T away; nothing else changes\n"
-    "  --fields     filter even and odd rows separately: use it for interlaced\n"
-    "               video (It/Ib, TV and tape captures) so that no window mixes\n"
-    "               two moments; never on by itself, whatever the header says\n"
-    "  --threads N  threads, default one per core; the output is the same for any N\n"
-    "  --quiet      no progress line (shown on standard error when it is a terminal)\n"
-    "  -y           replace OUT if it is an existing file (without it: refused)\n"
-    "  --version    the version\n"
-    "  --help, -h   this text (/? too)\n"
-    "\n"
-    "OUT is written under a temporary name beside it and renamed at the end, so a\n"
-    "failed or interrupted run (Ctrl-C too) leaves no half-written file; the input\n"
-    "itself, under any name or link, is refused as OUT. Picture data is never\n"
-    "written to a terminal.\n"
-    "Formats, 8-bit: C422, C420jpeg, C420paldv, C420mpeg2, C420 and no C tag (4:2:0:\n"
-    "one chroma row spans two picture rows, so the window reaches twice as far),\n"
-    "C411, C444; Cmono passes through. Others (C444alpha, C422p10 ...) are refused.\n"
-    "Exit codes: 0 done; 2 bad option, file or stream header, nothing written;\n"
-    "1 truncated or damaged frame (the frames before it are written), write error\n"
-    "(the reader of standard output went away, too).\n"
-    "\n"
-    "  ffmpeg -i in.mkv -f yuv4mpegpipe - | uvdenoise --fields --window 7 |\n"
-    "    ffmpeg -i - -i in.mkv -map 0:v -map 1:a? -c:a copy out.mkv\n";
+const std::string& HelpText()
+{
+    static const std::string text = BuildHelpText();
+    return text;
+}

@@ -5,10 +5,15 @@
 
 #include "filter/median_window.h"
 
+// Whether fields are filtered apart: kAuto follows a video file's stream, and means apart never for Y4M.
+enum class Fields { kAuto, kApart, kTogether };
+
 struct Options {
     int window = kDefaultMedianWindow;
     int threshold = 0;  // 0: plain median
-    bool fields = false;
+    Fields fields = Fields::kAuto;
+    std::string encoder;         // a video file's encoder by FFmpeg's name; "": the container's default
+    std::string encoderOptions;  // FFmpeg's key=value pairs, ':' between them
     int threads = 0;  // 0: one per core
     bool quiet = false;
     bool replace = false;  // -y: an output file that exists may be replaced
@@ -22,4 +27,4 @@ struct Options {
 bool ParseOptions(const std::vector<std::string>& args, Options& options, std::string& error);
 
 // The --help text: everything about the program in one screen.
-extern const char* const kHelpText;
+const std::string& HelpText();

@@ -20,6 +20,7 @@ public:
     // Creates the temporary file, or opens the output as it is.
     bool Open(std::string& error);
     std::FILE* Stream() const { return m_stream; }
+    const std::string& Name() const { return m_name; }
     // Flushes what was written and puts it under its name.
     bool Finish(std::string& error);
 

@@ -25,15 +25,6 @@ std::string Failure(const std::string& what) { return what + "; " + kSupported; 
 
 }  // namespace
 
-PlaneGeometry Y4mStreamFormat::Chroma() const
-{
-    if (chroma.mono)
-        return {0, 0};
-    const int32_t xRound = (1 << chroma.shiftX) - 1;
-    const int32_t yRound = (1 << chroma.shiftY) - 1;
-    return {(width + xRound) >> chroma.shiftX, (height + yRound) >> chroma.shiftY};
-}
-
 bool ParseStreamHeader(std::string_view line, Y4mStreamFormat& format, std::string& error)
 {
     if (line.substr(0, kMagic.size()) != kMagic || (line.size() > kMagic.size() && line[kMagic.size()] != ' ')) {
@@ -82,6 +73,28 @@ bool ParseStreamHeader(std::string_view line, Y4mStreamFormat& format, std::stri
     }
     format = parsed;
     return true;
+}
+
+std::string ContainerOf(std::string_view bytes)
+{
+    auto at = [&](size_t offset, std::string_view magic) {
+        return bytes.size() >= offset + magic.size() && bytes.compare(offset, magic.size(), magic) == 0;
+    };
+    // A transport stream's packets are 188 bytes, each starting with the sync byte 0x47.
+    constexpr size_t kTsPacket = 188;
+    if (at(0, "\x47") && (bytes.size() <= kTsPacket || at(kTsPacket, "\x47")))
+        return "an MPEG-TS file";
+    if (at(0, std::string_view("\0\0\1\xBA", 4)))
+        return "an MPEG-PS file (MPG, VOB)";
+    if (at(0, "\x1A\x45\xDF\xA3"))
+        return "a Matroska file (MKV, WebM)";
+    if (at(4, "ftyp") || at(4, "moov") || at(4, "mdat") || at(4, "free") || at(4, "wide"))
+        return "an MP4 or MOV file";
+    if (at(0, "RIFF") && at(8, "AVI "))
+        return "an AVI file";
+    if (at(0, "nut/multimedia container"))
+        return "a NUT file";
+    return "";
 }
 
 bool IsFrameHeader(std::string_view line)

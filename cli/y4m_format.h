@@ -8,32 +8,11 @@
 #include <string>
 #include <string_view>
 
-// How the chroma planes are subsampled: plane width = ceil(width / 2^shiftX), height likewise.
-struct ChromaLayout {
-    int shiftX;
-    int shiftY;
-    bool mono;  // Y only, no chroma planes
-};
+#include "cli/frame_stream.h"
 
-struct PlaneGeometry {
-    int32_t width;
-    int32_t height;
-    size_t Bytes() const { return static_cast<size_t>(width) * static_cast<size_t>(height); }
-};
-
-struct Y4mStreamFormat {
-    int32_t width = 0;
-    int32_t height = 0;
+struct Y4mStreamFormat : PictureFormat {
     std::string chromaTag;  // as written in the header, "" when there is none
-    ChromaLayout chroma{1, 1, false};
-
-    PlaneGeometry Luma() const { return {width, height}; }
-    PlaneGeometry Chroma() const;  // width 0 for mono
-    size_t FrameBytes() const { return Luma().Bytes() + 2 * Chroma().Bytes(); }
 };
-
-// Pictures larger than this are refused before anything is allocated (8192 x 8192).
-constexpr int64_t kMaxPicturePixels = int64_t{1} << 26;
 
 // Longest stream or frame header line read, newline included; real ones are a few dozen bytes.
 constexpr size_t kMaxHeaderLineBytes = 65536;
@@ -44,6 +23,10 @@ bool ParseStreamHeader(std::string_view line, Y4mStreamFormat& format, std::stri
 
 // True for a frame header line (without its newline): "FRAME" alone or followed by space-separated tags.
 bool IsFrameHeader(std::string_view line);
+
+// What the first bytes of a stream that is not YUV4MPEG2 show it to be ("an MPEG-TS file"), or "" when
+// they show nothing known.
+std::string ContainerOf(std::string_view firstBytes);
 
 // At most `limit` bytes of text, non-printable bytes shown as \xNN, for quoting input in a message.
 std::string Quoted(std::string_view text, size_t limit = 40);

@@ -6,8 +6,12 @@
 # the comparison would measure the pipe's size instead of the filter.
 # Then the repair mode (--window 7 --threshold T) on clips with sparkles as tools/make_clip.py makes them
 # (0.3 % of chroma samples hit, clean luma), against --window 7 and the pipe alone on the same clips.
-# Each figure is the median of --runs runs (default 5); the clips live in memory (/dev/shm when there).
-#   scripts/bench-uvdenoise.sh [--runs N] [--windows "3 7 15"] [--threshold T] [--threads N]
+# Then a whole recording: a 60 s 720x576 interlaced MPEG-2 capture with sound to FFV1 Matroska, in one
+# command against the three-process pipe with the same encoder settings, wall time as a ratio (--files: only
+# this part; --seconds S: another length).
+# Each figure is the median of --runs runs (default 5; the recording once); the clips live in memory
+# (/dev/shm when there).
+#   scripts/bench-uvdenoise.sh [--runs N] [--windows "3 7 15"] [--threshold T] [--threads N] [--files]
 # Then the plane kernels' own times. The machine's load is printed too: other work on the machine lowers every figure.
 set -euo pipefail
 
@@ -17,8 +21,12 @@ runs=5
 windows="3 7 15"
 threshold=18
 threads=""
+files_only=""
+seconds=60
 while [ $# -gt 0 ]; do
   case "$1" in
+    --files) files_only=1; shift ;;
+    --seconds) seconds="$2"; shift 2 ;;
     --runs) runs="$2"; shift 2 ;;
     --windows) windows="$2"; shift 2 ;;
     --threshold) threshold="$2"; shift 2 ;;
@@ -55,6 +63,42 @@ median_seconds() {
 echo "load average: $(cut -d' ' -f1-3 /proc/loadavg), $(nproc) cores, default threads: $(nproc)"
 grep -m1 '^model name' /proc/cpuinfo || true
 echo
+
+# A whole recording: the one command against the pipe, the same filter and FFV1 settings on both sides.
+recording() {
+  local capture="$clips/capture.ts" offset one pipe
+  ffmpeg -nostdin -v error -y -itsoffset 0.4 -f lavfi -i "testsrc2=size=720x576:rate=25:duration=$seconds" \
+    -f lavfi -i "sine=frequency=440:sample_rate=48000:duration=$seconds" -map 0:v -map 1:a \
+    -vf noise=c1s=30:c2s=30:allf=t -c:v mpeg2video -b:v 8M -pix_fmt yuv420p -flags +ilme+ildct -top 1 \
+    -c:a mp2 -f mpegts "$capture"
+  offset=$(ffprobe -v error -select_streams v:0 -show_entries stream=start_time -of csv=p=0 "$capture" | sed -n 1p |
+    tr -d , | awk -v s="$(ffprobe -v error -show_entries format=start_time -of csv=p=0 "$capture")" '{ printf "%.6f", $1 - s }')
+  one=$(seconds_of "'$uvdenoise' --quiet -y --window 7 --threshold $threshold $threads '$capture' '$clips/one.mkv'")
+  pipe=$(seconds_of "ffmpeg -nostdin -v error -i '$capture' -f yuv4mpegpipe - |
+    '$uvdenoise' --quiet --fields --window 7 --threshold $threshold $threads |
+    ffmpeg -v error -y -itsoffset $offset -i - -i '$capture' -map 0:v -map '1:a?' -c:a copy -c:v ffv1 -level 3 -g 1 \
+      -slices 16 -slicecrc 1 -context 1 '$clips/pipe.mkv'")
+  echo "A ${seconds} s 720x576 interlaced MPEG-2 capture with MP2 sound to FFV1 Matroska ($(du -h "$capture" | cut -f1) in):"
+  echo
+  echo "| way | seconds | output | picture after sound |"
+  echo "|---|---|---|---|"
+  for way in one pipe; do
+    local file="$clips/$way.mkv" t starts
+    [ "$way" = one ] && t=$one || t=$pipe
+    starts=$(ffprobe -v error -show_entries stream=start_time -of csv=p=0 "$file" | paste -sd' ')
+    echo "| $([ "$way" = one ] && echo "uvdenoise IN OUT" || echo "ffmpeg \\| uvdenoise \\| ffmpeg") | $t |" \
+      "$(du -h "$file" | cut -f1) | $(awk '{ printf "%.3f s", $1 - $2 }' <<<"$starts") |"
+  done
+  echo
+  awk -v o="$one" -v p="$pipe" 'BEGIN { printf "one command / pipe, wall time: %.2f\n", o / p }'
+  echo "source: picture $offset s after sound"
+  rm -f "$capture" "$clips/one.mkv" "$clips/pipe.mkv"
+}
+if [ -n "$files_only" ]; then
+  recording
+  exit 0
+fi
+
 echo "Plane kernels, microseconds per hot plane (median of 9 interleaved rounds):"
 "$native/bench/filter_plane/chroma_median_plane_timing"
 echo
@@ -98,3 +142,5 @@ for size in 720x576:200 1920x1080:60; do
   done
   rm -f "$clip"
 done
+echo
+recording

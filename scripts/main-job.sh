@@ -12,7 +12,8 @@
 #   --windows "5 7 15"   the window sizes (MedianWndSize) to run, one run per size and stream format
 #   --frames N           at most N frames of your own clip (default 100)
 # Every run starts afresh: out/main-job/ is emptied first. A YUY2 clip also goes, as 4:2:2 Y4M, through
-# uvdenoise (native, Release): --window 7, and its repair mode at the recommended --threshold.
+# uvdenoise (native, Release): --window 7, and its repair mode at the recommended --threshold; then, as an
+# interlaced MPEG-TS capture with its sound starting before the picture, through uvdenoise in one command.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -211,6 +212,39 @@ if [[ " $formats " == *" yuy2 "* ]]; then
       --input "$(stream_in yuy2)" --output "runs/$name.yuy2" --ms-per-frame "$ms" "${reference[@]}" \
       --label "$label" --figures figures.jsonl
   done
+
+  # A capture as a TV card gives it: MPEG-TS, interlaced MPEG-2 at a high quality, its sound starting 0.4 s
+  # before the picture. One command cleans it into lossless Matroska, sound and timing kept.
+  echo "=== recordings: the clip as an MPEG-TS capture with sound, cleaned in one command"
+  ffmpeg -nostdin -v error -y -itsoffset 0.4 -i clip/recording.y4m \
+    -f lavfi -i "sine=frequency=440:sample_rate=48000:duration=$(awk -v n="$frames" 'BEGIN { print n / 25 + 0.4 }')" \
+    -map 0:v -map 1:a -vf setfield=tff -c:v mpeg2video -q:v 2 -pix_fmt yuv422p -flags +ilme+ildct -top 1 \
+    -c:a mp2 -f mpegts clip/capture.ts
+  name="uvdenoise-capture"
+  start=$EPOCHREALTIME
+  "$native/cli/uvdenoise" -y --quiet --window 7 --threshold "$recording_threshold" clip/capture.ts "runs/$name.mkv"
+  ms=$(awk -v s="$start" -v e="$EPOCHREALTIME" -v n="$frames" 'BEGIN { printf "%.3f", (e - s) * 1000 / n }')
+  # Where the picture starts after the sound, in the capture and in the cleaned file.
+  apart() {
+    local video sound
+    video=$(ffprobe -v error -select_streams v:0 -show_entries stream=start_time -of csv=p=0 "$1" | sed -n 1p | tr -d ,)
+    sound=$(ffprobe -v error -select_streams a:0 -show_entries stream=start_time -of csv=p=0 "$1" | sed -n 1p | tr -d ,)
+    awk -v v="$video" -v a="$sound" 'BEGIN { printf "%.3f s", v - a }'
+  }
+  sound_kept=no
+  cmp -s <(ffprobe -v error -select_streams a:0 -show_entries packet=data_hash -show_data_hash CRC32 -of csv=p=0 \
+    clip/capture.ts | grep -o 'CRC32:[0-9a-f]*') \
+    <(ffprobe -v error -select_streams a:0 -show_entries packet=data_hash -show_data_hash CRC32 -of csv=p=0 \
+    "runs/$name.mkv" | grep -o 'CRC32:[0-9a-f]*') && sound_kept=yes
+  echo "uvdenoise --window 7 --threshold $recording_threshold capture.ts clean.mkv: $ms ms per frame," \
+    "$(du -h clip/capture.ts | cut -f1) in, $(du -h "runs/$name.mkv" | cut -f1) out;" \
+    "picture after sound: $(apart clip/capture.ts) in the capture, $(apart "runs/$name.mkv") cleaned;" \
+    "sound packets the same: $sound_kept" | tee runs/capture.txt
+  ffmpeg -nostdin -v error -y -i clip/capture.ts -map 0:v -fps_mode passthrough "${raw[@]}" runs/capture-decoded.yuy2
+  ffmpeg -nostdin -v error -y -i "runs/$name.mkv" -map 0:v -fps_mode passthrough "${raw[@]}" "runs/$name.yuy2"
+  "$py" "$root/tools/measure.py" --format yuy2 --size "${width}x${height}" --window 7 \
+    --threshold "$recording_threshold" --input runs/capture-decoded.yuy2 --output "runs/$name.yuy2" \
+    --ms-per-frame "$ms" "${reference[@]}" --label "cli TS w7 T$recording_threshold" --figures figures.jsonl
 fi
 "$py" "$root/tools/measure.py" --summary figures.jsonl | tee summary.txt
 
@@ -221,9 +255,11 @@ else
   shown="$((frames / 4)),$((frames / 2)),$((frames * 3 / 4))"
 fi
 uvdenoise_runs=""
-[[ " $formats " == *" yuy2 "* ]] && uvdenoise_runs="uvdenoise-w7 uvdenoise-t$recording_threshold"
+[[ " $formats " == *" yuy2 "* ]] && uvdenoise_runs="uvdenoise-w7 uvdenoise-t$recording_threshold uvdenoise-capture"
 for name in $uvdenoise_runs; do
-  "$py" "$root/tools/pictures.py" --format yuy2 --size "${width}x${height}" --input "$(stream_in yuy2)" \
+  shown_input="$(stream_in yuy2)"
+  [ "$name" = uvdenoise-capture ] && shown_input=runs/capture-decoded.yuy2
+  "$py" "$root/tools/pictures.py" --format yuy2 --size "${width}x${height}" --input "$shown_input" \
     --output "runs/$name.yuy2" --frames "$shown" --out-dir pictures --prefix "$name"
 done
 for w in $windows; do

@@ -14,6 +14,7 @@
 #include "tests/common/random_bytes.h"
 #include "tests/common/repair_reference.h"
 #include "tests/common/shell.h"
+#include "tests/common/unwrapped.h"
 
 namespace {
 
@@ -32,12 +33,21 @@ Outcome RunUvdenoise(const std::string& args, const fs::path& in, const fs::path
     const fs::path err = kWork / "stderr.txt";
     const int code = Shell(std::string(UVD_UVDENOISE) + " " + args + " < '" + in.string() + "' > '" + out.string() +
                            "' 2> '" + err.string() + "'");
-    return {code, ReadFileBytes(err.string())};
+    return {code, Unwrapped(ReadFileBytes(err.string()))};
 }
 
 void Ffmpeg(const std::string& args)
 {
     ASSERT_EQ(Shell(std::string(UVD_FFMPEG) + " -nostdin -v error -y " + args), 0) << args;
+}
+
+// 14400 as "14,400", as the progress line writes it.
+std::string WithThousands(size_t number)
+{
+    std::string digits = std::to_string(number);
+    for (size_t at = digits.size(); at > 3; at -= 3)
+        digits.insert(at - 3, ",");
+    return digits;
 }
 
 std::string FirstLine(const std::string& bytes) { return bytes.substr(0, bytes.find('\n') + 1); }
@@ -142,6 +152,7 @@ TEST_F(Uvdenoise, HandMadeStreamsPassTheirHeadersAndFilterTheirPlanes)
         {"C420paldv", "YUV4MPEG2 W40 H30 C420paldv\n", "FRAME\n", 40, 30, 20, 15},
         {"header of 65536 bytes", HeaderOfBytes("W8 H4 C444", 65536), "FRAME\n", 8, 4, 8, 4},
         {"8192x8192, no frames", "YUV4MPEG2 W8192 H8192 C420\n", "FRAME\n", 8192, 8192, 4096, 4096, 0},
+        {"32768 wide, inside the area limit", "YUV4MPEG2 W32768 H8 C420\n", "FRAME\n", 32768, 8, 16384, 4, 1},
     };
     std::mt19937 random(7);
     const fs::path in = kWork / "hand.y4m", out = kWork / "hand-out.y4m";
@@ -162,6 +173,38 @@ TEST_F(Uvdenoise, HandMadeStreamsPassTheirHeadersAndFilterTheirPlanes)
         const Outcome outcome = RunUvdenoise("--window 5", in, out);
         EXPECT_EQ(outcome.exitCode, 0) << outcome.stderrText;
         EXPECT_TRUE(ReadFileBytes(out.string()) == expected);
+    }
+}
+
+struct FieldRepairCase {
+    const char* header;
+    int width, height, shiftX, shiftY;
+    int threshold;
+};
+
+// The repair by fields where a field is short: a field with no chroma rows at all (its luma one row), and a
+// top field whose luma cover has one row more than the bottom's.
+TEST_F(Uvdenoise, TheRepairByFieldsCoversShortFields)
+{
+    const FieldRepairCase cases[] = {
+        {"YUV4MPEG2 W64 H1 C444\n", 64, 1, 0, 0, 30},
+        {"YUV4MPEG2 W64 H2 C420\n", 64, 2, 1, 1, 30},
+        {"YUV4MPEG2 W32 H45 It C420\n", 32, 45, 1, 1, 20},
+    };
+    std::mt19937 random(5);
+    const fs::path in = kWork / "short.y4m", out = kWork / "short-out.y4m";
+    for (const FieldRepairCase& c : cases) {
+        SCOPED_TRACE(c.header);
+        const size_t chromaBytes = size_t((c.width + (1 << c.shiftX) - 1) >> c.shiftX) *
+                                   size_t((c.height + (1 << c.shiftY) - 1) >> c.shiftY);
+        std::string frame = RandomText(size_t(c.width) * c.height + 2 * chromaBytes, random);
+        const std::string input = c.header + ("FRAME\n" + frame);
+        reference::ChromaRepairPlanarFrame(reinterpret_cast<uint8_t*>(frame.data()), c.width, c.height, c.shiftX,
+                                           c.shiftY, 7, c.threshold, true);
+        WriteFileBytes(in.string(), input);
+        const Outcome outcome = RunUvdenoise("--fields --window 7 --threshold " + std::to_string(c.threshold), in, out);
+        EXPECT_EQ(outcome.exitCode, 0) << outcome.stderrText;
+        EXPECT_TRUE(ReadFileBytes(out.string()) == c.header + ("FRAME\n" + frame));
     }
 }
 
@@ -209,6 +252,7 @@ TEST_F(Uvdenoise, BadInputGivesThePromisedErrors)
         {"frame data cut", whole + frames[0].substr(0, 100), "", 1, "input ends inside " + third + " (94 of 256 picture bytes)", 2},
         {"frame line cut", whole + "FRA", "", 1, "input ends inside the header of " + third, 2},
         {"not a frame", header + frames[0] + "JUNK\n", "", 1, "frame 2 at byte offset " + std::to_string(header.size() + frames[0].size()) + " does not start with a FRAME line: \"JUNK\\x0A\"", 1},
+        {"FRAMES", header + "FRAMES\n" + frames[0].substr(6), "", 1, "frame 1 at byte offset " + std::to_string(header.size()) + " does not start with a FRAME line: \"FRAMES\\x0A\"", 0},
         {"FRAME line of 65537 bytes", header + frames[0] + "FRAME X" + std::string(65529, 'x') + "\n", "", 1, "frame 2 at byte offset " + std::to_string(header.size() + frames[0].size()) + " has a FRAME line longer than 65536 bytes", 1},
     };
     const fs::path in = kWork / "bad.y4m", out = kWork / "bad-out.y4m";
@@ -251,14 +295,18 @@ TEST_F(Uvdenoise, TheLastProgressLineCountsTheChangedChromaSamples)
         ASSERT_EQ(Shell("script -qec \"" + command + "\" '" + terminal.string() + "' < /dev/null > /dev/null"), 0);
         const std::string output = ReadFileBytes(out.string());
         ASSERT_EQ(output.size(), input.size());
-        ASSERT_EQ(RunUvdenoise(mode + " --threads 1", in, kWork / "counted-1.y4m").exitCode, 0);
-        EXPECT_TRUE(ReadFileBytes((kWork / "counted-1.y4m").string()) == output) << "the output depends on the thread count";
+        for (const std::string threads : {"1", "256"}) {
+            ASSERT_EQ(RunUvdenoise(mode + " --threads " + threads, in, kWork / "counted-1.y4m").exitCode, 0) << threads;
+            EXPECT_TRUE(ReadFileBytes((kWork / "counted-1.y4m").string()) == output) << "the output depends on the thread count";
+        }
         // Luma never changes, so every byte that differs is a chroma sample.
         size_t changed = 0;
         for (size_t i = 0; i < input.size(); ++i)
             changed += input[i] != output[i];
         EXPECT_GT(changed, 0u);
-        EXPECT_NE(ReadFileBytes(terminal.string()).find(", " + std::to_string(changed) + " chroma samples changed"),
+        char share[32];
+        std::snprintf(share, sizeof share, " (%.3f %%)", 100.0 * changed / (3 * 2 * 100 * 24));
+        EXPECT_NE(ReadFileBytes(terminal.string()).find(", " + WithThousands(changed) + " chroma samples changed" + share),
                   std::string::npos)
             << ReadFileBytes(terminal.string());
     }

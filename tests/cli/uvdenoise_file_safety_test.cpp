@@ -15,6 +15,7 @@
 #include "tests/common/random_bytes.h"
 #include "tests/common/shell.h"
 #include "tests/common/temp_folder.h"
+#include "tests/common/unwrapped.h"
 
 namespace {
 
@@ -97,6 +98,21 @@ TEST(UvdenoiseFiles, NoRunHarmsTheInputOrLeavesAHalfWrittenFile)
          "picture data is not written to a terminal", {{"in.y4m", in}}},
         {"standard input a terminal", "script -qec '$U' /dev/null < /dev/null", 2,
          "standard input is a terminal, not a YUV4MPEG2 stream", {{"in.y4m", in}}},
+        {"a leftover temporary file of this process's number",
+         "(head -c 200000 /dev/zero > out.y4m.uvdenoise-$BASHPID.tmp; exec $U in.y4m out.y4m); code=$?\n"
+         "rm out.y4m.uvdenoise-*.tmp; exit $code",
+         0, "", {{"in.y4m", in}, {"out.y4m", Bytes::kFiltered}}},
+        {"Ctrl-C ignored from the start, as a background job's",
+         "trap '' INT; { head -c 40000 in.y4m; sleep 1; tail -c +40001 in.y4m; } | $U - out.y4m & run=$!\n"
+         "for i in $(seq 500); do ls out.y4m.uvdenoise-*.tmp >/dev/null 2>&1 && break; sleep 0.02; done\n"
+         "kill -INT $run; wait $run",
+         0, "", {{"in.y4m", in}, {"out.y4m", Bytes::kFiltered}}},
+        {"no rename that keeps an existing file: a hard link instead",
+         "printf '#include <errno.h>\\nint renameat2(int a, const char* b, int c, const char* d, unsigned e)"
+         " { errno = EINVAL; return -1; }\\n' > shim.c; cc -shared -fPIC -o shim.so shim.c\n"
+         "LD_PRELOAD=./shim.so ASAN_OPTIONS=verify_asan_link_order=0 $U in.y4m out.y4m; code=$?\n"
+         "rm shim.c shim.so; exit $code",
+         0, "", {{"in.y4m", in}, {"out.y4m", Bytes::kFiltered}}},
         {"Ctrl-C", Interrupted("INT"), 128 + 2, "", {{"in.y4m", in}, {"out.y4m", Bytes::kOld}}},
         {"a request to terminate", Interrupted("TERM"), 128 + 15, "", {{"in.y4m", in}, {"out.y4m", Bytes::kOld}}},
     };
@@ -108,7 +124,7 @@ TEST(UvdenoiseFiles, NoRunHarmsTheInputOrLeavesAHalfWrittenFile)
         WriteFileBytes(folder.File("run.sh"), "export U='" UVD_UVDENOISE "'; cd '" + folder.Path() + "' || exit 98\n" +
                                                   c.script + "\n");
         const int code = Shell("bash '" + folder.File("run.sh") + "' > '" + folder.File("log.txt") + "' 2>&1");
-        const std::string log = ReadFileBytes(folder.File("log.txt"));
+        const std::string log = Unwrapped(ReadFileBytes(folder.File("log.txt")));
         EXPECT_EQ(code, c.exitCode) << log;
         EXPECT_NE(log.find(c.message), std::string::npos) << log;
         std::vector<std::string> names = folder.Names(), expected = {"in.y4m", "log.txt", "old.y4m", "run.sh"};

@@ -14,8 +14,16 @@ dpkg-deb -x "$deb" "$work/root"
 expected=$'usr/bin/uvdenoise\nusr/share/doc/uvdenoise/changelog.gz\nusr/share/doc/uvdenoise/copyright\nusr/share/man/man1/uvdenoise.1.gz'
 files=$(cd "$work/root" && find . -type f -printf '%P\n' | LC_ALL=C sort)
 [ "$files" = "$expected" ] || fail "the package holds"$'\n'"$files"
-dpkg-deb -f "$deb" Depends | grep -q 'libc6' || fail "Depends was not computed: $(dpkg-deb -f "$deb" Depends)"
+depends=$(dpkg-deb -f "$deb" Depends)
+for library in libc6 libavformat libavcodec libavutil; do
+  grep -q "$library" <<<"$depends" || fail "Depends was not computed ($library missing): $depends"
+done
 gzip -t "$work/root/usr/share/man/man1/uvdenoise.1.gz" || fail "the manual page is not gzipped"
+readelf -S "$work/root/usr/bin/uvdenoise" | grep -q '\.symtab' && fail "the packaged program is not stripped"
+# Built again from the same sources, the package has the same bytes (gzip -n keeps no time or name).
+rm -rf "$work/out2"
+deb2=$(bash "$root/scripts/make-deb.sh" "$root" "$work/tree" "$work/out2" | tail -n1)
+cmp -s "$deb" "$deb2" || fail "two builds of the package differ"
 
 # A small interlaced 4:2:2 clip with noisy chroma, so that the filter has work to do.
 mkdir -p "$work/clip"
@@ -28,4 +36,11 @@ for args in "--window 7 --fields" ""; do
   cmp -s "$work/clip/in.y4m" "$work/clip/built.y4m" && fail "the clip came through unchanged ($args)"
   cmp "$work/clip/built.y4m" "$work/clip/packaged.y4m" || fail "the packaged program's output differs ($args)"
 done
+# A recording with its sound, in one command, as the README shows it.
+ffmpeg -v error -f lavfi -i testsrc2=size=176x96:rate=25 -f lavfi -i sine -t 0.2 -c:v mpeg2video -c:a mp2 \
+  "$work/clip/in.ts" </dev/null || fail "ffmpeg could not make the capture"
+"$work/root/usr/bin/uvdenoise" --quiet "$work/clip/in.ts" "$work/clip/clean.mkv" ||
+  fail "the packaged program exited with $? on a capture"
+streams=$(ffprobe -v error -show_entries stream=codec_name -of csv=p=0 "$work/clip/clean.mkv" | tr '\n' ' ')
+[ "$streams" = "ffv1 mp2 " ] || fail "the cleaned capture holds $streams"
 echo "deb package test passed: $(basename "$deb")"

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tests/common/plugin_fixture.h"
+#include "tests/common/unwrapped.h"
 
 namespace {
 
@@ -200,7 +201,7 @@ TEST(UvdenoiseConsole, TakesWindowsNamesAndDevicesAsTyped)
             WriteByUtf8Name(out, old);
         EXPECT_EQ(RunUvdenoise("--quiet " + c.args, {"", stdoutPath, stderrPath}), c.exitCode);
         EXPECT_EQ(ReadFileBytes(stdoutPath).substr(0, c.output.size()), c.output);
-        EXPECT_NE(ReadFileBytes(stderrPath).find(c.errorOutput), std::string::npos) << ReadFileBytes(stderrPath);
+        EXPECT_NE(Unwrapped(ReadFileBytes(stderrPath)).find(c.errorOutput), std::string::npos) << ReadFileBytes(stderrPath);
         const bool outputExists = GetFileAttributesW(Wide(out).c_str()) != INVALID_FILE_ATTRIBUTES;
         EXPECT_EQ(outputExists, c.after != After::kNoOutputFile);
         if (c.after != After::kNoOutputFile) {

@@ -1,0 +1,13 @@
+// Builds without FFmpeg's libraries (the Windows program) read YUV4MPEG2 only.
+
+#include "cli/media_file.h"
+
+bool ReadsMediaFiles() { return false; }
+
+std::string ContainerAdvice()
+{
+    return "let ffmpeg decode it:\n"
+           "  ffmpeg -i IN -f yuv4mpegpipe - | uvdenoise [options] - OUT.y4m";
+}
+
+MediaOpen OpenMediaJob(const Options&, OutputFile&, MediaJob&, std::string&) { return MediaOpen::kNotMedia; }

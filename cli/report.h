@@ -1,0 +1,12 @@
+#pragma once
+
+#include <string>
+
+#include "cli/console.h"
+
+// A message as a terminal shows it: lines of at most 79 columns, broken at spaces, each one after the first
+// indented by two.
+std::string WrappedMessage(const std::string& text);
+
+// One message on standard error, in the program's name.
+inline void Report(const std::string& message) { WriteError(WrappedMessage("uvdenoise: " + message) + "\n"); }
