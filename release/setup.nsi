@@ -51,6 +51,7 @@ Var TwoCopiesNote
 !define MUI_DIRECTORYPAGE_TEXT_TOP "$(HostFolderText)"
 !define MUI_DIRECTORYPAGE_TEXT_DESTINATION "$(HostFolderLabel)"
 !define MUI_PAGE_CUSTOMFUNCTION_PRE ResolveHostFolder
+!define MUI_PAGE_CUSTOMFUNCTION_SHOW ShowHostFolder
 !define MUI_PAGE_CUSTOMFUNCTION_LEAVE HostFolderLeave
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
@@ -136,12 +137,17 @@ Function .onInit
   done:
 FunctionEnd
 
-Function HostFolderLeave
-  Call ResolveHostFolder
-  ; Once this function returns, the page copies its box into $INSTDIR: the box must show the result.
+; The folder page's box shows $INSTDIR as it is (the page itself would add a backslash).
+Function ShowHostFolder
   FindWindow $1 "#32770" "" $HWNDPARENT
   GetDlgItem $1 $1 ${FOLDER_BOX}
   SendMessage $1 ${WM_SETTEXT} 0 "STR:$INSTDIR"
+FunctionEnd
+
+Function HostFolderLeave
+  Call ResolveHostFolder
+  ; Once this function returns, the page copies its box into $INSTDIR: the box must show the result.
+  Call ShowHostFolder
   Call LooksLikeHostFolder
   StrCmp $0 1 done
   MessageBox MB_YESNO|MB_ICONEXCLAMATION|MB_DEFBUTTON2 "$(NoHostHere)" IDYES done

@@ -5,6 +5,8 @@
 //   wait:<id>            until that window holds a visible control with this id (or, when <id> starts with a
 //                        letter, of this window class)
 //   click:<id>           presses that button (waits for it first)
+//   browse:<depth>       presses Browse (id 1001) and waits for the folder dialog to show the folder in the
+//                        box: a selected item <depth> levels deep in its tree
 //   set:<id>:<text>      types the text into that control (waits for it first)
 //   text:<id>            prints the control's text on a line of its own
 //   texts                prints every visible text of the window, one per line
@@ -13,6 +15,7 @@
 // Prints UTF-8. A step that times out prints the setup's windows and ends the driver with 3 (and the setup).
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -147,6 +150,18 @@ HWND AwaitControl(const std::string& key, const std::string& step)
     GiveUp(step);
 }
 
+// How many items stand above the tree's selected item (0: nothing selected).
+int SelectedItemDepth(HWND tree)
+{
+    auto next = [tree](WPARAM which, HTREEITEM from) {
+        return reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, which, reinterpret_cast<LPARAM>(from)));
+    };
+    int depth = 0;
+    for (HTREEITEM item = next(TVGN_CARET, nullptr); item; item = next(TVGN_PARENT, item))
+        ++depth;
+    return depth;
+}
+
 HWND AwaitUsableWindow(const std::string& step)
 {
     const DWORD start = GetTickCount();
@@ -200,6 +215,24 @@ void RunStep(const std::string& step)
                 GiveUp(step);
             Sleep(50);
         }
+    } else if (verb == "browse") {
+        // Wine's folder dialog now and then opens at the top of its tree instead of at the folder in the
+        // box; such a dialog is cancelled and opened again, as a viewer would.
+        const int depth = std::atoi(rest.c_str());
+        for (int attempt = 0; attempt < 5; ++attempt) {
+            PostMessageW(AwaitControl("1001", step), BM_CLICK, 0, 0);
+            HWND tree = AwaitControl("SysTreeView32", step);
+            for (int poll = 0; poll < 20; ++poll) {
+                if (SelectedItemDepth(tree) == depth)
+                    return;
+                Sleep(50);
+            }
+            PostMessageW(AwaitControl("2", step), BM_CLICK, 0, 0);
+            Sleep(200);
+        }
+        GiveUp(step);
+    } else if (verb == "sleep") {
+        Sleep(std::atoi(rest.c_str()));
     } else if (verb == "exit") {
         if (WaitForSingleObject(g_setup.process.hProcess, kStepTimeoutMs) != WAIT_OBJECT_0)
             GiveUp(step);
