@@ -132,8 +132,8 @@ for file in "${builds[0]}"/out/*; do
 done
 [ "$status" -eq 0 ] || { echo "release: the two builds differ" >&2; exit 1; }
 echo "=== lintian"
-lintian --fail-on error "${builds[0]}"/out/*.deb 2>/dev/null || { echo "release: lintian found errors" >&2; exit 1; }
-echo "lintian: no errors"
+lintian --fail-on error,warning "${builds[0]}"/out/*.deb 2>/dev/null || { echo "release: lintian found errors or warnings" >&2; exit 1; }
+echo "lintian: no errors, no warnings"
 
 rm -rf "$root/out/release"
 mkdir -p "$root/out"
