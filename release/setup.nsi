@@ -41,6 +41,7 @@ VIAddVersionKey /LANG=0 "LegalCopyright" "Copyright (c) 2026 ${PUBLISHER}, MIT l
 ; Set by the install section for the finish page.
 Var EarlierFolder
 Var TwoCopiesNote
+Var SettingsNote
 
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
@@ -56,7 +57,8 @@ Var TwoCopiesNote
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !define MUI_FINISHPAGE_TEXT_LARGE
-!define MUI_FINISHPAGE_TEXT "$(FinishInstalled)$\r$\n$\r$\n$TwoCopiesNote$(FinishTurnOn)$\r$\n$\r$\n$(FinishSettings)"
+; Paths stand on lines of their own, so that the page never breaks one.
+!define MUI_FINISHPAGE_TEXT "$(FinishInstalled)$\r$\n$\r$\n$TwoCopiesNote$(FinishTurnOn)$SettingsNote"
 !insertmacro MUI_PAGE_FINISH
 !define MUI_UNCONFIRMPAGE_TEXT_TOP "$(UninstallText)"
 !define MUI_UNCONFIRMPAGE_TEXT_LOCATION "$(UninstallFrom)"
@@ -84,14 +86,14 @@ LangString FileInUse ${LANG_ENGLISH} "$R0 is in use: Kestrova is probably runnin
 LangString EntryName ${LANG_RUSSIAN} "RPX_UVDenoise — плагин для Kestrova"
 LangString EntryName ${LANG_ENGLISH} "RPX_UVDenoise — plug-in for Kestrova"
 ; The finish page's words on turning the filter on and on the settings stand word for word in the guides.
-LangString FinishInstalled ${LANG_RUSSIAN} "Плагин RPX_UVDenoise и руководство к нему, RPX_UVDenoise-README-RU.txt, установлены в папку$\r$\n$INSTDIR\Plugins"
-LangString FinishInstalled ${LANG_ENGLISH} "RPX_UVDenoise and its guide, RPX_UVDenoise-README-EN.txt, are installed in$\r$\n$INSTDIR\Plugins"
-LangString FinishTwoCopies ${LANG_RUSSIAN} "В выбранной папке нет программы Kestrova, поэтому прежняя копия плагина осталась в папке$\r$\n$EarlierFolder\Plugins$\r$\nТеперь копий две; Kestrova загружает только ту, что лежит в её собственной папке Plugins."
-LangString FinishTwoCopies ${LANG_ENGLISH} "The folder chosen does not hold Kestrova, so the earlier copy of the plug-in stays in$\r$\n$EarlierFolder\Plugins$\r$\nThere are now two copies; Kestrova loads only the one in its own Plugins folder."
+LangString FinishInstalled ${LANG_RUSSIAN} "Плагин RPX_UVDenoise установлен в папку$\r$\n$INSTDIR\Plugins$\r$\nвместе с руководством RPX_UVDenoise-README-RU.txt."
+LangString FinishInstalled ${LANG_ENGLISH} "RPX_UVDenoise is installed in$\r$\n$INSTDIR\Plugins$\r$\nwith its guide, RPX_UVDenoise-README-EN.txt."
+LangString FinishTwoCopies ${LANG_RUSSIAN} "Прежняя копия плагина осталась в папке$\r$\n$EarlierFolder\Plugins$\r$\nтак как в выбранной папке нет Kestrova: теперь копий две, и Kestrova загружает только ту, что лежит в её собственной папке Plugins."
+LangString FinishTwoCopies ${LANG_ENGLISH} "The earlier copy of the plug-in stays in$\r$\n$EarlierFolder\Plugins$\r$\nas the folder chosen does not hold Kestrova: there are now two copies, and Kestrova loads only the one in its own Plugins folder."
 LangString FinishTurnOn ${LANG_RUSSIAN} "Чтобы включить фильтр, запустите Kestrova, откройте из списка плагинов $\"Уменьшение цветового шума$\" и отметьте флажок $\"Вкл.$\": до этого фильтр выключен."
 LangString FinishTurnOn ${LANG_ENGLISH} "To turn the filter on, start Kestrova, open $\"Уменьшение цветового шума$\" (colour noise reduction) from its list of plug-ins and tick $\"Вкл.$\" (on): the filter is off until you do."
-LangString FinishSettings ${LANG_RUSSIAN} "Файл настроек RPX_UVDenoise.ini хранится в папке Plugins программы Kestrova, а если Kestrova хранит настройки в профиле пользователя — в папке %APPDATA%\Kestrova\Plugins. Если Kestrova установлена в Program Files, Windows Vista и новее обычно хранят его в папке VirtualStore профиля пользователя."
-LangString FinishSettings ${LANG_ENGLISH} "The settings file RPX_UVDenoise.ini is kept in Kestrova's Plugins folder, or in %APPDATA%\Kestrova\Plugins when Kestrova keeps its settings in the user's profile. With Kestrova in Program Files, Windows Vista and later usually keep it in the VirtualStore folder of the user's profile."
+LangString FinishSettings ${LANG_RUSSIAN} "Файл настроек RPX_UVDenoise.ini хранится в папке Plugins программы Kestrova, а если Kestrova хранит настройки в профиле пользователя — в папке$\r$\n%APPDATA%\Kestrova\Plugins.$\r$\nЕсли Kestrova установлена в Program Files, Windows Vista и новее обычно хранят его в папке VirtualStore профиля пользователя."
+LangString FinishSettings ${LANG_ENGLISH} "The settings file RPX_UVDenoise.ini is kept in Kestrova's Plugins folder, or in$\r$\n%APPDATA%\Kestrova\Plugins$\r$\nwhen Kestrova keeps its settings in the user's profile. With Kestrova in Program Files, Windows Vista and later usually keep it in the VirtualStore folder of the user's profile."
 LangString GuideName ${LANG_RUSSIAN} "RPX_UVDenoise-README-RU.txt"
 LangString GuideName ${LANG_ENGLISH} "RPX_UVDenoise-README-EN.txt"
 LangString UninstallText ${LANG_RUSSIAN} "Будет удалён только плагин RPX_UVDenoise (RPX_UVDenoise.dll, его руководства и файл лицензии). Другие плагины и файл настроек RPX_UVDenoise.ini останутся на месте."
@@ -200,6 +202,7 @@ Section "RPX_UVDenoise"
   ReadRegStr $EarlierFolder HKLM "${UNINST_KEY}" "InstallLocation"
   ReadRegDWORD $R2 HKLM "${UNINST_KEY}" "PluginsFolderCreated"
   StrCpy $TwoCopiesNote ""
+  StrCpy $SettingsNote "$\r$\n$\r$\n$(FinishSettings)"
   StrCmp $EarlierFolder "" earlier_done
   StrCmp $EarlierFolder $INSTDIR earlier_done
   ; A folder without Kestrova, installed into only because the viewer said so, must not cost the
@@ -210,6 +213,8 @@ Section "RPX_UVDenoise"
   keep_earlier:
   IfFileExists "$EarlierFolder\Plugins\RPX_UVDenoise.dll" 0 earlier_done
   StrCpy $TwoCopiesNote "$(FinishTwoCopies)$\r$\n$\r$\n"
+  ; The page has no room for both; the guide beside the plug-in tells where the settings are.
+  StrCpy $SettingsNote ""
   earlier_done:
 
   ; A Plugins folder that was there before belongs to Kestrova and stays when the plug-in goes; one this

@@ -34,7 +34,7 @@ for name, codepage, language in [("README-RU.txt", "cp1251", "RUSSIAN"), ("READM
     assert "Индивидуальные настройки каналов" in text, name
     for string in ["FinishTurnOn", "FinishSettings"]:
         words = re.search(r'^LangString %s \$\{LANG_%s\} "(.*)"$' % (string, language), script, re.M).group(1)
-        words = flat(words.replace('$\\"', '"'))
+        words = flat(words.replace('$\\"', '"').replace("$\\r$\\n", " "))
         assert words in text, "%s lacks the finish page's words: %s" % (name, words)
 assert z.read("README-EN.txt").startswith(b"\xef\xbb\xbf"), "README-EN.txt: no byte order mark for Notepad"
 PY
