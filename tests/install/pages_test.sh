@@ -86,9 +86,10 @@ for locale in en_US.UTF-8 ru_RU.UTF-8; do
   [ ! -e "$base_dir/Videos2/Plugins" ] || fail "the copy outside Kestrova, or the Plugins folder made for it, stayed"
   [ "$(entry InstallLocation)" = "$base\\Kestrova" ] || fail "InstallLocation $(entry InstallLocation)"
 
-  # The uninstaller's pages: the folder shown without a trailing backslash; every file of the plug-in goes,
+  # The uninstaller's pages, started as Windows starts it from the temporary copy it makes of itself (with
+  # a trailing backslash): the folder shown without one; every file of the plug-in goes,
   # the settings file stays.
-  out=$(clicks "$locale" "$plugins/RPX_UVDenoise-uninstall.exe" "_?=$base\\Kestrova\\Plugins" wait:1000 text:1000 \
+  out=$(clicks "$locale" "$plugins/RPX_UVDenoise-uninstall.exe" "_?=$base\\Kestrova\\Plugins\\" wait:1000 text:1000 \
     click:1 wait:msctls_progress32 click:1 exit)
   finished "$out" "uninstall ($locale)"
   [ "$(head -n1 <<<"$out")" = "$base\\Kestrova\\Plugins" ] || fail "the uninstaller shows the folder as $out"
