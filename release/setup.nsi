@@ -20,8 +20,9 @@ RequestExecutionLevel admin
 ; Named after the plug-in: the host's own uninstaller may well be called uninst.exe.
 !define UNINSTALLER "RPX_UVDenoise-uninstall.exe"
 !define PUBLISHER "RPX_UVDenoise developers"
-; The folder page's edit box.
+; The folder page's edit box, and the uninstaller's box that shows its folder.
 !define FOLDER_BOX 1019
+!define UNINSTALL_FOLDER_BOX 1000
 
 Name "RPX_UVDenoise ${VERSION}"
 OutFile "${OUTFILE}"
@@ -62,6 +63,7 @@ Var SettingsNote
 !insertmacro MUI_PAGE_FINISH
 !define MUI_UNCONFIRMPAGE_TEXT_TOP "$(UninstallText)"
 !define MUI_UNCONFIRMPAGE_TEXT_LOCATION "$(UninstallFrom)"
+!define MUI_PAGE_CUSTOMFUNCTION_SHOW un.ShowPluginsFolder
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
 
@@ -268,11 +270,12 @@ Section "RPX_UVDenoise"
   WriteRegDWORD HKLM "${UNINST_KEY}" "NoRepair" 1
 SectionEnd
 
-; The uninstaller lives in the Plugins folder, so here $INSTDIR is that folder.
-Function un.onInit
-  StrCpy $0 $INSTDIR "" -1
-  StrCmp $0 "\" 0 +2
-  StrCpy $INSTDIR $INSTDIR -1
+; The uninstaller lives in the Plugins folder, so here $INSTDIR is that folder. The page would show it with
+; a trailing backslash.
+Function un.ShowPluginsFolder
+  FindWindow $1 "#32770" "" $HWNDPARENT
+  GetDlgItem $1 $1 ${UNINSTALL_FOLDER_BOX}
+  SendMessage $1 ${WM_SETTEXT} 0 "STR:$INSTDIR"
 FunctionEnd
 
 Section "Uninstall"

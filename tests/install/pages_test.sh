@@ -14,10 +14,10 @@ bash "$root/scripts/release.sh" --package "$tree" "$work"
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$tree/CMakeCache.txt")
 setup="$work/RPX_UVDenoise-$version-setup.exe"
 dll="$tree/plugin/RPX_UVDenoise.dll"
-# Wine takes the setup's language from the locale, compiled here as Debian ships only C.UTF-8. A locale
-# that is not UTF-8 leaves Wine's folder dialog unable to find the folder it is to show.
+# Wine takes the setup's language from the locale: C.UTF-8 gives English, and Russian is compiled here, as
+# Debian ships no other locale.
 mkdir -p "$work/locale"
-for locale in en_US ru_RU; do localedef -i "$locale" -f UTF-8 "$work/locale/$locale.UTF-8"; done
+localedef -i ru_RU -f UTF-8 "$work/locale/ru_RU.UTF-8"
 export LOCPATH="$work/locale"
 windows_path() { local path="Z:$1"; echo "${path//\//\\}"; }
 
@@ -32,7 +32,7 @@ finished() { [ "$(tail -n1 <<<"$1")" = "exit 0" ] || fail "$2: the setup did not
 
 base='C:\uvd-pages'
 base_dir="$drive_c/uvd-pages"
-for locale in en_US.UTF-8 ru_RU.UTF-8; do
+for locale in C.UTF-8 ru_RU.UTF-8; do
   rm -rf "$base_dir"
   wine_run reg delete "$key" /f >/dev/null 2>&1 || true
   mkdir -p "$base_dir/Kestrova" "$base_dir/Videos" "$base_dir/Videos2"
