@@ -65,10 +65,10 @@ for locale in C.UTF-8 ru_RU.UTF-8; do
   [ ! -e "$plugins/Plugins" ] || fail "Browse: the setup made Plugins\\Plugins ($locale)"
   grep -q 'MedianWndSize=7' "$plugins/RPX_UVDenoise.ini" || fail "reinstalling lost the settings ($locale)"
 
-  # A folder without Kestrova: "No" leaves the viewer on the page with the folder in the box and writes
-  # nothing; "Yes" for another one installs there and keeps the working copy in Kestrova's Plugins folder,
+  # A folder without Kestrova, typed as its Plugins folder: the warning names the folder itself, "No" leaves
+  # the viewer on the page with that folder written back into the box, and nothing is written; "Yes" for another one installs there and keeps the working copy in Kestrova's Plugins folder,
   # and the finish page says so.
-  out=$(clicks "$locale" "$setup" "" click:1 "set:1019:$base\\Videos" click:1 wait:7 texts click:7 wait:1019 \
+  out=$(clicks "$locale" "$setup" "" click:1 "set:1019:$base\\Videos\\Plugins" click:1 wait:7 texts click:7 wait:1019 \
     text:1019 "set:1019:$base\\Videos2" click:1 click:6 wait:1202 texts click:1 exit)
   finished "$out" "No, then Yes ($locale)"
   [ "$(grep -cFx "$base\\Videos" <<<"$out")" -eq 2 ] || fail "the warning or the box after No lost the folder: $out"
