@@ -27,7 +27,7 @@ clicks() {
   shift 3
   LC_ALL="$locale" wine_run "$driver" "$(windows_path "$program")" "$arguments" "$@" | tr -d '\r'
 }
-# The finish page shows "exit 0" last; the lines before are what the steps printed.
+# finished <driver's lines> <case>: the setup ran to its end and exited with 0 (the driver's last line).
 finished() { [ "$(tail -n1 <<<"$1")" = "exit 0" ] || fail "$2: the setup did not finish: $1"; }
 
 base='C:\uvd-pages'
@@ -45,6 +45,9 @@ for locale in C.UTF-8 ru_RU.UTF-8; do
     click:1 wait:1202 texts click:1 exit)
   finished "$out" "Plugins typed ($locale)"
   grep -q '^MIT License$' <<<"$out" || fail "no licence page before the folder page ($locale)"
+  agree='I &Agree'
+  [ "$locale" = C.UTF-8 ] || agree='Принимаю'
+  grep -q "$agree" <<<"$out" || fail "the pages are not in the language of $locale: $out"
   grep -qx 'C:\\Program Files\\Kestrova' <<<"$out" || fail "the box did not start at Kestrova's usual folder: $out"
   grep -qFx "$base\\Kestrova\\Plugins" <<<"$out" || fail "the finish page does not name the Plugins folder: $out"
   cmp "$dll" "$plugins/RPX_UVDenoise.dll" || fail "Plugins typed: the DLL is not in Kestrova's Plugins ($locale)"
