@@ -172,7 +172,7 @@ int main(int argc, char** argv)
         return kDone;
     }
     if (options.version) {
-        std::fputs("uvdenoise " UVD_VERSION_RELEASE "\n", stdout);
+        std::fputs("uvdenoise " UVD_VERSION_RELEASE "\n" UVD_LEGAL_COPYRIGHT "\n", stdout);
         return kDone;
     }
     try {

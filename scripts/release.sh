@@ -2,9 +2,9 @@
 # The release. Builds the DLL, the command-line filter for Windows and its Linux package twice each, from
 # copies of the sources in two different folders, checks that both builds gave the same bytes, and writes
 # into out/release/:
-#   RPX_UVDenoise-<version>-win32.zip     the DLL and the two guides, for viewers
+#   RPX_UVDenoise-<version>-win32.zip     the DLL, the two guides and the licence, for viewers
 #   RPX_UVDenoise-<version>-setup.exe     the setup program (NSIS), Russian and English
-#   uvdenoise-<version>-win32.zip         the command-line filter's Windows build and its guide
+#   uvdenoise-<version>-win32.zip         the command-line filter's Windows build, its guide and the licence
 #   uvdenoise_<version>_amd64.deb         the command-line filter for Debian 12 (scripts/make-deb.sh)
 #   SHA256SUMS                            of the zips, the setup program and the package
 #   RPX_UVDenoise.dll.debug               the DLL's debug information (not in the zip)
@@ -63,21 +63,26 @@ package() {
   # UTF-8 with a byte order mark, which Notepad recognises: the English guide quotes the Russian labels.
   make_guide "$root/release/README-EN.txt" "$stage/README-EN.txt" utf-8-sig
   make_guide "$root/release/README-uvdenoise.txt" "$stage/README-uvdenoise.txt" ascii
+  make_guide "$root/LICENSE" "$stage/LICENSE.txt" ascii
+  python3 "$root/release/make_icon.py" "$stage/RPX_UVDenoise.ico"
   touch -d "@$epoch" "$stage"/*
 
   make_zip "$out/RPX_UVDenoise-$version-win32.zip" \
     "$stage/RPX_UVDenoise.dll" RPX_UVDenoise.dll \
     "$stage/README-RU.txt" README-RU.txt \
-    "$stage/README-EN.txt" README-EN.txt
+    "$stage/README-EN.txt" README-EN.txt \
+    "$stage/LICENSE.txt" LICENSE.txt
   if [ -f "$tree/cli/uvdenoise.exe" ]; then
     cp "$tree/cli/uvdenoise.exe" "$stage/"
     touch -d "@$epoch" "$stage/uvdenoise.exe"
     make_zip "$out/uvdenoise-$version-win32.zip" \
       "$stage/uvdenoise.exe" uvdenoise.exe \
-      "$stage/README-uvdenoise.txt" README.txt
+      "$stage/README-uvdenoise.txt" README.txt \
+      "$stage/LICENSE.txt" LICENSE.txt
   fi
   makensis -V1 -INPUTCHARSET UTF8 -DVERSION="$version" -DDLL="$stage/RPX_UVDenoise.dll" \
     -DGUIDE_RU="$stage/README-RU.txt" -DGUIDE_EN="$stage/README-EN.txt" \
+    -DLICENSE="$stage/LICENSE.txt" -DICON="$stage/RPX_UVDenoise.ico" \
     -DOUTFILE="$out/RPX_UVDenoise-$version-setup.exe" "$root/release/setup.nsi"
   cp "$tree/plugin/RPX_UVDenoise.dll.debug" "$out/"
   (cd "$out" && shopt -s nullglob && sha256sum ./*.zip ./*-setup.exe ./*.deb | sed 's| \./| |' >SHA256SUMS)
@@ -127,8 +132,8 @@ for file in "${builds[0]}"/out/*; do
 done
 [ "$status" -eq 0 ] || { echo "release: the two builds differ" >&2; exit 1; }
 echo "=== lintian"
-lintian --fail-on error "${builds[0]}"/out/*.deb 2>/dev/null || { echo "release: lintian found errors" >&2; exit 1; }
-echo "lintian: no errors"
+lintian --fail-on error,warning "${builds[0]}"/out/*.deb 2>/dev/null || { echo "release: lintian found errors or warnings" >&2; exit 1; }
+echo "lintian: no errors, no warnings"
 
 rm -rf "$root/out/release"
 mkdir -p "$root/out"

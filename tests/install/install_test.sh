@@ -3,22 +3,29 @@
 # Runs under ctest after scripts/wine-env.sh has started the tree's Wine prefix (UVD_WINEPREFIX).
 set -euo pipefail
 root="$1" tree="$2" work="$3"
-wine_run() { "$root/cmake/wine-run.sh" "$@" </dev/null; }
-fail() { echo "FAIL: $*" >&2; exit 1; }
+# shellcheck source=../common/setup_wine.sh
+source "$root/tests/common/setup_wine.sh"
 
 rm -rf "$work"
 bash "$root/scripts/release.sh" --package "$tree" "$work"
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$tree/CMakeCache.txt")
 dll="$tree/plugin/RPX_UVDenoise.dll"
 
-# The zip holds exactly the DLL and the two guides, as a viewer's Notepad reads them, and each guide holds
-# the finish page's words on turning the filter on and on the settings, as the setup script has them.
-python3 - "$work/RPX_UVDenoise-$version-win32.zip" "$dll" "$root/release/setup.nsi" <<'PY' || fail "zip contents"
-import re, sys, zipfile
-z = zipfile.ZipFile(sys.argv[1])
-assert z.namelist() == ["RPX_UVDenoise.dll", "README-RU.txt", "README-EN.txt"], z.namelist()
-assert z.read("RPX_UVDenoise.dll") == open(sys.argv[2], "rb").read(), "the zip's DLL is not the tree's"
-script = open(sys.argv[3], encoding="utf-8").read()
+# The zips hold exactly their files, as a viewer's Notepad reads them: the licence is the source's in
+# CR LF, and each guide holds the finish page's words on turning the filter on and on the settings, as
+# the setup script has them.
+python3 - "$work" "$version" "$dll" "$root" <<'PY' || fail "zip contents"
+import os, re, sys, zipfile
+work, version, dll, root = sys.argv[1:]
+z = zipfile.ZipFile("%s/RPX_UVDenoise-%s-win32.zip" % (work, version))
+assert z.namelist() == ["RPX_UVDenoise.dll", "README-RU.txt", "README-EN.txt", "LICENSE.txt"], z.namelist()
+assert z.read("RPX_UVDenoise.dll") == open(dll, "rb").read(), "the zip's DLL is not the tree's"
+licence = open(root + "/LICENSE", "rb").read().replace(b"\n", b"\r\n")
+assert b"MIT" in licence and z.read("LICENSE.txt") == licence, "LICENSE.txt is not the licence in CR LF"
+cli_zip = "%s/uvdenoise-%s-win32.zip" % (work, version)
+if os.path.exists(cli_zip):
+    assert zipfile.ZipFile(cli_zip).read("LICENSE.txt") == licence, "uvdenoise's zip: LICENSE.txt"
+script = open(root + "/release/setup.nsi", encoding="utf-8").read()
 flat = lambda text: " ".join(text.split())
 for name, codepage, language in [("README-RU.txt", "cp1251", "RUSSIAN"), ("README-EN.txt", "utf-8-sig", "ENGLISH")]:
     raw = z.read(name)
@@ -27,21 +34,19 @@ for name, codepage, language in [("README-RU.txt", "cp1251", "RUSSIAN"), ("READM
     assert "Индивидуальные настройки каналов" in text, name
     for string in ["FinishTurnOn", "FinishSettings"]:
         words = re.search(r'^LangString %s \$\{LANG_%s\} "(.*)"$' % (string, language), script, re.M).group(1)
-        words = flat(words.replace('$\\"', '"'))
+        words = flat(words.replace('$\\"', '"').replace("$\\r$\\n", " "))
         assert words in text, "%s lacks the finish page's words: %s" % (name, words)
 assert z.read("README-EN.txt").startswith(b"\xef\xbb\xbf"), "README-EN.txt: no byte order mark for Notepad"
 PY
 (cd "$work" && sha256sum -c --quiet SHA256SUMS) || fail "SHA256SUMS"
 
-drive_c="$UVD_WINEPREFIX/drive_c"
 host_win='C:\uvd-install-test\Kestrova'
 host_dir="$drive_c/uvd-install-test/Kestrova"
-key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\RPX_UVDenoise'
 rm -rf "$drive_c/uvd-install-test"
 wine_run reg delete "$key" /f >/dev/null 2>&1 || true
 setup="$work/RPX_UVDenoise-$version-setup.exe"
-entry() { wine_run reg query "$key" /v "$1" | tr -d '\r' | sed -n "s/^ *$1 *REG_[A-Z]* *//p"; }
-installed=(RPX_UVDenoise.dll RPX_UVDenoise-README-RU.txt RPX_UVDenoise-README-EN.txt RPX_UVDenoise-uninstall.exe)
+installed=(RPX_UVDenoise.dll RPX_UVDenoise-README-RU.txt RPX_UVDenoise-README-EN.txt RPX_UVDenoise-LICENSE.txt
+  RPX_UVDenoise-uninstall.exe)
 
 # A folder with neither a Plugins folder nor a program is refused by a silent install: exit code 2,
 # nothing written, no entry.
@@ -50,10 +55,11 @@ code=0
 wine_run "$setup" /S '/D=C:\uvd-install-test\Videos' || code=$?
 [ "$code" -eq 2 ] || fail "a folder without Kestrova: setup exited with $code, not 2"
 [ -z "$(ls -A "$drive_c/uvd-install-test/Videos")" ] || fail "a folder without Kestrova got files"
-! wine_run reg query "$key" >/dev/null 2>&1 || fail "a refused install left an entry"
+no_entry || fail "a refused install left an entry"
 
 # Kestrova's Plugins folder chosen in place of Kestrova's own: the DLL lands in it, not in Plugins\Plugins,
-# and the entry names Kestrova's folder, with a publisher, an icon and a size.
+# and the entry names Kestrova's folder and the plug-in, with a publisher, an icon, the size of every file
+# installed, and the mark that the setup created the Plugins folder.
 mkdir -p "$host_dir"
 cp "$tree/host/kestrova_host.exe" "$host_dir/"
 wine_run "$setup" /S "/D=$host_win\\Plugins" || fail "setup exited with $?"
@@ -63,10 +69,12 @@ for file in "${installed[@]}"; do [ -f "$host_dir/Plugins/$file" ] || fail "not 
 [ "$(entry DisplayVersion)" = "$version" ] || fail "DisplayVersion: $(entry DisplayVersion)"
 [ "$(entry InstallLocation)" = "$host_win" ] || fail "InstallLocation: $(entry InstallLocation)"
 [ -n "$(entry Publisher)" ] || fail "no Publisher"
+[[ "$(entry DisplayName)" == RPX_UVDenoise*Kestrova ]] || fail "DisplayName: $(entry DisplayName)"
+[ "$(entry PluginsFolderCreated)" = 0x1 ] || fail "PluginsFolderCreated: $(entry PluginsFolderCreated)"
+cmp "$root/LICENSE" <(tr -d '\r' <"$host_dir/Plugins/RPX_UVDenoise-LICENSE.txt") || fail "the installed licence"
 [ "$(entry DisplayIcon)" = "$host_win\\Plugins\\RPX_UVDenoise-uninstall.exe" ] || fail "DisplayIcon: $(entry DisplayIcon)"
-kilobytes=$(( $(cat "$host_dir/Plugins/RPX_UVDenoise"{.dll,-README-RU.txt,-README-EN.txt} | wc -c) / 1024 ))
-size=$(( $(entry EstimatedSize) ))
-[ "$size" -ge "$kilobytes" ] && [ "$size" -le $((kilobytes + 3)) ] || fail "EstimatedSize $size KB for $kilobytes KB of files"
+kilobytes=$(( ($(cd "$host_dir/Plugins" && cat "${installed[@]}" | wc -c) + 1023) / 1024 ))
+[ "$(( $(entry EstimatedSize) ))" -eq "$kilobytes" ] || fail "EstimatedSize $(entry EstimatedSize) for $kilobytes KB of files"
 
 # The test host, started from the installed folder, loads the plug-in from Plugins and filters a frame.
 # Chroma is constant down each column but for single-row sparkles away from the first and last rows
@@ -99,7 +107,7 @@ cmp "$work/settings-after-run.ini" "$host_dir/Plugins/RPX_UVDenoise.ini" || fail
 cmp "$dll" "$host_dir/Plugins/RPX_UVDenoise.dll" || fail "reinstalled DLL differs"
 
 # Installing into another Kestrova (one with a Plugins folder and no program) removes the first copy,
-# keeping its settings file, and the one entry names the new folder.
+# keeping its settings file, and the one entry names the new folder, whose Plugins folder it did not make.
 other_win='C:\uvd-install-test\Kestrova2'
 other_dir="$drive_c/uvd-install-test/Kestrova2"
 mkdir -p "$other_dir/Plugins"
@@ -108,14 +116,19 @@ cmp "$dll" "$other_dir/Plugins/RPX_UVDenoise.dll" || fail "the second folder's D
 for file in "${installed[@]}"; do [ ! -e "$host_dir/Plugins/$file" ] || fail "the first copy kept $file"; done
 cmp "$work/settings-after-run.ini" "$host_dir/Plugins/RPX_UVDenoise.ini" || fail "moving changed the first settings"
 [ "$(entry InstallLocation)" = "$other_win" ] || fail "InstallLocation after moving: $(entry InstallLocation)"
+[ "$(entry PluginsFolderCreated)" = 0x0 ] || fail "PluginsFolderCreated over Kestrova's own Plugins folder"
 
-# Uninstalling removes the plug-in's files and the entry and keeps the settings file. With _?= the
-# uninstaller runs in place and waits, so it cannot remove its own file.
-cp "$work/settings-after-run.ini" "$other_dir/Plugins/RPX_UVDenoise.ini"
-wine_run "$other_dir/Plugins/RPX_UVDenoise-uninstall.exe" /S "_?=$other_win\\Plugins" || fail "uninstaller exited with $?"
-for file in "${installed[@]::3}"; do [ ! -e "$other_dir/Plugins/$file" ] || fail "uninstalling left $file"; done
-cmp "$work/settings-after-run.ini" "$other_dir/Plugins/RPX_UVDenoise.ini" || fail "uninstalling changed the settings"
-! wine_run reg query "$key" >/dev/null 2>&1 || fail "uninstalling left the uninstall entry"
+# The entry's quiet uninstall, run as Windows' tools run it, removes every file of the plug-in and the entry
+# without asking, and leaves Kestrova's Plugins folder even when that is empty now. The uninstaller
+# copies itself elsewhere and returns at once, so the test waits for the entry to go.
+quiet=$(entry QuietUninstallString)
+program=$(sed -n 's/^"\([^"]*\)".*/\1/p' <<<"$quiet")
+read -ra switches <<<"${quiet#\"$program\"}"
+wine_run "$program" "${switches[@]}" || fail "the quiet uninstall ($quiet) exited with $?"
+for _ in $(seq 1 100); do no_entry && [ ! -e "$other_dir/Plugins/RPX_UVDenoise-uninstall.exe" ] && break; sleep 0.1; done
+no_entry || fail "the quiet uninstall ($quiet) left the entry"
+for file in "${installed[@]}"; do [ ! -e "$other_dir/Plugins/$file" ] || fail "uninstalling left $file"; done
+[ -d "$other_dir/Plugins" ] || fail "uninstalling removed a Plugins folder the setup did not create"
 [ -e "$host_dir/kestrova_host.exe" ] || fail "uninstalling touched the host's folder"
 
 rm -rf "$drive_c/uvd-install-test"

@@ -25,6 +25,27 @@ rm -rf "$work/out2"
 deb2=$(bash "$root/scripts/make-deb.sh" "$root" "$work/tree" "$work/out2" | tail -n1)
 cmp -s "$deb" "$deb2" || fail "two builds of the package differ"
 
+# The copyright file in Debian's machine-readable format: every file under the MIT licence, whose text is
+# the one in LICENSE; the program names the licence too.
+python3 - "$work/root/usr/share/doc/uvdenoise/copyright" "$root/LICENSE" <<'PY' || fail "the copyright file"
+import re, sys
+text = open(sys.argv[1]).read()
+assert text.startswith("Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n"), "no Format"
+paragraphs = [dict(re.findall(r"^([A-Za-z-]+): ?(.*(?:\n .*)*)", p, re.M)) for p in text.split("\n\n")]
+assert paragraphs[0].get("Upstream-Name") == "RPX_UVDenoise", paragraphs[0]
+files = [p for p in paragraphs if p.get("Files") == "*"]
+assert len(files) == 1 and files[0]["Copyright"] == "2026 RPX_UVDenoise developers", files
+name = files[0]["License"]
+body = [p["License"] for p in paragraphs if "Files" not in p and p.get("License", "").startswith(name + "\n")]
+assert len(body) == 1, "no stand-alone licence paragraph for " + name
+lines = [line[1:] for line in body[0].split("\n")[1:]]
+stated = "\n".join("" if line == "." else line for line in lines)
+licence = open(sys.argv[2]).read()
+assert stated.strip() in licence and licence.index(stated.strip()) > 0, "the licence text differs from LICENSE"
+assert len(stated.split()) > 150, "the licence text is cut short"
+PY
+"$work/root/usr/bin/uvdenoise" --version | grep -q 'MIT licence' || fail "uvdenoise --version names no licence"
+
 # A small interlaced 4:2:2 clip with noisy chroma, so that the filter has work to do.
 mkdir -p "$work/clip"
 ffmpeg -v error -f lavfi -i testsrc2=size=176x96:rate=25 -frames:v 4 -vf noise=c1s=60:c2s=60:allf=t \

@@ -200,6 +200,9 @@ TEST_F(ResourceTest, VersionIs1_0_2_0InRussian)
     ASSERT_TRUE(VerQueryValueW(block.data(), L"\\StringFileInfo\\041904B0\\ProductVersion",
                                reinterpret_cast<void**>(&text), &length));
     EXPECT_STREQ(text, L"1.02");
+    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\StringFileInfo\\041904B0\\LegalCopyright",
+                               reinterpret_cast<void**>(&text), &length));
+    EXPECT_STREQ(text, L"Copyright (c) 2026 RPX_UVDenoise developers, MIT licence");
 }
 
 }  // namespace

@@ -21,7 +21,7 @@ std::wstring StringValue(const std::string& block, const wchar_t* name)
     return text;
 }
 
-TEST(UvdenoiseVersionBlock, CarriesTheReleaseVersionAndADescription)
+TEST(UvdenoiseVersionBlock, CarriesTheReleaseVersionADescriptionAndTheLicence)
 {
     const std::string block = VersionBlockOf(WinePathOf(UVD_UVDENOISE_UNIX_PATH));
     const VS_FIXEDFILEINFO* fixed = FixedFileInfoOf(block);
@@ -34,6 +34,7 @@ TEST(UvdenoiseVersionBlock, CarriesTheReleaseVersionAndADescription)
     EXPECT_EQ(StringValue(block, L"FileVersion"), L"1.0.2");
     EXPECT_EQ(StringValue(block, L"ProductVersion"), L"1.0.2");
     EXPECT_NE(StringValue(block, L"FileDescription").find(L"YUV4MPEG2"), std::wstring::npos);
+    EXPECT_EQ(StringValue(block, L"LegalCopyright"), L"Copyright (c) 2026 RPX_UVDenoise developers, MIT licence");
 }
 
 }  // namespace
