@@ -31,6 +31,15 @@
 constexpr int32_t kRepairReachRows = 3;
 constexpr int32_t kRepairReachColumns = 2;
 constexpr int32_t kRepairStepCost = 12;
+constexpr int32_t kDetailRows = 6;
+constexpr int32_t kDetailLumaContrast = 10;
+constexpr int32_t kDetailLumaSpread = 4;
+constexpr int32_t kDetailReachColumns = 32;
+constexpr int32_t kDetailAgreeing = 4;
+
+// The mask's values.
+constexpr uint8_t kMaskSparkle = 255;  // a suspect to repair
+constexpr uint8_t kMaskDetail = 1;     // a suspect kept as thin detail
 
 // The luma a chroma plane's samples cover: chroma sample (x, y) covers luma columns x << shiftX ...
 // ((x + 1) << shiftX) - 1 and rows y << shiftY ... ((y + 1) << shiftY) - 1, clamped to the luma region. For
@@ -54,10 +63,10 @@ struct ChromaRepairPlane {
     int32_t height;
     LumaCover luma;
     uint8_t* median;
-    uint8_t* mask;  // 255 for a suspect, 0 otherwise
+    uint8_t* mask;  // kMaskSparkle, kMaskDetail, or 0 for a sample that is no suspect
 };
 
-// One row of the suspect mask: mask[x] = 255 when |chroma[x] - median[x]| > threshold, else 0.
+// One row of the suspect mask: mask[x] = kMaskSparkle when |chroma[x] - median[x]| > threshold, else 0.
 using ChromaSparkleMaskRowFn = void (*)(const uint8_t* chroma, const uint8_t* median, uint8_t* mask, int32_t width,
                                         int32_t threshold);
 void ChromaSparkleMaskRow_C(const uint8_t* chroma, const uint8_t* median, uint8_t* mask, int32_t width,

@@ -37,7 +37,7 @@ NEAR = 4
 BACKGROUNDS = ["astronaut", "coffee", "chelsea", "motorcycle", "testsrc2"]
 COLOURS = [(230, 30, 30), (30, 200, 40), (40, 60, 230), (240, 220, 30), (30, 210, 220), (220, 40, 210),
            (250, 140, 20), (120, 20, 20)]
-FONT = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf"
+FONTS = ["/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf", "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"]
 WORDS = ["Evening News", "WEATHER 18:45", "Live: Final", "Interview", "Breaking", "Sport EXTRA"]
 
 
@@ -84,16 +84,17 @@ def draw_detail(rgb, rng):
         y = yb + 16
     # Captions: coloured text, with and without a black outline, some on a dark box.
     caption = np.zeros((HEIGHT, WIDTH), bool)
-    y = max(y, 400)
-    for i in range(3):
-        size = int(rng.choice([16, 20, 24, 30]))
-        font = ImageFont.truetype(FONT, size)
+    y = max(y, 380)
+    for i in range(4):
+        size = int(rng.choice([14, 18, 22, 28]))
+        font = ImageFont.truetype(FONTS[i // 2 % 2], size)
         word = WORDS[int(rng.integers(len(WORDS)))]
         colour = COLOURS[int(rng.integers(len(COLOURS)))]
         outline = i % 2
         x = int(rng.integers(10, 200))
         mark = Image.new("L", (WIDTH, HEIGHT))
-        ImageDraw.Draw(mark).text((x, y), word, font=font, fill=255, stroke_width=2 * outline, stroke_fill=255)
+        # The fill only: an outline is black, no colour to keep.
+        ImageDraw.Draw(mark).text((x, y), word, font=font, fill=255)
         draw.text((x, y), word, font=font, fill=colour, stroke_width=2 * outline, stroke_fill=(0, 0, 0))
         caption |= np.asarray(mark) > 0
         y += size + 14
