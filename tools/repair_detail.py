@@ -10,6 +10,9 @@ sparkles seeded beside, across and away from them, as 4:2:2 Y4M.
   repair_detail.py main --clip DIR --uvdenoise BIN [--args ...]
       the main job's clip (tools/make_clip.py --out DIR) as 4:2:2 Y4M through BIN, measured as
       measure.py measures it
+  repair_detail.py picture --clips DIR --before BIN --after BIN --frame N --crop X,Y,W,H --out PNG
+      four panels of one enlarged crop: clean, noisy, BIN --before's output and BIN --after's (two builds
+      of uvdenoise, the rule before and after a change)
 
 Figures: thin lines' chroma samples within 4 of clean, by line height (1, 2, 3 rows) and background;
 caption chroma samples within 4 of clean; sparkle samples within 4 of clean, by kind (short events,
@@ -29,8 +32,8 @@ import skimage.data
 import skimage.transform
 from PIL import Image, ImageDraw, ImageFont
 
-from clip_io import read_frames
-from yuy2_reference import chroma_planes, luma_plane, rgb24_to_yuy2
+from clip_io import read_frames, write_png
+from yuy2_reference import chroma_planes, luma_plane, rgb24_to_yuy2, yuy2_to_rgb24
 
 WIDTH, HEIGHT = 720, 576
 NEAR = 4
@@ -273,6 +276,31 @@ def main_clip(args):
           f"chroma PSNR {psnr(error, np.ones_like(impulses)):.2f} dB")
 
 
+def picture(args):
+    truth = np.load(os.path.join(args.clips, "truth.npz"))
+    src = os.path.join(args.clips, "noisy.y4m")
+    frames = len(truth["clean"])
+    data = open(src, "rb").read()
+    pos = data.index(b"\n") + 1
+    for _ in range(args.frame + 1):
+        pos = data.index(b"\n", pos) + 1
+        luma = np.frombuffer(data, np.uint8, WIDTH * HEIGHT, pos).reshape(HEIGHT, WIDTH)
+        pos += 2 * WIDTH * HEIGHT
+    x, y, w, h = map(int, args.crop.split(","))
+    panels = []
+    for uv in (truth["clean"][args.frame], truth["noisy"][args.frame],
+               run(args.before, args.args, src, frames, WIDTH, HEIGHT)[args.frame],
+               run(args.after, args.args, src, frames, WIDTH, HEIGHT)[args.frame]):
+        yuy2 = np.empty((HEIGHT, 2 * WIDTH), np.uint8)
+        yuy2[:, 0::2] = luma
+        yuy2.reshape(HEIGHT, WIDTH // 2, 2, 2)[..., 1] = uv
+        rgb = yuy2_to_rgb24(yuy2)[y:y + h, x:x + w, ::-1]
+        panels.append(np.repeat(np.repeat(rgb, args.zoom, 0), args.zoom, 1))
+    gap = np.full((h * args.zoom, 4, 3), 255, np.uint8)
+    top, bottom = np.hstack([panels[0], gap, panels[1]]), np.hstack([panels[2], gap, panels[3]])
+    write_png(args.out, np.vstack([top, np.full((4, top.shape[1], 3), 255, np.uint8), bottom]))
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     sub = parser.add_subparsers(dest="command", required=True)
@@ -285,8 +313,17 @@ def main():
         p.add_argument("--clips" if name == "measure" else "--clip", required=True)
         p.add_argument("--uvdenoise", required=True)
         p.add_argument("--args", default="--window 7 --threshold 18")
+    p = sub.add_parser("picture")
+    p.add_argument("--clips", required=True)
+    p.add_argument("--before", required=True)
+    p.add_argument("--after", required=True)
+    p.add_argument("--frame", type=int, required=True)
+    p.add_argument("--crop", required=True, help="X,Y,W,H in pixels")
+    p.add_argument("--zoom", type=int, default=3)
+    p.add_argument("--out", required=True)
+    p.add_argument("--args", default="--window 7 --threshold 18")
     args = parser.parse_args()
-    {"make": make, "measure": measure, "main": main_clip}[args.command](args)
+    {"make": make, "measure": measure, "main": main_clip, "picture": picture}[args.command](args)
 
 
 if __name__ == "__main__":
