@@ -34,7 +34,12 @@ constexpr OptionRow kOptions[] = {
      "3x3 luma patch matches best (cost: luma differences + 12 per\n"
      "step per luma sample covered; ties: nearer, upper, left),\n"
      "else of the median, if that too is more than T away;\n"
-     "nothing else changes"},
+     "nothing else changes. Thin detail stays: a run of such\n"
+     "samples at most 6 rows high whose luma stands 10 above (or\n"
+     "below) the rows around the run and stays within 4, along 4\n"
+     "or more samples of its colour in its row and more of its\n"
+     "colour than of others (luma per luma sample covered); on its\n"
+     "row it is a clean sample too"},
     {OptionId::kFields, "--fields", "", "", 0, 0,
      "filter even and odd rows apart (interlaced video), so that no\n"
      "window mixes two moments. Video files: on by itself when the\n"

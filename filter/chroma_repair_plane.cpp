@@ -23,6 +23,9 @@ struct Offset {
     int32_t steps;
 };
 
+// The mask's sparkles have the top bit of their byte set, its detail does not: a byte test tells them apart.
+static_assert((kMaskSparkle & 0x80) != 0 && (kMaskDetail & 0x80) == 0 && kMaskDetail != 0);
+
 constexpr int32_t kCandidates = (2 * kRepairReachRows + 1) * (2 * kRepairReachColumns + 1) - 1;
 
 // The candidates in the order that breaks ties: nearer first, then upper, then left.
@@ -48,9 +51,8 @@ constexpr int32_t kCandidateColumns = 2 * kRepairReachColumns + 1;
 // candidate columns are blocked (KeyTerms), so they never win.
 constexpr int32_t kCostLanes = 8;
 constexpr int32_t kCostSlots = kCandidateRows * kCostLanes;
-// A suspect's mask byte (255) shifted this far is above any cost: nine luma differences of at most 4 * 255.
-constexpr int32_t kSuspectShift = 7;
-constexpr int16_t kBlocked = 255 << kSuspectShift;
+// Above any cost: nine luma differences of at most 4 * 255.
+constexpr int16_t kBlocked = 255 << 7;
 static_assert(9 * 4 * 255 < kBlocked);
 
 // The lumas of every position a patch of the suspect or of a candidate reads: a 3x3 patch around each
@@ -78,6 +80,17 @@ constexpr std::array<int32_t, kCostSlots> KeyTerms()
     }
     return terms;
 }
+
+// For every cost slot, the mask bits that keep its sample from being a candidate: any suspect, but a
+// suspect kept as detail only in the suspect's own row.
+constexpr std::array<uint8_t, kCostSlots> BlockingBits()
+{
+    std::array<uint8_t, kCostSlots> bits{};
+    for (int32_t slot = 0; slot < kCostSlots; ++slot)
+        bits[slot] = slot / kCostLanes == kRepairReachRows ? kMaskSparkle & ~kMaskDetail : kMaskSparkle | kMaskDetail;
+    return bits;
+}
+constexpr std::array<uint8_t, kCostSlots> kBlockingBits = BlockingBits();
 
 // The sum of the luma samples chroma position (x, y) covers, for one subsampling; x and y inside the plane.
 template <int32_t ShiftX, int32_t ShiftY>
@@ -180,10 +193,10 @@ uint8_t Replacement(const ChromaRepairPlane& plane, int32_t x, int32_t y)
         }
         std::copy_n(sum, kCostLanes, cost + rows * kCostLanes);
     }
-    // The mask bytes of the slots, 255 outside the plane: a suspect's slot costs more than any candidate.
-    // The suspect itself is marked in the mask, so it is no candidate of its own.
+    // The mask bytes of the slots, a sparkle's outside the plane: a slot that is no candidate costs more than
+    // any candidate. The suspect itself is marked in the mask, so it is no candidate of its own.
     uint8_t suspect[kCostSlots];
-    std::fill_n(suspect, kCostSlots, uint8_t{255});
+    std::fill_n(suspect, kCostSlots, kMaskSparkle);
     const int32_t first = x - kRepairReachColumns;
     const bool columnsInside = first >= 0 && first + kCostLanes <= plane.width;
     for (int32_t rows = 0; rows < kCandidateRows; ++rows) {
@@ -202,7 +215,7 @@ uint8_t Replacement(const ChromaRepairPlane& plane, int32_t x, int32_t y)
     }
     int32_t bestKey = INT32_MAX;
     for (int32_t slot = 0; slot < kCostSlots; ++slot) {
-        const int32_t floor = suspect[slot] << kSuspectShift;
+        const int32_t floor = (suspect[slot] & kBlockingBits[slot]) != 0 ? kBlocked : 0;
         bestKey = std::min(bestKey, (std::max<int32_t>(cost[slot], floor) << kKeyOrderBits) + kKeyTerms[slot]);
     }
     if (bestKey >= kBlocked << kKeyOrderBits)
@@ -211,28 +224,106 @@ uint8_t Replacement(const ChromaRepairPlane& plane, int32_t x, int32_t y)
     return plane.chroma[plane.stride * (y + best.rows) + x + best.columns];
 }
 
-// True when none of the 32 mask bytes marks a suspect.
-inline bool NoSuspectIn32(const uint8_t* mask)
+constexpr uint64_t kSparkleBits = 0x8080808080808080;
+
+// True when none of the 32 mask bytes marks a sparkle.
+inline bool NoSparkleIn32(const uint8_t* mask)
 {
     uint64_t words[4];
     for (int32_t i = 0; i < 4; ++i)
         std::memcpy(&words[i], mask + 8 * i, sizeof words[i]);
-    return (words[0] | words[1] | words[2] | words[3]) == 0;
+    return ((words[0] | words[1] | words[2] | words[3]) & kSparkleBits) == 0;
 }
 
-// One bit per suspect among the 8 mask bytes from mask[0], as one load; SuspectIndex tells its byte.
-inline uint64_t SuspectBits(const uint8_t* mask)
+// One bit per sparkle among the 8 mask bytes from mask[0], as one load; SparkleIndex tells its byte.
+inline uint64_t SparkleBits(const uint8_t* mask)
 {
     uint64_t word;
     std::memcpy(&word, mask, sizeof word);
-    return word & 0x0101010101010101;
+    return word & kSparkleBits;
 }
 
-// The byte of the lowest bit of nonzero SuspectBits, in the machine's byte order.
-inline int32_t SuspectIndex(uint64_t bits)
+// The byte of the lowest bit of nonzero SparkleBits, in the machine's byte order.
+inline int32_t SparkleIndex(uint64_t bits)
 {
     const int32_t lowest = std::countr_zero(bits) / 8;
     return std::endian::native == std::endian::little ? lowest : 7 - lowest;
+}
+
+// Calls visit(x) for every sparkle of the mask row from left to right - 1. Sparkles are rare: clean samples
+// are skipped 32 at a time, and a word jumps from sparkle to sparkle.
+template <class Visit>
+void ForEachSparkle(const uint8_t* mask, int32_t left, int32_t right, Visit&& visit)
+{
+    auto visitIn8 = [&](int32_t x) {
+        for (uint64_t bits = SparkleBits(mask + x); bits != 0; bits &= bits - 1)
+            visit(x + SparkleIndex(bits));
+    };
+    int32_t x = left;
+    for (; x + 32 <= right; x += 32) {
+        if (NoSparkleIn32(mask + x))
+            continue;
+        for (int32_t i = x; i < x + 32; i += 8)
+            visitIn8(i);
+    }
+    for (; x + 8 <= right; x += 8)
+        visitIn8(x);
+    for (; x < right; ++x) {
+        if (mask[x] == kMaskSparkle)
+            visit(x);
+    }
+}
+
+// Whether the suspect at (x, y) is thin colour detail: see the header. Reads the mask of column x only,
+// and the chroma and luma anywhere, so that it runs in the first stage.
+template <int32_t ShiftX, int32_t ShiftY>
+bool IsThinDetail(const ChromaRepairPlane& plane, int32_t x, int32_t y, int32_t threshold)
+{
+    constexpr int32_t kContrast = kDetailLumaContrast << (ShiftX + ShiftY);
+    constexpr int32_t kSpread = kDetailLumaSpread << (ShiftX + ShiftY);
+    const ptrdiff_t workStride = plane.width;
+    int32_t top = y, bottom = y;
+    while (top > 0 && bottom - top < kDetailRows && plane.mask[workStride * (top - 1) + x] != 0)
+        --top;
+    while (bottom + 1 < plane.height && bottom - top < kDetailRows && plane.mask[workStride * (bottom + 1) + x] != 0)
+        ++bottom;
+    if (top == 0 || bottom + 1 == plane.height || bottom - top + 1 > kDetailRows)
+        return false;
+    const LumaCover& luma = plane.luma;
+    const int32_t own = CoveredLuma<ShiftX, ShiftY>(luma, x, y);
+    auto lumaAligned = [&](int32_t c) {
+        const int32_t here = CoveredLuma<ShiftX, ShiftY>(luma, c, y);
+        const int32_t fromAbove = here - CoveredLuma<ShiftX, ShiftY>(luma, c, top - 1);
+        const int32_t fromBelow = here - CoveredLuma<ShiftX, ShiftY>(luma, c, bottom + 1);
+        return std::abs(here - own) <= kSpread && ((fromAbove >= kContrast && fromBelow >= kContrast) ||
+                                                   (fromAbove <= -kContrast && fromBelow <= -kContrast));
+    };
+    if (!lumaAligned(x))
+        return false;
+    const uint8_t* const row = plane.chroma + plane.stride * y;
+    int32_t agreeing = 1, differing = 0;
+    for (const int32_t step : {-1, 1}) {
+        for (int32_t c = x + step; c >= 0 && c < plane.width && std::abs(c - x) <= kDetailReachColumns && lumaAligned(c);
+             c += step) {
+            if (std::abs(row[c] - row[x]) <= threshold)
+                ++agreeing;
+            else
+                ++differing;
+        }
+    }
+    return agreeing >= kDetailAgreeing && differing < agreeing;
+}
+
+template <int32_t ShiftX, int32_t ShiftY>
+void MarkThinDetail(const ChromaRepairPlane& plane, int32_t left, int32_t right, int32_t threshold)
+{
+    for (int32_t y = 0; y < plane.height; ++y) {
+        uint8_t* const mask = plane.mask + ptrdiff_t{plane.width} * y;
+        ForEachSparkle(mask, left, right, [&](int32_t x) {
+            if (IsThinDetail<ShiftX, ShiftY>(plane, x, y, threshold))
+                mask[x] = kMaskDetail;
+        });
+    }
 }
 
 template <int32_t ShiftX, int32_t ShiftY>
@@ -250,24 +341,7 @@ uint64_t ReplaceSparkles(const ChromaRepairPlane& plane, int32_t left, int32_t r
                 ++changed;
             }
         };
-        // Suspects are rare: skip clean samples 32 at a time, and jump from suspect to suspect in a word.
-        auto replaceIn8 = [&](int32_t x) {
-            for (uint64_t bits = SuspectBits(mask + x); bits != 0; bits &= bits - 1)
-                replace(x + SuspectIndex(bits));
-        };
-        int32_t x = left;
-        for (; x + 32 <= right; x += 32) {
-            if (NoSuspectIn32(mask + x))
-                continue;
-            for (int32_t i = x; i < x + 32; i += 8)
-                replaceIn8(i);
-        }
-        for (; x + 8 <= right; x += 8)
-            replaceIn8(x);
-        for (; x < right; ++x) {
-            if (mask[x])
-                replace(x);
-        }
+        ForEachSparkle(mask, left, right, replace);
     }
     return changed;
 }
@@ -313,6 +387,12 @@ void DetectChromaSparkles(const ChromaRepairPlane& plane, int32_t left, int32_t 
     for (int32_t y = 0; y < plane.height; ++y) {
         kernels.mask(plane.chroma + plane.stride * y + left, median + workStride * y,
                      plane.mask + workStride * y + left, width, threshold);
+    }
+    switch (plane.luma.shiftX * 2 + plane.luma.shiftY) {
+    case 0: MarkThinDetail<0, 0>(plane, left, right, threshold); break;
+    case 2: MarkThinDetail<1, 0>(plane, left, right, threshold); break;
+    case 3: MarkThinDetail<1, 1>(plane, left, right, threshold); break;
+    default: MarkThinDetail<2, 0>(plane, left, right, threshold); break;
     }
 }
 

@@ -2,25 +2,40 @@
 
 // The repair of chroma sparkles in one chroma plane (or field) of a planar picture. A sparkle is an impulse
 // in chroma alone: the picture's brightness there is intact, so the clean neighbour whose surrounding luma
-// looks most like the sparkle's holds the colour it should have.
+// looks most like the sparkle's holds the colour it should have. Thin colour detail (a drawn line, a
+// caption's stroke) is as far from its window's median as a sparkle, but its luma stands out with it.
 //
 // The rule, exactly. A sample farther than the threshold T from its window's median (the plane median's
-// window and rank) is a suspect. Its candidates are the samples of the same plane at most
-// kRepairReachRows rows up or down and kRepairReachColumns columns left or right, inside the plane and not
-// suspects. A candidate's cost is the sum, over the 3x3 chroma positions around the suspect and the same
+// window and rank) is a suspect. The luma of a chroma position is the sum of the n luma samples it covers
+// (LumaCover); luma thresholds below are per luma sample, so they are multiplied by n.
+//
+// Thin detail. Let suspect (x, y) lie in a run of suspects rows a ... b of its column. It is thin detail
+// when the run has at most kDetailRows rows, rows a - 1 and b + 1 lie in the plane, and its row bears it
+// out: position (c, y) stands out when its luma is within kDetailLumaSpread of (x, y)'s and at least
+// kDetailLumaContrast above both (c, a - 1) and (c, b + 1), or at least that far below both. (x, y) must
+// stand out; then from it, left and then right, up to kDetailReachColumns columns and inside the plane,
+// the positions that stand out are walked until the first that does not. Of (x, y) and the walked
+// positions, those whose chroma is within T of (x, y)'s agree, the others differ: it is thin detail when
+// at least kDetailAgreeing agree, more than differ. A sparkle leaves the luma as the rows around it
+// continue, so it does not stand out, or the luma stands out beyond its colour.
+//
+// The repair. Thin detail stays. Any other suspect's candidates are the samples of the same plane at most
+// kRepairReachRows rows up or down and kRepairReachColumns columns left or right, inside the plane and
+// either not suspects or, in the suspect's own row, thin detail (a sparkle on a line takes the line's
+// colour). A candidate's cost is the sum, over the 3x3 chroma positions around the suspect and the same
 // offsets around the candidate, of the absolute difference of their lumas, plus kRepairStepCost * n per
-// step (rows apart + columns apart). The luma of a chroma position is the sum of the n luma samples it
-// covers (LumaCover), so the luma term and the distance term weigh the same for every subsampling;
-// positions of the 3x3 patches outside the plane are clamped to it. The lowest cost wins; on equal cost the
-// nearer candidate, then the upper one, then the left one; with no candidate, the median. The suspect takes
-// that value when it differs from it by more than T too (it is a sparkle); otherwise its best neighbour
-// agrees with it, so it is detail, and it stays.
+// step (rows apart + columns apart), so the luma term and the distance term weigh the same for every
+// subsampling; positions of the 3x3 patches outside the plane are clamped to it. The lowest cost wins; on
+// equal cost the nearer candidate, then the upper one, then the left one; with no candidate, the median.
+// The suspect takes that value when it differs from it by more than T too (it is a sparkle); otherwise its
+// best neighbour agrees with it, so it is detail, and it stays.
 //
 // Two stages make the result independent of how the columns are split among threads: DetectChromaSparkles
-// writes the median and the suspect mask of a column range into work planes and leaves the chroma alone;
-// when every column of the plane is detected, ReplaceChromaSparkles rewrites the sparkles of a column
-// range. It writes only suspects and reads only samples that are not suspects (and the work planes), so
-// ranges replaced at the same time never see each other's writes.
+// writes the median and the suspect mask of a column range into work planes, marks its thin detail (which
+// reads the mask of the suspect's own column and the chroma and luma anywhere) and leaves the chroma
+// alone; when every column of the plane is detected, ReplaceChromaSparkles rewrites the sparkles of a
+// column range. It writes only suspects that are not thin detail and reads only samples that it never
+// writes (and the work planes), so ranges replaced at the same time never see each other's writes.
 
 #include <cstddef>
 #include <cstdint>
@@ -31,6 +46,15 @@
 constexpr int32_t kRepairReachRows = 3;
 constexpr int32_t kRepairReachColumns = 2;
 constexpr int32_t kRepairStepCost = 12;
+constexpr int32_t kDetailRows = 6;
+constexpr int32_t kDetailLumaContrast = 10;
+constexpr int32_t kDetailLumaSpread = 4;
+constexpr int32_t kDetailReachColumns = 32;
+constexpr int32_t kDetailAgreeing = 4;
+
+// The mask's values.
+constexpr uint8_t kMaskSparkle = 255;  // a suspect to repair
+constexpr uint8_t kMaskDetail = 1;     // a suspect kept as thin detail
 
 // The luma a chroma plane's samples cover: chroma sample (x, y) covers luma columns x << shiftX ...
 // ((x + 1) << shiftX) - 1 and rows y << shiftY ... ((y + 1) << shiftY) - 1, clamped to the luma region. For
@@ -54,10 +78,10 @@ struct ChromaRepairPlane {
     int32_t height;
     LumaCover luma;
     uint8_t* median;
-    uint8_t* mask;  // 255 for a suspect, 0 otherwise
+    uint8_t* mask;  // kMaskSparkle, kMaskDetail, or 0 for a sample that is no suspect
 };
 
-// One row of the suspect mask: mask[x] = 255 when |chroma[x] - median[x]| > threshold, else 0.
+// One row of the suspect mask: mask[x] = kMaskSparkle when |chroma[x] - median[x]| > threshold, else 0.
 using ChromaSparkleMaskRowFn = void (*)(const uint8_t* chroma, const uint8_t* median, uint8_t* mask, int32_t width,
                                         int32_t threshold);
 void ChromaSparkleMaskRow_C(const uint8_t* chroma, const uint8_t* median, uint8_t* mask, int32_t width,

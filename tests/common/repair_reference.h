@@ -1,11 +1,15 @@
 #pragma once
 
 // The repair mode written straight from its definition, one sample at a time: a sample farther than the
-// threshold from its window's median is a suspect; its replacement is the sample within 3 rows and 2
-// columns, not a suspect, whose cost, the 3x3 luma patches' absolute differences plus 12 per step per
-// covered luma sample, is lowest, ties going to the fewest steps, then the smallest row offset, then the
-// smallest column offset; with none, the median. The suspect takes it when it too is farther than the
-// threshold.
+// threshold from its window's median is a suspect. A suspect is thin detail, and stays, when its column's
+// run of suspects has at most 6 rows with a row of the plane above and below it, and walking along its
+// row from it, at most 32 columns each way, over samples whose luma (per covered luma sample) is within 4
+// of its own and at least 10 above both the rows above and below the run, or at least 10 below both, at
+// least 4 of the samples (itself included) are within the threshold of its colour, more than the others.
+// Any other suspect is replaced by the sample within 3 rows and 2 columns, not a suspect (or in the same
+// row, thin detail), whose cost, the 3x3 luma patches' absolute differences plus 12 per step per covered
+// luma sample, is lowest, ties going to the fewest steps, then the smallest row offset, then the smallest
+// column offset; with none, the median. The suspect takes it when it too is farther than the threshold.
 
 #include <cstddef>
 #include <cstdint>
@@ -48,17 +52,49 @@ inline void ChromaRepairPlane(const RepairPlane& p, int count, int threshold)
                               std::min((x << p.shiftX) + j, p.lumaWidth - 1)];
         return sum;
     };
-    const int stepCost = 12 << (p.shiftX + p.shiftY);
+    const int covered = 1 << (p.shiftX + p.shiftY);
+    auto thinDetail = [&](int x, int y) {
+        int top = y, bottom = y;
+        while (top > 0 && sparkle(x, top - 1))
+            --top;
+        while (bottom < p.height - 1 && sparkle(x, bottom + 1))
+            ++bottom;
+        if (top == 0 || bottom == p.height - 1 || bottom - top + 1 > 6)
+            return false;
+        auto stands = [&](int c) {
+            const int here = lumaOf(c, y), above = lumaOf(c, top - 1), below = lumaOf(c, bottom + 1);
+            if (std::abs(here - lumaOf(x, y)) > 4 * covered)
+                return false;
+            return (here >= above + 10 * covered && here >= below + 10 * covered) ||
+                   (here <= above - 10 * covered && here <= below - 10 * covered);
+        };
+        if (!stands(x))
+            return false;
+        int agreeing = 1, differing = 0;
+        for (int c = x - 1; c >= 0 && c >= x - 32 && stands(c); --c)
+            (std::abs(at(in, c, y) - at(in, x, y)) <= threshold ? agreeing : differing) += 1;
+        for (int c = x + 1; c < p.width && c <= x + 32 && stands(c); ++c)
+            (std::abs(at(in, c, y) - at(in, x, y)) <= threshold ? agreeing : differing) += 1;
+        return agreeing >= 4 && differing < agreeing;
+    };
+    std::vector<bool> detail(in.size());
+    for (int y = 0; y < p.height; ++y)
+        for (int x = 0; x < p.width; ++x)
+            detail[static_cast<size_t>(y) * p.width + x] = sparkle(x, y) && thinDetail(x, y);
+    auto isDetail = [&](int x, int y) { return detail[static_cast<size_t>(y) * p.width + x]; };
+    const int stepCost = 12 * covered;
     for (int y = 0; y < p.height; ++y) {
         for (int x = 0; x < p.width; ++x) {
-            if (!sparkle(x, y))
+            if (!sparkle(x, y) || isDetail(x, y))
                 continue;
             std::tuple<int, int, int, int> best{INT32_MAX, 0, 0, 0};
             int value = at(median, x, y);
             for (int dy = -3; dy <= 3; ++dy) {
                 for (int dx = -2; dx <= 2; ++dx) {
                     const int cx = x + dx, cy = y + dy;
-                    if ((dx == 0 && dy == 0) || cx < 0 || cx >= p.width || cy < 0 || cy >= p.height || sparkle(cx, cy))
+                    if ((dx == 0 && dy == 0) || cx < 0 || cx >= p.width || cy < 0 || cy >= p.height)
+                        continue;
+                    if (sparkle(cx, cy) && !(dy == 0 && isDetail(cx, cy)))
                         continue;
                     const int steps = std::abs(dx) + std::abs(dy);
                     int cost = stepCost * steps;

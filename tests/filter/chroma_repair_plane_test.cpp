@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <random>
 #include <string>
@@ -91,6 +92,17 @@ struct HandCase {
 // A ramp down the columns is its own median everywhere; a single sparkle moves no median past 30.
 int Ramp(int x, int y) { return 60 + 2 * x + 10 * y; }
 int Flat(int, int) { return 50; }
+// Texture: luma in stripes two columns apart, so that a patch matches the one two columns over exactly.
+int Stripes(int x, int) { return x % 2 ? 120 : 100; }
+
+// A dark line 1 row high and 10 long at row 5 over the stripes, coloured 240 on the ramp: its luma stands
+// out from the rows above and below evenly along its colour, so it is detail.
+int LineColour(int x, int y) { return y == 5 && x >= 2 && x <= 11 ? 240 : Ramp(x, y); }
+int LineLuma(int x, int y) { return y == 5 && x >= 2 && x <= 11 ? 30 : Stripes(x, y); }
+
+// A caption's "T" on a dark box: a bar 2 rows high and 9 long with a stem below its middle, bright, colour
+// 60 on 150. The stem is its column's median; the arms are suspects.
+bool InT(int x, int y) { return ((y == 3 || y == 4) && x >= 2 && x <= 10) || (x == 6 && y >= 3 && y <= 10); }
 
 TEST(ChromaRepairPlane, HandMadePlanesGetTheirWorkedValues)
 {
@@ -121,6 +133,15 @@ TEST(ChromaRepairPlane, HandMadePlanesGetTheirWorkedValues)
          {{0, 1, 200}, {1, 1, 200}, {2, 1, 200}, {0, 3, 200}, {1, 3, 200}, {2, 3, 200}, {0, 4, 30}, {1, 4, 30},
           {2, 4, 30}, {0, 5, 240}, {1, 5, 240}, {2, 5, 240}, {0, 7, 240}, {1, 7, 240}, {2, 7, 240}}},
         {"threshold 255", 8, 8, 7, 255, Ramp, Flat, {{3, 3, 255}, {4, 4, 0}}, {{3, 3, 255}, {4, 4, 0}}},
+        // The line stays whole. A sparkle on it has its colour against the line's rest: it takes the line
+        // sample two columns left, whose patch is its own (cost 24, against 132 one column over). A streak
+        // off the line leaves the stripes' luma as the rows around it continue: each takes the sample above.
+        {"a thin line on texture, a sparkle on it and a streak beside", 14, 14, 7, 18, LineColour, LineLuma,
+         {{6, 5, 20}, {3, 12, 5}, {4, 12, 5}, {5, 12, 5}, {6, 12, 5}, {7, 12, 5}, {8, 12, 5}},
+         {{6, 5, 240}, {3, 12, 176}, {4, 12, 178}, {5, 12, 180}, {6, 12, 182}, {7, 12, 184}, {8, 12, 186}}},
+        // Each arm is 4 samples of the bar's colour with a ridge of luma; at the stem the luma below goes on.
+        {"a caption stroke", 13, 13, 7, 18, [](int x, int y) { return InT(x, y) ? 60 : 150; },
+         [](int x, int y) { return InT(x, y) ? 200 : 40; }, {}, {}},
         {"window 1", 8, 8, 1, 1, Ramp, Flat, {{3, 3, 250}}, {{3, 3, 250}}},
     };
     for (const HandCase& c : cases) {
@@ -149,8 +170,9 @@ TEST(ChromaRepairPlane, HandMadePlanesGetTheirWorkedValues)
     }
 }
 
-// Smooth colour with 4 % sparkles over random luma, every subsampling's cover, widths around each
-// register's, cut at random places.
+// Smooth colour with 4 % sparkles over random luma, with thin lines of their own colour and luma across it
+// (some of them detail, some sparkled), every subsampling's cover, widths around each register's, cut at
+// random places.
 TEST(ChromaRepairPlane, RandomPlanesEqualTheDefinition)
 {
     std::mt19937 random(29);
@@ -170,6 +192,24 @@ TEST(ChromaRepairPlane, RandomPlanesEqualTheDefinition)
                     }
                     for (size_t i = 0; i < plane.chroma.size() << (shiftX + shiftY); ++i)
                         plane.luma.push_back(static_cast<uint8_t>(random() % 64 + (i % 7) * 20));
+                    for (int lines = static_cast<int>(random() % 4); lines > 0; --lines) {
+                        const int top = static_cast<int>(random() % height), rows = 1 + static_cast<int>(random() % 3);
+                        const int left = static_cast<int>(random() % width);
+                        const int right = std::min(width, left + 1 + static_cast<int>(random() % 70));
+                        const auto colour = static_cast<uint8_t>(random()), luma = static_cast<uint8_t>(random() % 250);
+                        const int sparkled = random() % 2 ? 8 : 2;  // one sample in so many is a sparkle
+                        for (int y = top; y < std::min(height, top + rows); ++y) {
+                            for (int x = left; x < right; ++x) {
+                                plane.chroma[y * width + x] = random() % sparkled ? colour : static_cast<uint8_t>(random());
+                                for (int i = y << shiftY; i < (y + 1) << shiftY; ++i) {
+                                    for (int j = x << shiftX; j < (x + 1) << shiftX; ++j) {
+                                        plane.luma[static_cast<size_t>(i) * (width << shiftX) + j] =
+                                            static_cast<uint8_t>(luma + random() % 6);
+                                    }
+                                }
+                            }
+                        }
+                    }
                     const std::vector<uint8_t> expected = ReferenceRepaired(plane, count, threshold);
                     std::vector<int> cuts;
                     for (int x = 1 + static_cast<int>(random() % 9); x < width; x += 1 + static_cast<int>(random() % 30))
