@@ -138,8 +138,18 @@ echo "lintian: no errors, no warnings"
 rm -rf "$root/out/release"
 mkdir -p "$root/out"
 cp -r "${builds[0]}/out" "$root/out/release"
-echo "=== out/release"
-ls -l "$root/out/release"
+# The page that states the sizes is rewritten from what was built; the tests that build the same files check it.
+rel="$root/out/release"
+python3 "$root/tools/documented_sizes.py" write "$root/docs/release.md" \
+  "RPX_UVDenoise.dll, stripped=$(stat -c %s "${builds[0]}/build/plugin/RPX_UVDenoise.dll")" \
+  "the plug-in's zip=$(stat -c %s "$rel/RPX_UVDenoise-$version-win32.zip")" \
+  "the setup program=$(stat -c %s "$rel/RPX_UVDenoise-$version-setup.exe")" \
+  "uvdenoise.exe=$(stat -c %s "${builds[0]}/build/cli/uvdenoise.exe")" \
+  "uvdenoise's zip=$(stat -c %s "$rel/uvdenoise-$version-win32.zip")" \
+  "the Debian package=$(stat -c %s "$rel/uvdenoise_${version}_amd64.deb")" \
+  "the Debian package installed, KB=$(dpkg-deb -f "$rel/uvdenoise_${version}_amd64.deb" Installed-Size)"
+echo "=== out/release (sizes written into docs/release.md)"
+ls -l "$rel"
 python3 -c 'import sys, zipfile; [print(f"{i.file_size:>9}  {i.filename}") for i in zipfile.ZipFile(sys.argv[1]).infolist()]' \
   "$root/out/release/RPX_UVDenoise-$version-win32.zip"
 cat "$root/out/release/SHA256SUMS"

@@ -39,6 +39,13 @@ for name, codepage, language in [("README-RU.txt", "cp1251", "RUSSIAN"), ("READM
 assert z.read("README-EN.txt").startswith(b"\xef\xbb\xbf"), "README-EN.txt: no byte order mark for Notepad"
 PY
 (cd "$work" && sha256sum -c --quiet SHA256SUMS) || fail "SHA256SUMS"
+# The release builds these same bytes; the page that states their sizes must say what this tree gives.
+python3 "$root/tools/documented_sizes.py" check "$root/docs/release.md" \
+  "RPX_UVDenoise.dll, stripped=$(stat -c %s "$dll")" \
+  "the plug-in's zip=$(stat -c %s "$work/RPX_UVDenoise-$version-win32.zip")" \
+  "the setup program=$(stat -c %s "$work/RPX_UVDenoise-$version-setup.exe")" \
+  "uvdenoise.exe=$(stat -c %s "$tree/cli/uvdenoise.exe")" \
+  "uvdenoise's zip=$(stat -c %s "$work/uvdenoise-$version-win32.zip")" || fail "docs/release.md's sizes"
 
 host_win='C:\uvd-install-test\Kestrova'
 host_dir="$drive_c/uvd-install-test/Kestrova"
