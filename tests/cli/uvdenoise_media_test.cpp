@@ -100,6 +100,9 @@ TEST(UvdenoiseMedia, RecordingsKeepEverythingButTheirChromaSparkles)
         {"raw yuyv422 in AVI with PCM", kTestPicture + "66x40" + kSound + " -t 0.12" + kNoisy +
          " -c:v rawvideo -pix_fmt yuyv422 -c:a pcm_s16le in.avi", "in.avi", "out.mkv", "--window 5 --threshold 30",
          "--window 5 --threshold 30", "yuv422p", {"a:0"}, "progressive", "ffv1"},
+        {"raw uyvy422 in AVI, NUT out", kTestPicture + "66x40" + kSound + " -t 0.12" + kNoisy +
+         " -c:v rawvideo -pix_fmt uyvy422 -c:a pcm_s16le in.avi", "in.avi", "out.nut", "--window 3", "--window 3",
+         "yuv422p", {"a:0"}, "", "ffv1"},
         {"FFV1 MKV, two sound tracks, subtitles, chapters", kTestPicture + "64x48" + kSound +
          " -f lavfi -i sine=frequency=300:sample_rate=44100 -i sub.srt -i chapters.txt -map 0:v -map 1:a -map 2:a "
          "-map 3 -map_chapters 4 -map_metadata 4 -t 0.12" + kNoisy + " -c:v ffv1 -pix_fmt yuv444p -color_range tv -colorspace bt470bg -color_primaries bt470bg "
