@@ -43,7 +43,6 @@ PY
 python3 "$root/tools/documented_sizes.py" check "$root/docs/release.md" \
   "RPX_UVDenoise.dll, stripped=$(stat -c %s "$dll")" \
   "the plug-in's zip=$(stat -c %s "$work/RPX_UVDenoise-$version-win32.zip")" \
-  "the setup program=$(stat -c %s "$work/RPX_UVDenoise-$version-setup.exe")" \
   "uvdenoise.exe=$(stat -c %s "$tree/cli/uvdenoise.exe")" \
   "uvdenoise's zip=$(stat -c %s "$work/uvdenoise-$version-win32.zip")" || fail "docs/release.md's sizes"
 
