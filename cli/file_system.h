@@ -30,9 +30,13 @@ bool IsRegularFileStream(std::FILE* stream);
 std::FILE* OpenForReading(const std::string& path, std::string& error);
 // Opens something that is not a regular file (a device, a FIFO) for writing as it is.
 std::FILE* OpenForWritingInPlace(const std::string& path, std::string& error);
-// Creates a file that did not exist, next to `finalPath`, named after it; gives its path in `path`.
-// Until ForgetOnInterrupt, Ctrl-C or a request to terminate removes it before the program ends.
-std::FILE* CreateTemporaryBeside(const std::string& finalPath, std::string& path, std::string& error);
+// Creates a file that did not exist; sets `taken` when a file of that name does.
+std::FILE* CreateNewFile(const std::string& path, bool& taken, std::string& error);
+// This process's number, which tells its temporary files from those of others.
+unsigned long ProcessNumber();
+// Until ForgetOnInterrupt, Ctrl-C or a request to terminate removes `path` before the program ends and
+// says that `finalPath` was not written. False, and nothing is removed, when `path` is too long for that.
+bool RemoveOnInterrupt(const std::string& path, const std::string& finalPath);
 void ForgetOnInterrupt();
 // Renames `from` to `to`. A file of that name is replaced only when `replace`; otherwise the rename fails
 // and sets `taken`, even for a file that appeared after the name was checked.

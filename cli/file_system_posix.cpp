@@ -28,23 +28,6 @@ extern "C" void RemoveTemporaryAndStop(int signalNumber)
     std::raise(signalNumber);
 }
 
-void ArmRemoval(const std::string& path, const std::string& finalPath)
-{
-    // A signal ignored from the start (a background job's Ctrl-C) stays ignored.
-    static const bool installed = [] {
-        for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP})
-            if (std::signal(signalNumber, RemoveTemporaryAndStop) == SIG_IGN)
-                std::signal(signalNumber, SIG_IGN);
-        return true;
-    }();
-    (void)installed;
-    g_temporaryArmed = 0;
-    std::memcpy(g_temporaryPath, path.c_str(), path.size() + 1);
-    const std::string message = "uvdenoise: interrupted: " + finalPath + " not written\n";
-    std::memcpy(g_interruptedMessage, message.c_str(), message.size() + 1);
-    g_temporaryArmed = 1;
-}
-
 FileIdentity IdentityOf(const struct stat& status)
 {
     return {static_cast<uint64_t>(status.st_dev), static_cast<uint64_t>(status.st_ino)};
@@ -103,38 +86,44 @@ std::FILE* OpenForWritingInPlace(const std::string& path, std::string& error)
     return file;
 }
 
-std::FILE* CreateTemporaryBeside(const std::string& finalPath, std::string& path, std::string& error)
+std::FILE* CreateNewFile(const std::string& path, bool& taken, std::string& error)
 {
-    const std::string stem = finalPath + ".uvdenoise-" + std::to_string(getpid());
-    for (int attempt = 0;; ++attempt) {
-        path = stem;
-        if (attempt > 0)
-            path += '-' + std::to_string(attempt);
-        path += ".tmp";
-        if (path.size() >= sizeof g_temporaryPath) {
-            error = std::strerror(ENAMETOOLONG);
-            return nullptr;
-        }
-        // Armed first: a signal between creating and arming would leave the file behind. A name with this
-        // process's number that exists already is a leftover of a process long gone.
-        ArmRemoval(path, finalPath);
-        const int descriptor = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
-        if (descriptor < 0 && errno == EEXIST && attempt < 100)
-            continue;
-        if (descriptor < 0) {
-            error = std::strerror(errno);
-            ForgetOnInterrupt();
-            return nullptr;
-        }
-        std::FILE* file = fdopen(descriptor, "wb");
-        if (!file) {
-            error = std::strerror(errno);
-            close(descriptor);
-            unlink(path.c_str());
-            ForgetOnInterrupt();
-        }
-        return file;
+    const int descriptor = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
+    taken = descriptor < 0 && errno == EEXIST;
+    if (descriptor < 0) {
+        error = std::strerror(errno);
+        return nullptr;
     }
+    std::FILE* file = fdopen(descriptor, "wb");
+    if (!file) {
+        error = std::strerror(errno);
+        close(descriptor);
+        unlink(path.c_str());
+    }
+    return file;
+}
+
+unsigned long ProcessNumber() { return static_cast<unsigned long>(getpid()); }
+
+bool RemoveOnInterrupt(const std::string& path, const std::string& finalPath)
+{
+    // A signal ignored from the start (a background job's Ctrl-C) stays ignored.
+    static const bool installed = [] {
+        for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP})
+            if (std::signal(signalNumber, RemoveTemporaryAndStop) == SIG_IGN)
+                std::signal(signalNumber, SIG_IGN);
+        return true;
+    }();
+    (void)installed;
+    g_temporaryArmed = 0;
+    // The final name is shorter than the temporary one, so the message fits when the path does.
+    if (path.size() >= sizeof g_temporaryPath)
+        return false;
+    std::memcpy(g_temporaryPath, path.c_str(), path.size() + 1);
+    const std::string message = "uvdenoise: interrupted: " + finalPath + " not written\n";
+    std::memcpy(g_interruptedMessage, message.c_str(), message.size() + 1);
+    g_temporaryArmed = 1;
+    return true;
 }
 
 void ForgetOnInterrupt() { g_temporaryArmed = 0; }

@@ -4,21 +4,31 @@
 
 #include <cerrno>
 #include <cstring>
+#include <cwchar>
 
 #include "cli/file_system.h"
 #include "cli/windows_text.h"
 
 namespace {
 
-// The temporary file the console control handler removes; the handler runs on a thread of its own.
+// The temporary file the console control handler removes, and what it says; the handler runs on a thread
+// of its own. The final name is shorter than the temporary one, so the message fits when the path does.
 wchar_t g_temporaryPath[32768];
+wchar_t g_interruptedWide[32768 + 64];
+char g_interruptedUtf8[3 * 32768 + 64];
 volatile LONG g_temporaryArmed = 0;
 
 BOOL WINAPI RemoveTemporaryOnControl(DWORD)
 {
     // The file was opened with FILE_SHARE_DELETE: it goes when the process ends and closes it.
-    if (g_temporaryArmed)
+    if (g_temporaryArmed) {
         DeleteFileW(g_temporaryPath);
+        // A console shows the wide text as typed; a redirected standard error receives UTF-8.
+        const HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
+        DWORD written;
+        if (!WriteConsoleW(error, g_interruptedWide, static_cast<DWORD>(std::wcslen(g_interruptedWide)), &written, nullptr))
+            WriteFile(error, g_interruptedUtf8, static_cast<DWORD>(std::strlen(g_interruptedUtf8)), &written, nullptr);
+    }
     return FALSE;  // and let the default handler end the process
 }
 
@@ -114,46 +124,45 @@ std::FILE* OpenForWritingInPlace(const std::string& path, std::string& error)
     return file;
 }
 
-std::FILE* CreateTemporaryBeside(const std::string& finalPath, std::string& path, std::string& error)
+std::FILE* CreateNewFile(const std::string& path, bool& taken, std::string& error)
+{
+    const HANDLE handle = CreateFileW(WideFromUtf8(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                      nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    taken = handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS;
+    if (handle == INVALID_HANDLE_VALUE) {
+        error = LastErrorText();
+        return nullptr;
+    }
+    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
+    std::FILE* file = descriptor >= 0 ? _fdopen(descriptor, "wb") : nullptr;
+    if (!file) {
+        error = std::strerror(errno);
+        if (descriptor >= 0)
+            _close(descriptor);
+        else
+            CloseHandle(handle);
+        DeleteFileW(WideFromUtf8(path).c_str());
+    }
+    return file;
+}
+
+unsigned long ProcessNumber() { return GetCurrentProcessId(); }
+
+bool RemoveOnInterrupt(const std::string& path, const std::string& finalPath)
 {
     static const bool installed = SetConsoleCtrlHandler(RemoveTemporaryOnControl, TRUE);
     (void)installed;
-    const std::string stem = finalPath + ".uvdenoise-" + std::to_string(GetCurrentProcessId());
-    for (int attempt = 0;; ++attempt) {
-        path = stem;
-        if (attempt > 0)
-            path += '-' + std::to_string(attempt);
-        path += ".tmp";
-        const std::wstring wide = WideFromUtf8(path);
-        if (wide.size() >= sizeof g_temporaryPath / sizeof g_temporaryPath[0]) {
-            error = std::strerror(ENAMETOOLONG);
-            return nullptr;
-        }
-        g_temporaryArmed = 0;
-        std::memcpy(g_temporaryPath, wide.c_str(), (wide.size() + 1) * sizeof(wchar_t));
-        g_temporaryArmed = 1;
-        const HANDLE handle = CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                                          CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS && attempt < 100)
-            continue;
-        if (handle == INVALID_HANDLE_VALUE) {
-            error = LastErrorText();
-            ForgetOnInterrupt();
-            return nullptr;
-        }
-        const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
-        std::FILE* file = descriptor >= 0 ? _fdopen(descriptor, "wb") : nullptr;
-        if (!file) {
-            error = std::strerror(errno);
-            if (descriptor >= 0)
-                _close(descriptor);
-            else
-                CloseHandle(handle);
-            DeleteFileW(wide.c_str());
-            ForgetOnInterrupt();
-        }
-        return file;
-    }
+    g_temporaryArmed = 0;
+    const std::wstring wide = WideFromUtf8(path);
+    if (wide.size() >= sizeof g_temporaryPath / sizeof g_temporaryPath[0])
+        return false;
+    std::memcpy(g_temporaryPath, wide.c_str(), (wide.size() + 1) * sizeof(wchar_t));
+    const std::string message = "uvdenoise: interrupted: " + finalPath + " not written\n";
+    const std::wstring wideMessage = WideFromUtf8(message);
+    std::memcpy(g_interruptedUtf8, message.c_str(), message.size() + 1);
+    std::memcpy(g_interruptedWide, wideMessage.c_str(), (wideMessage.size() + 1) * sizeof(wchar_t));
+    g_temporaryArmed = 1;
+    return true;
 }
 
 void ForgetOnInterrupt() { g_temporaryArmed = 0; }

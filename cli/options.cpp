@@ -4,6 +4,7 @@
 #include <string>
 
 #include "cli/decimal.h"
+#include "filter/chroma_repair_plane.h"
 
 namespace {
 
@@ -178,6 +179,11 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options, std::s
 // The help text spells the window's range and default out.
 static_assert(kMinMedianWindow == 1 && kMaxMedianWindow == 30 && kDefaultMedianWindow == 15,
               "--help states the window's range and default: change its text with them");
+// --threshold's text spells the repair's reach, step cost and thin-detail limits out.
+static_assert(kRepairReachRows == 3 && kRepairReachColumns == 2 && kRepairStepCost == 12,
+              "--help states the repair's reach and step cost: change its text with them");
+static_assert(kDetailRows == 6 && kDetailLumaContrast == 10 && kDetailLumaSpread == 4 && kDetailAgreeing == 4,
+              "--help states what thin detail is: change its text with them");
 
 const std::string& HelpText()
 {

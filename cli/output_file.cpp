@@ -1,5 +1,8 @@
 #include "cli/output_file.h"
 
+#include <cerrno>
+#include <cstring>
+
 #include "cli/console.h"
 #include "cli/file_system.h"
 
@@ -17,6 +20,31 @@ bool IsTheInput(std::FILE* input, const FileIdentity& output)
 }
 
 std::string WriteFailure() { return "cannot write the output: " + LastWriteError(); }
+
+// Creates a file next to `finalPath`, named after it and this process; gives its path in `path`. A name
+// with this process's number that exists already is a leftover of a process long gone: the next is tried.
+std::FILE* CreateTemporaryBeside(const std::string& finalPath, std::string& path, std::string& error)
+{
+    const std::string stem = finalPath + ".uvdenoise-" + std::to_string(ProcessNumber());
+    for (int attempt = 0;; ++attempt) {
+        path = stem;
+        if (attempt > 0)
+            path += '-' + std::to_string(attempt);
+        path += ".tmp";
+        // Armed first: an interrupt between creating and arming would leave the file behind.
+        if (!RemoveOnInterrupt(path, finalPath)) {
+            error = std::strerror(ENAMETOOLONG);
+            return nullptr;
+        }
+        bool taken = false;
+        std::FILE* file = CreateNewFile(path, taken, error);
+        if (!file && taken && attempt < 100)
+            continue;
+        if (!file)
+            ForgetOnInterrupt();
+        return file;
+    }
+}
 
 }  // namespace
 
