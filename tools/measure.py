@@ -199,11 +199,12 @@ def summary(path):
         runs = [json.loads(line) for line in f if line.strip()]
     heads = [r.get("label") or f"{'YUY2' if r['format'] == 'yuy2' else 'RGB24'} w{r['window']}" for r in runs]
     width = max(len(name) for name, _, _ in ROWS)
-    out = [" " * width + "".join(f"{h:>12}" for h in heads)]
+    columns = [max(12, len(h) + 2) for h in heads]  # a label longer than the figures keeps a gap
+    out = [" " * width + "".join(f"{h:>{c}}" for h, c in zip(heads, columns))]
     for name, key, fmt in ROWS:
         if any(key in r and r[key] is not None for r in runs):
             cells = [fmt.format(r[key]) if r.get(key) is not None else "-" for r in runs]
-            out.append(f"{name:<{width}}" + "".join(f"{c:>12}" for c in cells))
+            out.append(f"{name:<{width}}" + "".join(f"{c:>{w}}" for c, w in zip(cells, columns)))
     return "\n".join(out)
 
 
