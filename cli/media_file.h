@@ -1,8 +1,9 @@
 #pragma once
 
-// Video files through FFmpeg's libraries, where the build has them (media_file.cpp; media_file_none.cpp
-// elsewhere): the first video stream decoded, filtered and encoded again, every other stream copied packet
-// for packet, and every timestamp kept, so that picture and sound stay as far apart as they were.
+// Video files through FFmpeg's libraries, where the build has them (media_file.cpp with media_reader.cpp
+// and media_writer.cpp; media_file_none.cpp elsewhere): the first video stream decoded, filtered and
+// encoded again, every other stream copied packet for packet, and every timestamp kept, so that picture
+// and sound stay as far apart as they were.
 
 #include <cstdint>
 #include <memory>

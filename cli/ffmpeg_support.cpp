@@ -1,0 +1,49 @@
+#include "cli/ffmpeg_support.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <mutex>
+
+std::string AvError(int code)
+{
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(code, text, sizeof text);
+    return text;
+}
+
+namespace {
+
+// FFmpeg's last complaint, for the one line that says why a job was refused or which picture is damaged;
+// decoders complain from threads of their own.
+std::mutex g_complaintMutex;
+std::string g_ffmpegComplaint;
+
+extern "C" void KeepComplaint(void*, int level, const char* format, va_list arguments)
+{
+    if (level > AV_LOG_ERROR)
+        return;
+    char text[512];
+    std::vsnprintf(text, sizeof text, format, arguments);
+    std::string complaint = text;
+    while (!complaint.empty() && (complaint.back() == '\n' || complaint.back() == '.'))
+        complaint.pop_back();
+    std::lock_guard<std::mutex> lock(g_complaintMutex);
+    if (!complaint.empty())
+        g_ffmpegComplaint = complaint;
+}
+
+}  // namespace
+
+void KeepFfmpegComplaints()
+{
+    TakeComplaint("");
+    av_log_set_callback(KeepComplaint);
+}
+
+std::string TakeComplaint(const std::string& otherwise)
+{
+    std::lock_guard<std::mutex> lock(g_complaintMutex);
+    std::string complaint = g_ffmpegComplaint.empty() ? otherwise : g_ffmpegComplaint;
+    g_ffmpegComplaint.clear();
+    return complaint;
+}
