@@ -51,7 +51,7 @@ unsigned long CurrentProcessId() { return GetCurrentProcessId(); }
 
 // The write probe opens the file as an in-place write would, sharing everything so that it disturbs no
 // holder; the link count comes from that handle, the reparse flag from the name itself.
-TargetState Inspect(const std::string& path, const std::string& tempPath)
+TargetState ProbeSaveTarget(const std::string& path, const std::string& tempPath)
 {
     TargetState state;
     DWORD attributes = GetFileAttributesA(path.c_str());
@@ -203,7 +203,7 @@ unsigned long CurrentProcessId() { return static_cast<unsigned long>(getpid()); 
 
 // A symbolic link stands for a reparse point, permission bits for attributes; a file without its owner's
 // write bit counts as refusing writing even for a user who could override it.
-TargetState Inspect(const std::string& path, const std::string&)
+TargetState ProbeSaveTarget(const std::string& path, const std::string&)
 {
     TargetState state;
     struct stat info;
@@ -333,7 +333,7 @@ SaveOutcome InPlace(const std::string& path, const char* data, size_t length)
 SaveOutcome Save(const std::string& path, const char* data, size_t length)
 {
     std::string tempPath = NextTempPath(path);
-    TargetState target = Inspect(path, tempPath);
+    TargetState target = ProbeSaveTarget(path, tempPath);
     switch (ChooseSaveWay(target.facts)) {
     case SaveWay::LeaveAlone:
         return SaveOutcome::LeftAlone;
@@ -350,7 +350,7 @@ SaveOutcome Save(const std::string& path, const char* data, size_t length)
 
 }  // namespace
 
-SaveOutcome SaveFileSafely(const std::string& path, const char* data, size_t length)
+SaveOutcome ReplaceFileOrWriteInPlace(const std::string& path, const char* data, size_t length)
 {
     SaveOutcome outcome = SaveOutcome::Failed;
     try {

@@ -17,7 +17,7 @@
 // NothingToSave is the callers' own answer, for a save that had no text to write: this function never
 // gives it.
 enum class SaveOutcome { Replaced, WrittenInPlace, LeftAlone, Failed, NothingToSave };
-SaveOutcome SaveFileSafely(const std::string& path, const char* data, size_t length);
+SaveOutcome ReplaceFileOrWriteInPlace(const std::string& path, const char* data, size_t length);
 
 // Called with the temporary file's path after it was written and flushed, right before the replace;
 // returning false stops the save there, as a crash would. Lets tests interrupt a save at its riskiest moment.

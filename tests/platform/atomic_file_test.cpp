@@ -190,7 +190,7 @@ TEST(AtomicFile, EachKindOfFileIsSavedTheWayThatKeepsWhatAnInPlaceWriteWould)
         SCOPED_TRACE(c.situation);
         Scene scene;
         c.arrange(scene);
-        EXPECT_EQ(SaveFileSafely(scene.file, kNew.data(), kNew.size()), c.outcome);
+        EXPECT_EQ(ReplaceFileOrWriteInPlace(scene.file, kNew.data(), kNew.size()), c.outcome);
         scene.release();
         EXPECT_EQ(fs::is_regular_file(scene.file) ? ReadFileBytes(scene.file) : std::string(), c.text);
         std::vector<std::string> names = scene.NamesBesideFile();
@@ -211,8 +211,8 @@ TEST(AtomicFile, EachSaveUsesAFreshTemporaryNameBesideTheFile)
         tempPaths.push_back(tempPath);
         return true;
     });
-    EXPECT_EQ(SaveFileSafely(file, "one\0two", 7), SaveOutcome::Replaced);
-    EXPECT_EQ(SaveFileSafely(file, "", 0), SaveOutcome::Replaced);
+    EXPECT_EQ(ReplaceFileOrWriteInPlace(file, "one\0two", 7), SaveOutcome::Replaced);
+    EXPECT_EQ(ReplaceFileOrWriteInPlace(file, "", 0), SaveOutcome::Replaced);
     EXPECT_EQ(fs::file_size(file), 0u);
     ASSERT_EQ(tempPaths.size(), 2u);
     EXPECT_NE(tempPaths[0], tempPaths[1]);
@@ -225,7 +225,7 @@ TEST(AtomicFile, EachSaveUsesAFreshTemporaryNameBesideTheFile)
     const std::string taken =
         tempPaths[1].substr(0, serialAt) + std::string(next, std::to_chars(next, next + 16, serial + 1, 16).ptr);
     WriteFileBytes(taken, kOld);
-    EXPECT_EQ(SaveFileSafely(file, kNew.data(), kNew.size()), SaveOutcome::Replaced);
+    EXPECT_EQ(ReplaceFileOrWriteInPlace(file, kNew.data(), kNew.size()), SaveOutcome::Replaced);
     SetBeforeReplaceHook(nullptr);
 
     EXPECT_EQ(ReadFileBytes(file), kNew);
@@ -233,7 +233,7 @@ TEST(AtomicFile, EachSaveUsesAFreshTemporaryNameBesideTheFile)
     EXPECT_NE(tempPaths[2], taken);
     for (const std::string& temp : tempPaths)
         EXPECT_EQ(fs::path(temp).parent_path(), fs::path(file).parent_path());
-    EXPECT_EQ(SaveFileSafely(folder.File("missing") + "/a.ini", "x", 1), SaveOutcome::Failed);
+    EXPECT_EQ(ReplaceFileOrWriteInPlace(folder.File("missing") + "/a.ini", "x", 1), SaveOutcome::Failed);
 }
 
 TEST(TempFileName, ASaveKnowsAgainExactlyTheNamesItMakesForTheSameFile)
@@ -305,12 +305,12 @@ TEST(AtomicFile, ASuccessfulSaveRemovesOnlyItsOwnLeftoversThatNoOneHoldsOpen)
 
     // A save that does not happen removes nothing.
     SetFileAttributesA(scene.file.c_str(), FILE_ATTRIBUTE_READONLY);
-    EXPECT_EQ(SaveFileSafely(scene.file, kNew.data(), kNew.size()), SaveOutcome::LeftAlone);
+    EXPECT_EQ(ReplaceFileOrWriteInPlace(scene.file, kNew.data(), kNew.size()), SaveOutcome::LeftAlone);
     for (const Case& c : cases)
         EXPECT_TRUE(kept(c)) << c.situation;
 
     SetFileAttributesA(scene.file.c_str(), FILE_ATTRIBUTE_NORMAL);
-    EXPECT_EQ(SaveFileSafely(scene.file, kNew.data(), kNew.size()), SaveOutcome::Replaced);
+    EXPECT_EQ(ReplaceFileOrWriteInPlace(scene.file, kNew.data(), kNew.size()), SaveOutcome::Replaced);
     for (HANDLE holder : holders)
         CloseHandle(holder);
     EXPECT_EQ(ReadFileBytes(scene.file), kNew);
