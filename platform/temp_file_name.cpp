@@ -1,7 +1,6 @@
 #include "platform/temp_file_name.h"
 
 #include <charconv>
-#include <system_error>
 
 namespace {
 
@@ -15,14 +14,17 @@ std::string_view Hex(Number value, char (&digits)[2 * sizeof(Number)])
     return std::string_view(digits, static_cast<size_t>(end - digits));
 }
 
-// Only the spelling Hex gives: no sign, no upper case, no leading zero, nothing past the type's range.
+// Only the spelling Hex gives: lower-case digits, no leading zero, no more than the type holds.
 template <typename Number>
 bool IsHexOf(std::string_view text)
 {
-    Number value{};
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, 16);
-    char digits[2 * sizeof(Number)];
-    return error == std::errc() && end == text.data() + text.size() && Hex(value, digits) == text;
+    if (text.empty() || text.size() > 2 * sizeof(Number) || (text[0] == '0' && text.size() > 1))
+        return false;
+    for (const char c : text) {
+        if ((c < '0' || c > '9') && (c < 'a' || c > 'f'))
+            return false;
+    }
+    return true;
 }
 
 }  // namespace
