@@ -3,7 +3,7 @@
 #include <string_view>
 
 // A whole decimal number within [low, high]: digits only (no sign, blanks or trailing text), at most six.
-inline bool ParseDecimal(std::string_view text, int low, int high, int& value)
+inline bool ParseDecimalInRange(std::string_view text, int low, int high, int& value)
 {
     if (text.empty() || text.size() > 6)
         return false;

@@ -146,7 +146,7 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options, std::s
             value = args[++i];
         }
         int number = 0;
-        if (row->high > 0 && !ParseDecimal(value, row->low, row->high, number)) {
+        if (row->high > 0 && !ParseDecimalInRange(value, row->low, row->high, number)) {
             error = std::string(row->names) + " must be a whole number from " + std::to_string(row->low) + " to " +
                     std::to_string(row->high) + ", not \"" + value + "\"";
             return false;

@@ -43,7 +43,7 @@ bool ParseStreamHeader(std::string_view line, Y4mStreamFormat& format, std::stri
         const std::string_view value = tag.substr(1);
         if (tag[0] == 'W' || tag[0] == 'H') {
             int32_t& target = tag[0] == 'W' ? parsed.width : parsed.height;
-            if (!ParseDecimal(value, 1, 32768, target)) {
+            if (!ParseDecimalInRange(value, 1, 32768, target)) {
                 error = Failure("bad picture size tag " + Quoted(tag) + " (1 to 32768)");
                 return false;
             }

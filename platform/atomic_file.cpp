@@ -1,12 +1,12 @@
 #include "platform/atomic_file.h"
 
 #include <atomic>
-#include <charconv>
 #include <cstdio>
 #include <exception>
 #include <vector>
 
 #include "platform/save_decision.h"
+#include "platform/temp_file_name.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -51,7 +51,7 @@ unsigned long CurrentProcessId() { return GetCurrentProcessId(); }
 
 // The write probe opens the file as an in-place write would, sharing everything so that it disturbs no
 // holder; the link count comes from that handle, the reparse flag from the name itself.
-TargetState Inspect(const std::string& path, const std::string& tempPath)
+TargetState ProbeSaveTarget(const std::string& path, const std::string& tempPath)
 {
     TargetState state;
     DWORD attributes = GetFileAttributesA(path.c_str());
@@ -157,6 +157,38 @@ bool WriteInPlace(const std::string& path, const char* data, size_t length)
 
 void RemoveFile(const std::string& path) { DeleteFileA(path.c_str()); }
 
+struct FindHandle {
+    HANDLE handle;
+    ~FindHandle()
+    {
+        if (handle != INVALID_HANDLE_VALUE)
+            FindClose(handle);
+    }
+};
+
+// A crash or power failure between making a temporary file and the rename leaves it behind. Each one
+// goes only if it can be opened sharing nothing, so none that another process still has open (another
+// host sharing the settings file included); the handle deletes it as it closes, leaving no moment in
+// which someone else could open it first. Folders and links are never what a save makes.
+void RemoveLeftoverTempFiles(const std::string& path)
+{
+    const size_t nameAt = path.find_last_of("\\/") + 1;
+    const std::string_view fileName = std::string_view(path).substr(nameAt);
+    WIN32_FIND_DATAA found;
+    FindHandle search{FindFirstFileA((path + ".~*").c_str(), &found)};
+    if (search.handle == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        if ((found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0 ||
+            !IsTempNameFor(found.cFileName, fileName))
+            continue;
+        HANDLE leftover = CreateFileA((path.substr(0, nameAt) + found.cFileName).c_str(), DELETE, 0, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        if (leftover != INVALID_HANDLE_VALUE)
+            CloseHandle(leftover);
+    } while (FindNextFileA(search.handle, &found));
+}
+
 #else
 
 using NativeFile = int;
@@ -171,7 +203,7 @@ unsigned long CurrentProcessId() { return static_cast<unsigned long>(getpid()); 
 
 // A symbolic link stands for a reparse point, permission bits for attributes; a file without its owner's
 // write bit counts as refusing writing even for a user who could override it.
-TargetState Inspect(const std::string& path, const std::string&)
+TargetState ProbeSaveTarget(const std::string& path, const std::string&)
 {
     TargetState state;
     struct stat info;
@@ -256,23 +288,21 @@ bool WriteInPlace(const std::string& path, const char* data, size_t length)
 
 void RemoveFile(const std::string& path) { unlink(path.c_str()); }
 
+// Nothing here shows that no other process holds a file open, so leftover temporary files stay.
+void RemoveLeftoverTempFiles(const std::string&) {}
+
 #endif
 
-std::string TempPathFor(const std::string& path)
+std::string NextTempPath(const std::string& path)
 {
-    // ".~<process id>-<serial>" in hex, without printf: the DLL carries no formatted-output code.
-    char suffix[40] = ".~";
-    char* end = std::to_chars(suffix + 2, suffix + 20, CurrentProcessId(), 16).ptr;
-    *end++ = '-';
-    end = std::to_chars(end, suffix + sizeof suffix, g_tempCounter.fetch_add(1), 16).ptr;
-    return path + std::string(suffix, end);
+    return TempPathFor(path, CurrentProcessId(), g_tempCounter.fetch_add(1));
 }
 
-// Leaves no temporary file behind.
+// Leaves no temporary file behind, unless the process ends on the way.
 ReplaceOutcome ReplaceThroughTemp(const std::string& path, const TargetState& target, std::string tempPath,
                                   const char* data, size_t length)
 {
-    for (int attempt = 0; attempt < kTempNameAttempts; ++attempt, tempPath = TempPathFor(path)) {
+    for (int attempt = 0; attempt < kTempNameAttempts; ++attempt, tempPath = NextTempPath(path)) {
         NativeFile file;
         CreateStatus status = CreateTempFile(tempPath, target, file);
         if (status == CreateStatus::NameTaken)
@@ -302,8 +332,8 @@ SaveOutcome InPlace(const std::string& path, const char* data, size_t length)
 
 SaveOutcome Save(const std::string& path, const char* data, size_t length)
 {
-    std::string tempPath = TempPathFor(path);
-    TargetState target = Inspect(path, tempPath);
+    std::string tempPath = NextTempPath(path);
+    TargetState target = ProbeSaveTarget(path, tempPath);
     switch (ChooseSaveWay(target.facts)) {
     case SaveWay::LeaveAlone:
         return SaveOutcome::LeftAlone;
@@ -320,14 +350,23 @@ SaveOutcome Save(const std::string& path, const char* data, size_t length)
 
 }  // namespace
 
-SaveOutcome SaveFileSafely(const std::string& path, const char* data, size_t length)
+SaveOutcome ReplaceFileOrWriteInPlace(const std::string& path, const char* data, size_t length)
 {
+    SaveOutcome outcome = SaveOutcome::Failed;
     try {
-        return Save(path, data, length);
+        outcome = Save(path, data, length);
     } catch (const std::exception&) {
         // Only a temporary file's name can fail to allocate, and never while that file exists.
         return SaveOutcome::Failed;
     }
+    if (outcome == SaveOutcome::Replaced || outcome == SaveOutcome::WrittenInPlace) {
+        try {
+            RemoveLeftoverTempFiles(path);
+        } catch (const std::exception&) {
+            // The save itself succeeded; the leftovers wait for the next one.
+        }
+    }
+    return outcome;
 }
 
 void SetBeforeReplaceHook(BeforeReplaceHook hook) { g_beforeReplace.store(hook); }

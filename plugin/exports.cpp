@@ -39,9 +39,9 @@ int UVD_HOST_ENTRY StartStream(StreamFormat* format)
 {
     return Guarded(1, [&] {
         if (format)
-            theStream.StartStream(format->width, format->height, format->pixelFormat, CpuFeatures());
+            theFrameDispatcher.StartStream(format->width, format->height, format->pixelFormat, CpuFeatures());
         else
-            theStream.StopStream();
+            theFrameDispatcher.StopStream();
         return 1;
     });
 }
@@ -53,17 +53,17 @@ int UVD_HOST_ENTRY ProcessFrame(FrameInfo* frame)
             return 0;
         const ChannelInfo* info = frame->channel;
         if (!info)
-            return theStream.ProcessFrame(frame->pixels, nullptr);
+            return theFrameDispatcher.ProcessFrame(frame->pixels, nullptr);
         const uint64_t id = (static_cast<uint64_t>(info->idHigh) << 32) | info->idLow;
         const FrameChannel channel{static_cast<int64_t>(id), info->name};
-        return theStream.ProcessFrame(frame->pixels, &channel);
+        return theFrameDispatcher.ProcessFrame(frame->pixels, &channel);
     });
 }
 
 int UVD_HOST_ENTRY StopStream()
 {
     return Guarded(1, [] {
-        theStream.StopStream();
+        theFrameDispatcher.StopStream();
         return 1;
     });
 }

@@ -9,4 +9,4 @@ std::string theChannelName;
 
 static void PostChannelSwitchToDialog() { theSettingsDlg.PostPluginUpdate(UPD_ALL); }
 
-FrameDispatcher theStream(theChannelSettings, SettingsLock, theChannelName, PostChannelSwitchToDialog);
+FrameDispatcher theFrameDispatcher(theChannelSettings, SettingsLock, theChannelName, PostChannelSwitchToDialog);

@@ -32,12 +32,12 @@
 // SettingsLock       the one critical section, re-entrant for its holder.
 // theChannelName     written by ProcessFrame on a channel switch (video thread, under SettingsLock); read by
 //                    the dialog's refresh (user-interface thread, under SettingsLock).
-// theStream          the stream state: the video thread's alone (the host serialises StartStream,
-//                    ProcessFrame and StopStream); no lock of its own.
+// theFrameDispatcher the stream's state and each frame's work: the video thread's alone (the host
+//                    serialises StartStream, ProcessFrame and StopStream); no lock of its own.
 // The module instance handle lives in platform/module_instance.h: set in DllMain, read to load the dialogs.
 extern CPluginApp theApp;
 extern CSettingsDlg theSettingsDlg;
 extern CChannelSettings theChannelSettings;
 extern CCriticalSection SettingsLock;
 extern std::string theChannelName;
-extern FrameDispatcher theStream;
+extern FrameDispatcher theFrameDispatcher;

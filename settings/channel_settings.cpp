@@ -295,7 +295,7 @@ void CChannelSettings::SetDlgPos(const DlgPoint* point)
         m_ptDlgPos = *point;
 }
 
-bool CChannelSettings::IsKept(int64_t channelId) const
+bool CChannelSettings::ShouldSaveChannel(int64_t channelId) const
 {
     // Without the host's check nothing can be judged gone, so every channel stays.
     const bool known = m_pfnChannelCheck == nullptr || m_pfnChannelCheck(channelId) != 0;
@@ -342,7 +342,7 @@ void CChannelSettings::WriteSettingsText()
     WriteRecordValues(m_Records[0]);
     for (size_t i = 1; i < m_Records.size(); ++i) {
         const ChannelRecord& record = m_Records[i];
-        if (!IsKept(record.ChannelId))
+        if (!ShouldSaveChannel(record.ChannelId))
             continue;
         m_Ini.WriteSectionId(record.ChannelId);
         WriteRecordValues(record);

@@ -84,7 +84,7 @@ private:
     bool AppendRecord(const ChannelRecord& record);
     void WriteSettingsText();
     void WriteRecordValues(const ChannelRecord& record);
-    bool IsKept(int64_t channelId) const;
+    bool ShouldSaveChannel(int64_t channelId) const;
 
     CCriticalSection& m_Lock;
     // The values in force; also the buffer every record is read into by LoadSettings (the parameter table

@@ -58,7 +58,7 @@ std::string_view ViewOf(const char* text) { return text != nullptr ? std::string
 // other byte; no digits give 0. Digits beyond the range wrap instead of saturating, so that every
 // number the writers produce (unsigned 32- and 64-bit ones too) reads back as itself.
 template <typename Unsigned>
-Unsigned ParseDecimal(std::string_view text)
+Unsigned ParseWrappingDecimal(std::string_view text)
 {
     size_t i = 0;
     while (i < text.size() && (IsBlank(text[i]) || IsLineEnd(text[i])))
@@ -412,7 +412,7 @@ bool HeaderName(std::string_view line, std::string_view& name)
     return true;
 }
 
-int64_t ParseInt64(std::string_view text) { return static_cast<int64_t>(ParseDecimal<uint64_t>(text)); }
+int64_t ParseInt64(std::string_view text) { return static_cast<int64_t>(ParseWrappingDecimal<uint64_t>(text)); }
 
 CIniFile::~CIniFile()
 {
@@ -519,7 +519,7 @@ template <typename Variable>
 void CIniFile::ReadNumber(const char* section, const char* key, Variable* value, Variable def)
 {
     using Parsed = std::conditional_t<sizeof(Variable) == 8, uint64_t, uint32_t>;
-    *value = FindValueText(section, key) ? static_cast<Variable>(ParseDecimal<Parsed>(m_strValue)) : def;
+    *value = FindValueText(section, key) ? static_cast<Variable>(ParseWrappingDecimal<Parsed>(m_strValue)) : def;
 }
 
 void CIniFile::ReadByte(const char* s, const char* k, uint8_t* v, uint8_t d) { ReadNumber(s, k, v, d); }
@@ -599,5 +599,5 @@ SaveOutcome CIniFile::Commit(const std::string& path)
     const std::string_view text = TextToWrite();
     if (text.empty())
         return SaveOutcome::NothingToSave;
-    return SaveFileSafely(path, text.data(), text.size());
+    return ReplaceFileOrWriteInPlace(path, text.data(), text.size());
 }

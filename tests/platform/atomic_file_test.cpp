@@ -11,6 +11,7 @@
 
 #include "platform/atomic_file.h"
 #include "platform/save_decision.h"
+#include "platform/temp_file_name.h"
 #include "tests/common/file_bytes.h"
 #include "tests/common/temp_folder.h"
 
@@ -189,7 +190,7 @@ TEST(AtomicFile, EachKindOfFileIsSavedTheWayThatKeepsWhatAnInPlaceWriteWould)
         SCOPED_TRACE(c.situation);
         Scene scene;
         c.arrange(scene);
-        EXPECT_EQ(SaveFileSafely(scene.file, kNew.data(), kNew.size()), c.outcome);
+        EXPECT_EQ(ReplaceFileOrWriteInPlace(scene.file, kNew.data(), kNew.size()), c.outcome);
         scene.release();
         EXPECT_EQ(fs::is_regular_file(scene.file) ? ReadFileBytes(scene.file) : std::string(), c.text);
         std::vector<std::string> names = scene.NamesBesideFile();
@@ -210,30 +211,112 @@ TEST(AtomicFile, EachSaveUsesAFreshTemporaryNameBesideTheFile)
         tempPaths.push_back(tempPath);
         return true;
     });
-    EXPECT_EQ(SaveFileSafely(file, "one\0two", 7), SaveOutcome::Replaced);
-    EXPECT_EQ(SaveFileSafely(file, "", 0), SaveOutcome::Replaced);
+    EXPECT_EQ(ReplaceFileOrWriteInPlace(file, "one\0two", 7), SaveOutcome::Replaced);
+    EXPECT_EQ(ReplaceFileOrWriteInPlace(file, "", 0), SaveOutcome::Replaced);
     EXPECT_EQ(fs::file_size(file), 0u);
     ASSERT_EQ(tempPaths.size(), 2u);
     EXPECT_NE(tempPaths[0], tempPaths[1]);
     EXPECT_EQ(folder.Names(), std::vector<std::string>{"a.ini"});
 
-    // The name the next save would take, left over by a crash, say: stepped over and left as it is.
+    // The name the next save would take, left over by a crash, say: stepped over, never written into.
     const size_t serialAt = tempPaths[1].rfind('-') + 1;
     const auto serial = static_cast<unsigned>(std::stoul(tempPaths[1].substr(serialAt), nullptr, 16));
     char next[16];
     const std::string taken =
         tempPaths[1].substr(0, serialAt) + std::string(next, std::to_chars(next, next + 16, serial + 1, 16).ptr);
     WriteFileBytes(taken, kOld);
-    EXPECT_EQ(SaveFileSafely(file, kNew.data(), kNew.size()), SaveOutcome::Replaced);
+    EXPECT_EQ(ReplaceFileOrWriteInPlace(file, kNew.data(), kNew.size()), SaveOutcome::Replaced);
     SetBeforeReplaceHook(nullptr);
 
     EXPECT_EQ(ReadFileBytes(file), kNew);
-    EXPECT_EQ(ReadFileBytes(taken), kOld);
     ASSERT_EQ(tempPaths.size(), 3u);
+    EXPECT_NE(tempPaths[2], taken);
     for (const std::string& temp : tempPaths)
         EXPECT_EQ(fs::path(temp).parent_path(), fs::path(file).parent_path());
-    EXPECT_EQ(folder.Names(), (std::vector<std::string>{"a.ini", fs::path(taken).filename().string()}));
-    EXPECT_EQ(SaveFileSafely(folder.File("missing") + "/a.ini", "x", 1), SaveOutcome::Failed);
+    EXPECT_EQ(ReplaceFileOrWriteInPlace(folder.File("missing") + "/a.ini", "x", 1), SaveOutcome::Failed);
 }
+
+TEST(TempFileName, ASaveKnowsAgainExactlyTheNamesItMakesForTheSameFile)
+{
+    EXPECT_EQ(TempPathFor("C:\\K\\Plugins\\a.ini", 0x1f4, 0), "C:\\K\\Plugins\\a.ini.~1f4-0");
+    const std::string widest = TempPathFor("a.ini", ~0ul, ~0u);
+    EXPECT_TRUE(IsTempNameFor(widest, "a.ini")) << widest;
+
+    struct Case {
+        const char* name;
+        bool made;
+    };
+    const Case cases[] = {
+        {"a.ini.~1f4-0", true},
+        {"a.ini.~0-0", true},
+        {"a.ini.~ffffffff-ffffffff", true},
+        {"b.ini.~1f4-0", false},       // another file's
+        {"xa.ini.~1f4-0", false},
+        {"A.INI.~1f4-0", false},       // never spelled so by this path
+        {"a.ini.~1f4-0.bak", false},   // someone's copy
+        {"a.ini.~1f4-0-0", false},
+        {"a.ini.~1F4-0", false},       // std::to_chars writes lower case
+        {"a.ini.~01f4-0", false},      // and no leading zero
+        {"a.ini.~+1f4-0", false},
+        {"a.ini.~1f4-100000000", false},  // past the serial's range
+        {"a.ini.~1f4-", false},
+        {"a.ini.~-0", false},
+        {"a.ini.~1f4", false},
+        {"a.ini~1f4-0", false},
+        {"a.ini", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(IsTempNameFor(c.name, "a.ini"), c.made) << c.name;
+}
+
+#if defined(_WIN32)
+TEST(AtomicFile, ASuccessfulSaveRemovesOnlyItsOwnLeftoversThatNoOneHoldsOpen)
+{
+    struct Case {
+        const char* situation;
+        const char* name;
+        bool folder;
+        DWORD heldSharing;  // kNotHeld, or the sharing of another holder's handle
+        bool kept;
+    };
+    constexpr DWORD kNotHeld = ~0u;
+    // Process id 0x1f3 is no real one: Windows gives multiples of 4.
+    const Case cases[] = {
+        {"left by an earlier save cut off by a crash: removed", "a.ini.~1f3-0", false, kNotHeld, false},
+        {"another's of the same pattern, held sharing nothing", "a.ini.~1f3-1", false, 0, true},
+        {"held by another host that shares everything", "a.ini.~1f3-2",
+         false, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, true},
+        {"someone else's file of a similar name", "a.ini.~1f3-0.bak", false, kNotHeld, true},
+        {"a folder of the pattern", "a.ini.~1f3-3", true, kNotHeld, true},
+    };
+    Scene scene;
+    WriteFileBytes(scene.file, kOld);
+    std::vector<HANDLE> holders;
+    for (const Case& c : cases) {
+        if (c.folder)
+            fs::create_directory(scene.folder.File(c.name));
+        else
+            WriteFileBytes(scene.folder.File(c.name), kOld);
+        if (c.heldSharing != kNotHeld)
+            holders.push_back(CreateFileA(scene.folder.File(c.name).c_str(), GENERIC_READ, c.heldSharing, nullptr,
+                                          OPEN_EXISTING, 0, nullptr));
+    }
+    const auto kept = [&](const Case& c) { return fs::exists(scene.folder.File(c.name)); };
+
+    // A save that does not happen removes nothing.
+    SetFileAttributesA(scene.file.c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(ReplaceFileOrWriteInPlace(scene.file, kNew.data(), kNew.size()), SaveOutcome::LeftAlone);
+    for (const Case& c : cases)
+        EXPECT_TRUE(kept(c)) << c.situation;
+
+    SetFileAttributesA(scene.file.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(ReplaceFileOrWriteInPlace(scene.file, kNew.data(), kNew.size()), SaveOutcome::Replaced);
+    for (HANDLE holder : holders)
+        CloseHandle(holder);
+    EXPECT_EQ(ReadFileBytes(scene.file), kNew);
+    for (const Case& c : cases)
+        EXPECT_EQ(kept(c), c.kept) << c.situation;
+}
+#endif
 
 }  // namespace
