@@ -1,4 +1,5 @@
-// Builds without FFmpeg's libraries (the Windows program) read YUV4MPEG2 only.
+// Builds without FFmpeg's libraries (the Windows program, a Linux tree with UVD_MEDIA_FILES off) read
+// YUV4MPEG2 only.
 
 #include "cli/media_file.h"
 

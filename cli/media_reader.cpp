@@ -8,7 +8,7 @@ extern "C" {
 
 #include "cli/report.h"
 
-MediaOpen MediaReader::Open(const std::string& path, std::string& error)
+MediaOpen MediaReader::Open(const std::string& path, int threads, std::string& error)
 {
     AVFormatContext* input = nullptr;
     // What FFmpeg does not recognise is for the YUV4MPEG2 reader to diagnose.
@@ -39,7 +39,7 @@ MediaOpen MediaReader::Open(const std::string& path, std::string& error)
         throw std::bad_alloc();
     avcodec_parameters_to_context(m_decoder.get(), &parameters);
     m_decoder->pkt_timebase = Video()->time_base;
-    m_decoder->thread_count = 0;  // one per core
+    m_decoder->thread_count = threads;  // --threads, so that jobs sharing a machine share its cores
     m_decoder->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
     result = avcodec_open2(m_decoder.get(), codec, nullptr);
     if (result < 0) {

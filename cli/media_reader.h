@@ -13,7 +13,8 @@
 
 class MediaReader : public FrameReader {
 public:
-    MediaOpen Open(const std::string& path, std::string& error);
+    // threads: the decoder's, 0 one per core.
+    MediaOpen Open(const std::string& path, int threads, std::string& error);
     ReadResult Read(uint8_t* planes) override;
     uint64_t DamagedPictures() const override { return m_damaged; }
 

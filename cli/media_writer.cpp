@@ -99,7 +99,7 @@ bool MediaWriter::PrepareEncoder(const Options& options, const AVOutputFormat& c
     encoder.time_base = std::string(container.name) == "avi" && encoder.framerate.num > 0
                             ? av_inv_q(encoder.framerate)
                             : video.time_base;
-    encoder.thread_count = 0;
+    encoder.thread_count = options.threads;  // 0: one per core
     if (container.flags & AVFMT_GLOBALHEADER)
         encoder.flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
 

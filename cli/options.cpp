@@ -55,8 +55,9 @@ constexpr OptionRow kOptions[] = {
      "over its default (ffv1: level=3:g=1:slices=16:\n"
      "slicecrc=1:context=1; libx264: crf=16:preset=medium)"},
     {OptionId::kThreads, "--threads", "", "N", 1, kMaxThreads,
-     "filter threads 1..256, default one per core; the output\n"
-     "is the same for any N"},
+     "threads 1..256, default one per core, for the filter and\n"
+     "for a video file's decoder and encoder each; the filtered\n"
+     "pictures are the same for any N"},
     {OptionId::kQuiet, "--quiet", "", "", 0, 0, "no progress line (on standard error when it is a terminal)"},
     {OptionId::kReplace, "-y", "", "", 0, 0, "replace OUT if it is an existing file (without: refused)"},
     {OptionId::kVersion, "--version", "", "", 0, 0, "the version"},

@@ -6,8 +6,8 @@
 #   RPX_UVDenoise-<version>-setup.exe     the setup program (NSIS), Russian and English
 #   uvdenoise-<version>-win32.zip         the command-line filter's Windows build, its guide and the licence
 #   uvdenoise_<version>_amd64.deb         the command-line filter for Debian 12 (scripts/make-deb.sh)
-#   SHA256SUMS                            of the zips, the setup program and the package
 #   RPX_UVDenoise.dll.debug               the DLL's debug information (not in the zip)
+#   SHA256SUMS                            of every other file here
 #
 #   bash scripts/release.sh                          the release, as above
 #   bash scripts/release.sh --package <tree> <out>   only the Windows packages, from a built win32 tree
@@ -85,7 +85,9 @@ package() {
     -DLICENSE="$stage/LICENSE.txt" -DICON="$stage/RPX_UVDenoise.ico" \
     -DOUTFILE="$out/RPX_UVDenoise-$version-setup.exe" "$root/release/setup.nsi"
   cp "$tree/plugin/RPX_UVDenoise.dll.debug" "$out/"
-  (cd "$out" && shopt -s nullglob && sha256sum ./*.zip ./*-setup.exe ./*.deb | sed 's| \./| |' >SHA256SUMS)
+  # Every file, the debug information too: whoever downloads it can check it.
+  (cd "$out" && find . -maxdepth 1 -type f ! -name SHA256SUMS -printf '%P\n' | LC_ALL=C sort |
+    xargs -d '\n' sha256sum >SHA256SUMS)
   rm -rf "$stage"
 }
 

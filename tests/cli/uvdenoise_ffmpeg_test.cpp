@@ -249,6 +249,7 @@ TEST_F(Uvdenoise, BadInputGivesThePromisedErrors)
         {"threshold 256", whole, "--threshold 256", 2, "--threshold must be a whole number from 1 to 255", -1},
         {"threads 0", whole, "--threads 0", 2, "--threads must be a whole number from 1 to 256", -1},
         {"unknown option", whole, "--median 3", 2, "unknown option --median", -1},
+        {"a value given to a switch", whole, "--quiet=yes", 2, "unknown option --quiet=yes", -1},
         {"frame data cut", whole + frames[0].substr(0, 100), "", 1, "input ends inside " + third + " (94 of 256 picture bytes)", 2},
         {"frame line cut", whole + "FRA", "", 1, "input ends inside the header of " + third, 2},
         {"not a frame", header + frames[0] + "JUNK\n", "", 1, "frame 2 at byte offset " + std::to_string(header.size() + frames[0].size()) + " does not start with a FRAME line: \"JUNK\\x0A\"", 1},

@@ -139,9 +139,11 @@ TEST(ChromaRepairPlane, HandMadePlanesGetTheirWorkedValues)
         {"a thin line on texture, a sparkle on it and a streak beside", 14, 14, 7, 18, LineColour, LineLuma,
          {{6, 5, 20}, {3, 12, 5}, {4, 12, 5}, {5, 12, 5}, {6, 12, 5}, {7, 12, 5}, {8, 12, 5}},
          {{6, 5, 240}, {3, 12, 176}, {4, 12, 178}, {5, 12, 180}, {6, 12, 182}, {7, 12, 184}, {8, 12, 186}}},
-        // A line whose luma is just 10 below the rows on either side stands out.
+        // A line whose luma is just 10 below, or just 10 above, the rows on either side stands out.
         {"a line just dark enough", 12, 9, 7, 18, [](int x, int y) { return y == 4 && x >= 2 ? 240 : Ramp(x, y); },
          [](int x, int y) { return y == 4 && x >= 2 ? 40 : 50; }, {}, {}},
+        {"a line just bright enough", 12, 9, 7, 18, [](int x, int y) { return y == 4 && x >= 2 ? 240 : Ramp(x, y); },
+         [](int x, int y) { return y == 4 && x >= 2 ? 60 : 50; }, {}, {}},
         // Each arm is 4 samples of the bar's colour with a ridge of luma; at the stem the luma below goes on.
         {"a caption stroke", 13, 13, 7, 18, [](int x, int y) { return InT(x, y) ? 60 : 150; },
          [](int x, int y) { return InT(x, y) ? 200 : 40; }, {}, {}},

@@ -39,6 +39,9 @@ for name, codepage, language in [("README-RU.txt", "cp1251", "RUSSIAN"), ("READM
 assert z.read("README-EN.txt").startswith(b"\xef\xbb\xbf"), "README-EN.txt: no byte order mark for Notepad"
 PY
 (cd "$work" && sha256sum -c --quiet SHA256SUMS) || fail "SHA256SUMS"
+# ...and it lists every other file of the release, the debug information too.
+[ "$(cut -d' ' -f3- "$work/SHA256SUMS" | LC_ALL=C sort)" = "$(ls -A "$work" | grep -vx SHA256SUMS | LC_ALL=C sort)" ] ||
+  fail "SHA256SUMS lists $(cut -d' ' -f3- "$work/SHA256SUMS" | tr '\n' ' '), the release holds $(ls -A "$work" | tr '\n' ' ')"
 # The release builds these same bytes; the page that states their sizes must say what this tree gives.
 python3 "$root/tools/documented_sizes.py" check "$root/docs/release.md" \
   "RPX_UVDenoise.dll, stripped=$(stat -c %s "$dll")" \
@@ -136,6 +139,21 @@ no_entry || fail "the quiet uninstall ($quiet) left the entry"
 for file in "${installed[@]}"; do [ ! -e "$other_dir/Plugins/$file" ] || fail "uninstalling left $file"; done
 [ -d "$other_dir/Plugins" ] || fail "uninstalling removed a Plugins folder the setup did not create"
 [ -e "$host_dir/kestrova_host.exe" ] || fail "uninstalling touched the host's folder"
+
+# A Kestrova without a Plugins folder, installed into twice: the second install finds the Plugins folder the
+# first made and keeps the mark that the setup created it, so removing the plug-in removes the folder too.
+fresh_win='C:\uvd-install-test\Kestrova3'
+fresh_dir="$drive_c/uvd-install-test/Kestrova3"
+mkdir -p "$fresh_dir"
+cp "$tree/host/kestrova_host.exe" "$fresh_dir/"
+for run in first second; do
+  wine_run "$setup" /S "/D=$fresh_win" || fail "the $run install into a fresh folder exited with $?"
+  [ "$(entry PluginsFolderCreated)" = 0x1 ] || fail "PluginsFolderCreated after the $run install: $(entry PluginsFolderCreated)"
+done
+wine_run "$fresh_dir/Plugins/RPX_UVDenoise-uninstall.exe" /S || fail "uninstalling from the fresh folder exited with $?"
+for _ in $(seq 1 100); do no_entry && [ ! -e "$fresh_dir/Plugins" ] && break; sleep 0.1; done
+[ ! -e "$fresh_dir/Plugins" ] || fail "uninstalling left the Plugins folder the setup made: $(ls -A "$fresh_dir/Plugins")"
+[ -e "$fresh_dir/kestrova_host.exe" ] || fail "uninstalling touched the fresh folder's host"
 
 rm -rf "$drive_c/uvd-install-test"
 echo "release install test passed"

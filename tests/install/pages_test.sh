@@ -65,6 +65,8 @@ for locale in C.UTF-8 ru_RU.UTF-8; do
   picked=$(tail -n2 <<<"$out" | head -n1)
   [ "${picked%\\}" = "$base\\Kestrova\\Plugins" ] || fail "Browse put $picked into the box ($locale)"
   [ "$(entry InstallLocation)" = "$base\\Kestrova" ] || fail "Browse: InstallLocation $(entry InstallLocation)"
+  # The Plugins folder is the one the first run made: the mark that lets the uninstaller remove it stays.
+  [ "$(entry PluginsFolderCreated)" = 0x1 ] || fail "Browse: PluginsFolderCreated $(entry PluginsFolderCreated) ($locale)"
   [ ! -e "$plugins/Plugins" ] || fail "Browse: the setup made Plugins\\Plugins ($locale)"
   grep -q 'MedianWndSize=7' "$plugins/RPX_UVDenoise.ini" || fail "reinstalling lost the settings ($locale)"
 

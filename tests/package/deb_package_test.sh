@@ -6,6 +6,8 @@ set -euo pipefail
 root="$1" built="$2" work="$3"
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
+# Both builds of the package take their file times from the sources' last commit; the copy below has no git.
+export SOURCE_DATE_EPOCH="${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct)}"
 rm -rf "$work/out" "$work/root" "$work/clip"
 deb=$(bash "$root/scripts/make-deb.sh" "$root" "$work/tree" "$work/out" | tail -n1)
 [ -f "$deb" ] || fail "make-deb.sh made no package"
@@ -20,10 +22,17 @@ for library in libc6 libavformat libavcodec libavutil; do
 done
 gzip -t "$work/root/usr/share/man/man1/uvdenoise.1.gz" || fail "the manual page is not gzipped"
 readelf -S "$work/root/usr/bin/uvdenoise" | grep -q '\.symtab' && fail "the packaged program is not stripped"
-# Built again from the same sources, the package has the same bytes (gzip -n keeps no time or name).
-rm -rf "$work/out2"
-deb2=$(bash "$root/scripts/make-deb.sh" "$root" "$work/tree" "$work/out2" | tail -n1)
-cmp -s "$deb" "$deb2" || fail "two builds of the package differ"
+# Built again from a copy of the sources in a folder of another name and depth, into another tree, the
+# package has the same bytes: no build path reaches it (gzip -n keeps no time or name either). The copy
+# keeps the files' times, so the kept tree rebuilds only what changed.
+copy="$work/elsewhere/deeper/src"
+rm -rf "$copy" "$work/out2"
+mkdir -p "$copy"
+(cd "$root" && git ls-files -z --cached --others --exclude-standard |
+  while IFS= read -r -d '' file; do [ -f "$file" ] && printf '%s\0' "$file"; done; true) |
+  tar -C "$root" --null -T - -cf - | tar -C "$copy" -xf -
+deb2=$(bash "$copy/scripts/make-deb.sh" "$copy" "$work/elsewhere/tree" "$work/out2" | tail -n1)
+cmp -s "$deb" "$deb2" || fail "the package built in another folder differs"
 python3 "$root/tools/documented_sizes.py" check "$root/docs/release.md" \
   "the Debian package installed, KB=$(dpkg-deb -f "$deb" Installed-Size)" || fail "docs/release.md's sizes"
 
