@@ -30,7 +30,7 @@ MediaOpen OpenMediaJob(const Options& options, OutputFile& out, MediaJob& job, s
     // FFmpeg's messages become part of ours.
     KeepFfmpegComplaints();
     auto reader = std::make_unique<MediaReader>();
-    MediaOpen opened = reader->Open(options.input, error);
+    MediaOpen opened = reader->Open(options.input, options.videoStream, error);
     auto writer = std::make_unique<MediaWriter>(*reader, out);
     if (opened == MediaOpen::kOpened && !writer->Prepare(options, error))
         opened = MediaOpen::kRefused;
@@ -48,6 +48,7 @@ MediaOpen OpenMediaJob(const Options& options, OutputFile& out, MediaJob& job, s
                        : options.fields == Fields::kApart ? "--fields; " + said
                                                           : "--no-fields; " + said;
     job.expectedPictures = reader->ExpectedPictures();
+    job.stream = reader->Description();
     job.reader = std::move(reader);
     job.writer = std::move(writer);
     return MediaOpen::kOpened;

@@ -8,7 +8,7 @@
 
 namespace {
 
-enum class OptionId { kWindow, kThreshold, kFields, kNoFields, kEncoder, kEncoderOptions, kThreads, kQuiet, kReplace,
+enum class OptionId { kWindow, kThreshold, kFields, kNoFields, kEncoder, kEncoderOptions, kVideoStream, kThreads, kQuiet, kReplace,
                       kVersion, kHelp };
 
 // One row per option: the parser reads its names, value and range here, and --help prints them (the manual
@@ -54,6 +54,11 @@ constexpr OptionRow kOptions[] = {
      "video files: the encoder's options in FFmpeg's words, each\n"
      "over its default (ffv1: level=3:g=1:slices=16:\n"
      "slicecrc=1:context=1; libx264: crf=16:preset=medium)"},
+    {OptionId::kVideoStream, "--video-stream", "", "SPEC", 0, 0,
+     "video files: the stream to filter, as an FFmpeg stream\n"
+     "specifier (3, v:1, p:1101:v); default the one ffmpeg picks,\n"
+     "passing over covers and one-picture tracks; with several\n"
+     "programmes only the chosen one's streams are copied"},
     {OptionId::kThreads, "--threads", "", "N", 1, kMaxThreads,
      "filter threads 1..256, default one per core; the output\n"
      "is the same for any N"},
@@ -159,6 +164,7 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options, std::s
         case OptionId::kNoFields: options.fields = Fields::kTogether; break;
         case OptionId::kEncoder: options.encoder = value; break;
         case OptionId::kEncoderOptions: options.encoderOptions = value; break;
+        case OptionId::kVideoStream: options.videoStream = value; break;
         case OptionId::kQuiet: options.quiet = true; break;
         case OptionId::kReplace: options.replace = true; break;
         case OptionId::kVersion: options.version = true; break;

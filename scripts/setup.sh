@@ -8,7 +8,7 @@ packages=(
   cmake ninja-build g++ googletest libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev imagemagick python3-skimage python3-numpy fonts-wine locales
   nsis ffmpeg dpkg-dev lintian groff-base
-  libavformat-dev libavcodec-dev libavutil-dev
+  libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
 )
 
 missing=()
