@@ -37,12 +37,13 @@ MediaOpen OpenMediaJob(const Options& options, OutputFile& out, MediaJob& job, s
     if (opened != MediaOpen::kOpened)
         return opened;
     job.format = reader->Format();
-    const AVFieldOrder order = reader->Decoder().field_order;
-    const AVFrame& first = reader->Picture();
-    const bool interlaced = order != AV_FIELD_UNKNOWN ? IsInterlaced(order) : first.interlaced_frame != 0;
-    const std::string said = order != AV_FIELD_UNKNOWN ? std::string("the stream says ") + FieldOrderName(order)
-                             : interlaced ? std::string("its first picture is interlaced")
-                                          : std::string("its first picture is progressive");
+    const AVFieldOrder order = reader->FieldOrder();
+    const bool interlaced = IsInterlaced(order);
+    const std::string said = reader->FieldsJudged() ? std::string(interlaced ? "it looks interlaced: not marked"
+                                                                             : "it looks progressive: not marked")
+                             : reader->Decoder().field_order != AV_FIELD_UNKNOWN
+                                 ? std::string("the stream says ") + FieldOrderName(order)
+                                 : std::string("its first picture is interlaced");
     job.fields = options.fields == Fields::kAuto ? interlaced : options.fields == Fields::kApart;
     job.fieldsReason = options.fields == Fields::kAuto ? said
                        : options.fields == Fields::kApart ? "--fields; " + said

@@ -8,10 +8,14 @@ extern "C" {
 #include <cstdio>
 #include <map>
 
+#include "cli/field_detector.h"
 #include "cli/file_system.h"
 #include "cli/report.h"
 
 namespace {
+
+// Pictures decoded ahead to judge an untagged stream's field order: a second of PAL.
+constexpr size_t kJudgedPictures = 25;
 
 // Packets read ahead at most to tell a moving video stream from a still one (a cover, a title card): a
 // few seconds of a transport stream's packets, and every one a stream holds when there are fewer.
@@ -61,7 +65,7 @@ MediaOpen MediaReader::Open(const std::string& path, const std::string& videoStr
         error = "cannot decode " + path + "'s video: " + AvError(result);
         return MediaOpen::kRefused;
     }
-    if (!Decode()) {
+    if (!Decode(m_picture.get())) {
         error = path + "'s video stream holds no picture";
         return MediaOpen::kRefused;
     }
@@ -83,6 +87,7 @@ MediaOpen MediaReader::Open(const std::string& path, const std::string& videoStr
     m_format.chroma = m_pixels->chroma;
     m_description = "video stream " + std::to_string(m_video) + ", " + codec->name + " " +
                     std::to_string(m_format.width) + "x" + std::to_string(m_format.height) + m_description;
+    JudgeFieldOrder();
     m_firstPending = true;
     return MediaOpen::kOpened;
 }
@@ -160,7 +165,7 @@ bool MediaReader::ChooseVideo(const std::string& videoStream, std::string& error
 
 ReadResult MediaReader::Read(uint8_t* planes)
 {
-    if (!m_firstPending && !Decode())
+    if (!m_firstPending && !NextPicture())
         return EndedEarly() ? ReadResult::kStopped : ReadResult::kEnd;
     m_firstPending = false;
     if (m_picture->width != m_format.width || m_picture->height != m_format.height ||
@@ -211,13 +216,55 @@ bool MediaReader::ReadPacket(AVPacket* packet)
     }
 }
 
-bool MediaReader::Decode()
+// Codecs that hold no field order give none, or "progressive" by default, and AVI holds none: such a
+// stream's pictures are judged.
+void MediaReader::JudgeFieldOrder()
+{
+    const AVCodecID codec = m_decoder->codec_id;
+    const bool saysNothing = m_decoder->field_order == AV_FIELD_UNKNOWN ||
+                             codec == AV_CODEC_ID_RAWVIDEO || codec == AV_CODEC_ID_HUFFYUV ||
+                             codec == AV_CODEC_ID_FFVHUFF;
+    if (!saysNothing || m_picture->interlaced_frame) {
+        m_fieldOrder = m_decoder->field_order != AV_FIELD_UNKNOWN ? m_decoder->field_order
+                       : !m_picture->interlaced_frame            ? AV_FIELD_PROGRESSIVE
+                       : m_picture->top_field_first              ? AV_FIELD_TT
+                                                                 : AV_FIELD_BB;
+        return;
+    }
+    for (Frame next = NewFrame(); m_held.size() + 1 < kJudgedPictures && Decode(next.get()); next = NewFrame())
+        m_held.push_back(std::move(next));
+    std::vector<LumaView> pictures;
+    for (size_t i = 0; i <= m_held.size(); ++i) {
+        const AVFrame& picture = i == 0 ? *m_picture : *m_held[i - 1];
+        if (picture.width != m_format.width || picture.height != m_format.height ||
+            picture.format != m_pixels->format)
+            break;
+        const ptrdiff_t step = m_pixels->packing == Packing::kPlanar ? 1 : 2;
+        const ptrdiff_t offset = m_pixels->packing == Packing::kUyvy ? 1 : 0;
+        pictures.push_back({picture.data[0] + offset, picture.linesize[0], step, picture.width, picture.height});
+    }
+    const FieldVerdict verdict = JudgeFields(pictures);
+    m_fieldOrder = !verdict.interlaced ? AV_FIELD_PROGRESSIVE : verdict.topFirst ? AV_FIELD_TT : AV_FIELD_BB;
+    m_fieldsJudged = true;
+}
+
+bool MediaReader::NextPicture()
+{
+    if (m_held.empty())
+        return Decode(m_picture.get());
+    av_frame_unref(m_picture.get());
+    av_frame_move_ref(m_picture.get(), m_held.front().get());
+    m_held.pop_front();
+    return true;
+}
+
+bool MediaReader::Decode(AVFrame* picture)
 {
     for (;;) {
-        int result = avcodec_receive_frame(m_decoder.get(), m_picture.get());
+        int result = avcodec_receive_frame(m_decoder.get(), picture);
         if (result == 0) {
-            if (m_picture->decode_error_flags || (m_picture->flags & AV_FRAME_FLAG_CORRUPT))
-                ReportDamage("picture decoded with errors", m_picture->best_effort_timestamp);
+            if (picture->decode_error_flags || (picture->flags & AV_FRAME_FLAG_CORRUPT))
+                ReportDamage("picture decoded with errors", picture->best_effort_timestamp);
             return true;
         }
         if (result == AVERROR_EOF)

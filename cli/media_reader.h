@@ -36,13 +36,19 @@ public:
     // Packets of the other streams read so far; the writer takes them.
     std::deque<Packet>& OtherPackets() { return m_others; }
     uint64_t ExpectedPictures() const;
+    // The stream's field order, else the one its pictures show (FieldsJudged()).
+    AVFieldOrder FieldOrder() const { return m_fieldOrder; }
+    // The field order was judged from the first second of pictures: the stream does not say it.
+    bool FieldsJudged() const { return m_fieldsJudged; }
     // "video stream 1, h264 720x576", and how to pick another programme where there are several.
     const std::string& Description() const { return m_description; }
 
 private:
     bool ChooseVideo(const std::string& videoStream, std::string& error);
     bool ReadPacket(AVPacket* packet);
-    bool Decode();
+    void JudgeFieldOrder();
+    bool NextPicture();
+    bool Decode(AVFrame* picture);
     bool EndedEarly();
     void ReportDamage(const std::string& what, int64_t timestamp);
 
@@ -56,6 +62,9 @@ private:
     Packet m_packet = NewPacket();
     std::deque<Packet> m_ahead;  // read while choosing the video stream, not yet handed on
     std::deque<Packet> m_others;
+    std::deque<Frame> m_held;  // decoded while judging the field order, not yet handed over
+    AVFieldOrder m_fieldOrder = AV_FIELD_UNKNOWN;
+    bool m_fieldsJudged = false;
     std::string m_description;
     std::string m_readError;       // the container's, which ends the reading
     int64_t m_readEnd = 0;         // the latest end of a packet read, in AV_TIME_BASE from the file's start

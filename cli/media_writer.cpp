@@ -90,10 +90,7 @@ bool MediaWriter::PrepareEncoder(const Options& options, const AVOutputFormat& c
     encoder.color_trc = first.color_trc;
     encoder.colorspace = first.colorspace;
     encoder.chroma_sample_location = decoder.chroma_sample_location;
-    encoder.field_order = decoder.field_order != AV_FIELD_UNKNOWN ? decoder.field_order
-                          : !first.interlaced_frame          ? AV_FIELD_PROGRESSIVE
-                          : first.top_field_first            ? AV_FIELD_TT
-                                                             : AV_FIELD_BB;
+    encoder.field_order = m_reader.FieldOrder();
     if (IsInterlaced(encoder.field_order))
         encoder.flags |= AV_CODEC_FLAG_INTERLACED_DCT | AV_CODEC_FLAG_INTERLACED_ME;
     encoder.framerate = av_guess_frame_rate(m_reader.Input(), m_reader.Video(), nullptr);
@@ -241,6 +238,10 @@ bool MediaWriter::Write(const uint8_t* planes)
     }
     if (IsFullRangeKind(*m_firstPixels))
         encoded->color_range = AVCOL_RANGE_JPEG;
+    if (m_reader.FieldsJudged()) {
+        encoded->interlaced_frame = IsInterlaced(m_encoder->field_order);
+        encoded->top_field_first = m_encoder->field_order == AV_FIELD_TT;
+    }
     const AVStream& video = *m_reader.Video();
     int64_t pts = picture.best_effort_timestamp;
     pts = pts == AV_NOPTS_VALUE ? AV_NOPTS_VALUE : av_rescale_q(pts - m_reader.FileStartIn(video), video.time_base,
