@@ -136,6 +136,12 @@ bool MediaReader::ChooseVideo(const std::string& videoStream, std::string& error
             error = m_path + " has no video stream";
             return false;
         }
+        // A picture beside sound is its cover.
+        if (still(static_cast<unsigned>(m_video)) &&
+            av_find_best_stream(&input, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0) >= 0) {
+            error = m_path + " has no video stream, only a cover picture";
+            return false;
+        }
     }
     // A full multiplex holds several programmes: the chosen stream's is the recording.
     if (input.nb_programs > 1) {

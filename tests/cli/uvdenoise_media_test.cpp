@@ -126,6 +126,16 @@ TEST(UvdenoiseMedia, RecordingsKeepEverythingButTheirChromaSparkles)
          "yuv420p", {}, "progressive", "ffv1"},
         {"MP4 out: H.264, interlaced", earlySound + "-f mpegts in.ts", "in.ts", "out.mp4",
          "--encoder-options crf=0 --window 7", "--fields --window 7", "yuv420p", {"a:0"}, "tt", "h264"},
+        {"--no-fields on interlaced MPEG-2", earlySound + "-f mpegts in.ts", "in.ts", "out.mkv", "--no-fields --window 7",
+         "--window 7", "yuv420p", {"a:0"}, "tt", "ffv1"},
+        {"NUT starting at 2 s, picture and sound in time bases of their own", kTestPicture + "64x48" + kSound +
+         " -t 0.4" + kNoisy + " -pix_fmt yuv420p -c:v ffv1 -c:a pcm_s16le -output_ts_offset 2 in.nut", "in.nut",
+         "out.mkv", "--window 5", "--window 5", "yuv420p", {"a:0"}, "", "ffv1"},
+        {"MJPEG in AVI, full range", kTestPicture + "64x48 -t 0.2" + kNoisy + " -c:v mjpeg -pix_fmt yuvj420p in.avi",
+         "in.avi", "out.mkv", "--window 5", "--window 5", "yuvj420p", {}, "", "ffv1"},
+        {"raw yuyv422 in AVI, 65 samples wide", kTestPicture + "65x40 -t 0.12" + kNoisy +
+         " -c:v rawvideo -pix_fmt yuyv422 in.avi", "in.avi", "out.mkv", "--window 5", "--window 5", "yuv422p", {},
+         "progressive", "ffv1"},
     };
     for (const FileRow& row : rows) {
         SCOPED_TRACE(row.name);
@@ -330,6 +340,22 @@ TEST(UvdenoiseMedia, RefusedDamagedAndInterruptedRuns)
         {"AVI on standard input", "$F -i in.ts -f avi - | $U > out.y4m", 2,
          "standard input is an AVI file, not YUV4MPEG2", {"out.y4m"}},
         {"a missing value", "$U in.ts out.mkv --window", 2, "--window needs a value", {}},
+        {"random bytes named .ts", "head -c 3000 /dev/urandom > noise.ts; $U noise.ts out.mkv", 2,
+         "cannot read noise.ts as video: ", {"noise.ts"}},
+        {"an empty file named .mkv", ": > empty.mkv; $U empty.mkv out.mkv", 2,
+         "cannot read empty.mkv as video: EBML header parsing failed", {"empty.mkv"}},
+        {"a folder named .ts", "mkdir dir.ts; $U dir.ts out.mkv; code=$?; rmdir dir.ts; exit $code", 2,
+         "cannot read dir.ts as video: it is a folder", {}},
+        {"an audio file with a cover",
+         "$F -f lavfi -i sine -i cover.png -map 0 -map 1 -t 0.5 -c:a flac -c:v png -disposition:v attached_pic "
+         "song.mka; $U song.mka out.mkv", 2, "song.mka has no video stream, only a cover picture", {"song.mka"}},
+        {"a video stream asked for that is not there", "$U --video-stream v:1 in.ts out.mkv", 2,
+         "--video-stream v:1 names no video stream of in.ts", {}},
+        {"an MKV cut in half", "head -c $(($(stat -c %s whole.mkv) / 2)) whole.mkv > half.mkv; $U half.mkv out.mkv",
+         1, "half.mkv ends at 2.016 s: cut off (its container gives 4.000 s)", {"whole.mkv", "half.mkv", "out.mkv"}},
+        {"an MKV cut inside its last cluster",
+         "head -c $(($(stat -c %s whole.mkv) * 9 / 10)) whole.mkv > cut.mkv; $U cut.mkv out.mkv", 1,
+         "cut.mkv ends at 3.648 s: cut off (its last element is incomplete)", {"whole.mkv", "cut.mkv", "out.mkv"}},
         {"damaged video, read on to the end",
          "$F -f lavfi -i testsrc=size=64x48:rate=25 -t 0.4 -c:v mpeg2video -g 5 bad.m2v\n"
          "python3 -c \"b = bytearray(open('bad.m2v', 'rb').read()); n = len(b) // 2\n"
@@ -344,15 +370,19 @@ TEST(UvdenoiseMedia, RefusedDamagedAndInterruptedRuns)
     const TempFolder made;
     ASSERT_EQ(Shell("cd '" + made.Path() + "' && " + kFfmpeg + kTestPicture +
                     "64x48 -t 0.2 -c:v mpeg2video in.ts && " + kFfmpeg + kTestPicture +
-                    "720x576 -t 4 -c:v mpeg2video -q:v 20 big.ts"),
+                    "720x576 -t 4 -c:v mpeg2video -q:v 20 big.ts && " + kFfmpeg + kTestPicture +
+                    "64x48 -frames:v 1 cover.png && " + kFfmpeg + kTestPicture + "64x48" + kSound +
+                    " -t 4 -pix_fmt yuv420p -c:v ffv1 -c:a flac whole.mkv"),
               0);
     for (const RefusedRow& row : rows) {
         SCOPED_TRACE(row.name);
         const TempFolder folder;
         std::filesystem::copy(made.File("in.ts"), folder.File("in.ts"));
+        for (const std::string file : {"big.ts", "cover.png", "whole.mkv"})
+            if (row.script.find(file) != std::string::npos)
+                std::filesystem::copy(made.File(file), folder.File(file));
         const bool big = row.script.find("big.ts") != std::string::npos;
-        if (big)
-            std::filesystem::copy(made.File("big.ts"), folder.File("big.ts"));
+        const bool cover = row.script.find("cover.png") != std::string::npos;
         WriteFileBytes(folder.File("run.sh"), "export U='" + kUvdenoise + "' F='" + kFfmpeg + "'; cd '" +
                                                   folder.Path() + "' || exit 98\n" + row.script + "\n");
         const int code = Shell("bash '" + folder.File("run.sh") + "' > '" + folder.File("log.txt") + "' 2>&1");
@@ -372,6 +402,8 @@ TEST(UvdenoiseMedia, RefusedDamagedAndInterruptedRuns)
         expected.insert(expected.end(), {"in.ts", "log.txt", "run.sh"});
         if (big)
             expected.push_back("big.ts");
+        if (cover)
+            expected.push_back("cover.png");
         std::sort(names.begin(), names.end());
         std::sort(expected.begin(), expected.end());
         EXPECT_EQ(names, expected);
