@@ -277,11 +277,11 @@ TEST(UvdenoiseMedia, TheRecordingsStreamShapeAndFields)
         ASSERT_EQ(Shell("bash '" + folder.File("make.sh") + "'"), 0);
         // script(1) gives uvdenoise a terminal, where the notes are shown.
         const std::string terminal = folder.File("terminal.txt");
-        ASSERT_EQ(Shell("cd '" + folder.Path() + "' && script -qec \"" + kUvdenoise + " " + row.run + "\" '" +
-                        terminal + "' < /dev/null > /dev/null"),
-                  0);
+        const int code = Shell("cd '" + folder.Path() + "' && script -qec \"" + kUvdenoise + " " + row.run + "\" '" +
+                               terminal + "' < /dev/null > /dev/null");
         std::string shown = ReadFileBytes(terminal);
         shown.erase(std::remove(shown.begin(), shown.end(), '\r'), shown.end());
+        EXPECT_EQ(code, 0) << shown;
         for (const std::string& said : row.said)
             EXPECT_NE(Unwrapped(shown).find("uvdenoise: " + said), std::string::npos) << said << "\n" << shown;
         const std::string in = row.run.substr(row.run.rfind(' ', row.run.rfind(' ') - 1) + 1,
