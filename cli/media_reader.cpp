@@ -322,7 +322,7 @@ void MediaReader::ReportDamage(const std::string& what, int64_t timestamp)
 {
     ++m_damaged;
     const std::string when = timestamp != AV_NOPTS_VALUE ? " at " + Seconds(SecondsOf(timestamp)) : "";
-    Report("damaged video" + when + ": " + TakeComplaint(what) + "; going on");
+    Report("damaged video" + when + ": " + TakeFirstComplaint(what) + "; going on");
 }
 
 AVRational MediaReader::SampleAspectRatio() const

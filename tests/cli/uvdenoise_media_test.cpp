@@ -360,7 +360,7 @@ TEST(UvdenoiseMedia, RefusedDamagedAndInterruptedRuns)
          "$F -f lavfi -i testsrc=size=64x48:rate=25 -t 0.4 -c:v mpeg2video -g 5 bad.m2v\n"
          "python3 -c \"b = bytearray(open('bad.m2v', 'rb').read()); n = len(b) // 2\n"
          "b[n:n + 200:3] = bytes(x ^ 0x5A for x in b[n:n + 200:3]); open('bad.m2v', 'wb').write(b)\"\n"
-         "$U bad.m2v out.mkv", 1, "damaged video at 0.240 s", {"bad.m2v", "out.mkv"}},
+         "$U bad.m2v out.mkv", 1, "damaged video at 0.240 s: ac-tex damaged at 0 0; going on", {"bad.m2v", "out.mkv"}},
         {"Ctrl-C mid-run",
          "set -m; $U --threads 1 --window 30 --threshold 1 big.ts out.mkv & run=$!\n"
          "for i in $(seq 1000); do ls out.mkv.uvdenoise-*.tmp >/dev/null 2>&1 && break; sleep 0.01; done\n"
