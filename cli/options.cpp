@@ -44,7 +44,8 @@ constexpr OptionRow kOptions[] = {
     {OptionId::kFields, "--fields", "", "", 0, 0,
      "filter even and odd rows apart (interlaced video), so that no\n"
      "window mixes two moments. Video files: on by itself when the\n"
-     "stream says interlaced; Y4M: never on by itself (It/Ib tags\n"
+     "stream says interlaced, or says nothing and its first second\n"
+     "of pictures looks it; Y4M: never on by itself (It/Ib tags\n"
      "are often wrong)"},
     {OptionId::kNoFields, "--no-fields", "", "", 0, 0, "filter whole pictures, whatever the stream says"},
     {OptionId::kEncoder, "--encoder", "", "NAME", 0, 0,
@@ -105,8 +106,11 @@ std::string BuildHelpText()
         "failed or interrupted run (Ctrl-C too) leaves no half-written file; the input\n"
         "itself, under any name or link, is refused as OUT. Picture data is never\n"
         "written to a terminal.\n"
-        "Video files: the first video stream is filtered and encoded again; every other\n"
-        "stream, chapters and metadata are copied with their timestamps. Pictures:\n"
+        "Video files: the recording's video stream is filtered and encoded again; every\n"
+        "other stream, chapters and metadata are copied with their timestamps. Where\n"
+        "the picture size changes, each picture is filtered at its own size, then scaled\n"
+        "to the first. A file that ends early is named with its time, exit code 1.\n"
+        "Pictures: "
         "8-bit yuv420p, yuv422p, yuv411p, yuv444p, yuvj*, yuyv422, uyvy422.\n"
         "YUV4MPEG2, 8-bit: C422, C420jpeg, C420paldv, C420mpeg2, C420 and no C tag\n"
         "(4:2:0: one chroma row spans two picture rows, so the window reaches twice as\n"
