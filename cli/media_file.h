@@ -31,7 +31,7 @@ std::string ContainerAdvice();
 
 enum class MediaOpen {
     kOpened,
-    kNotMedia,  // this build reads no video files: it is read as a YUV4MPEG2 stream, which says what is wrong
+    kNotMedia,  // no video file here (or a .y4m FFmpeg cannot read): the YUV4MPEG2 reader says what is wrong
     kRefused,   // `error` says why, in one sentence
 };
 

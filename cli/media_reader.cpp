@@ -36,6 +36,10 @@ MediaOpen MediaReader::Open(const std::string& path, const std::string& videoStr
     AVFormatContext* input = nullptr;
     int result = avformat_open_input(&input, path.c_str(), nullptr, nullptr);
     if (result < 0) {
+        // Named as a YUV4MPEG2 stream, it is one that went wrong: its reader says how.
+        const std::string extension = path.size() >= 4 ? path.substr(path.size() - 4) : "";
+        if (extension == ".y4m" || extension == ".Y4M")
+            return MediaOpen::kNotMedia;
         error = "cannot read " + path + " as video: " + TakeComplaint(AvError(result));
         return MediaOpen::kRefused;
     }
