@@ -13,10 +13,12 @@ std::string AvError(int code)
 
 namespace {
 
-// FFmpeg's last complaint, for the one line that says why a job was refused or which picture is damaged;
-// decoders complain from threads of their own.
+// FFmpeg's last complaint, for the one line that says why a job was refused, and its first since, which
+// names a damaged picture's cause where those after it name its consequences ("ac-tex damaged", then
+// "Warning MVs not available"); decoders complain from threads of their own.
 std::mutex g_complaintMutex;
 std::string g_ffmpegComplaint;
+std::string g_firstComplaint;
 
 extern "C" void KeepComplaint(void*, int level, const char* format, va_list arguments)
 {
@@ -30,6 +32,8 @@ extern "C" void KeepComplaint(void*, int level, const char* format, va_list argu
     std::lock_guard<std::mutex> lock(g_complaintMutex);
     if (!complaint.empty())
         g_ffmpegComplaint = complaint;
+    if (g_firstComplaint.empty())
+        g_firstComplaint = complaint;
 }
 
 }  // namespace
@@ -45,5 +49,15 @@ std::string TakeComplaint(const std::string& otherwise)
     std::lock_guard<std::mutex> lock(g_complaintMutex);
     std::string complaint = g_ffmpegComplaint.empty() ? otherwise : g_ffmpegComplaint;
     g_ffmpegComplaint.clear();
+    g_firstComplaint.clear();
+    return complaint;
+}
+
+std::string TakeFirstComplaint(const std::string& otherwise)
+{
+    std::lock_guard<std::mutex> lock(g_complaintMutex);
+    std::string complaint = g_firstComplaint.empty() ? otherwise : g_firstComplaint;
+    g_ffmpegComplaint.clear();
+    g_firstComplaint.clear();
     return complaint;
 }

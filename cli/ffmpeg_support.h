@@ -20,6 +20,8 @@ std::string AvError(int code);
 void KeepFfmpegComplaints();
 // The complaint kept since the last call, else `otherwise`.
 std::string TakeComplaint(const std::string& otherwise);
+// The first complaint kept since the last call, else `otherwise`; either call forgets both.
+std::string TakeFirstComplaint(const std::string& otherwise);
 
 struct InputClose {
     void operator()(AVFormatContext* context) const { avformat_close_input(&context); }

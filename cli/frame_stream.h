@@ -46,6 +46,7 @@ enum class ReadResult {
     kPicture,
     kEnd,
     kStopped,  // damaged input that ends the run, already reported; the pictures before it stay written
+    kNewFormat,  // the pictures from the next on have another size or chroma format: NextFormat()
 };
 
 class FrameReader {
@@ -53,6 +54,8 @@ public:
     virtual ~FrameReader() = default;
     // Reads the next picture into `planes` (FrameBytes() of its format).
     virtual ReadResult Read(uint8_t* planes) = 0;
+    // The format of the picture the next Read gives, after kNewFormat.
+    virtual PictureFormat NextFormat() const { return {}; }
     // Pictures that arrived damaged but were read on, each already reported: the run ends with exit code 1.
     virtual uint64_t DamagedPictures() const { return 0; }
 };

@@ -68,17 +68,23 @@ bool IsY4mFile(std::FILE* file)
 }
 
 // Read, filter, write, report: the job, whatever the reader and the writer are.
-int FilterAll(FrameReader& reader, FrameWriter& writer, const PictureFormat& format, bool fields,
-              Progress& progress, const Options& options)
+int FilterAll(FrameReader& reader, FrameWriter& writer, PictureFormat format, bool fields, Progress& progress,
+              const Options& options)
 {
     const int threads = options.threads > 0 ? options.threads : std::max(1u, std::thread::hardware_concurrency());
     std::unique_ptr<PlaneFilterPool> pool;
     std::vector<uint8_t> frame;
-    try {
+    // Each picture is filtered at its own size: a recording's size or chroma format can change mid-stream.
+    const auto prepare = [&](const PictureFormat& next) {
+        pool.reset();
+        format = next;
         frame.resize(format.FrameBytes());
         pool = std::make_unique<PlaneFilterPool>(
             threads, PlaneFilterSettings{options.window, options.threshold, progress.Shown(), CpuFeatures()},
             ChromaRegions(frame.data(), format, fields));
+    };
+    try {
+        prepare(format);
     } catch (const std::bad_alloc&) {
         Report("not enough memory for " + std::to_string(format.width) + "x" + std::to_string(format.height) +
                " frames; nothing written");
@@ -96,15 +102,20 @@ int FilterAll(FrameReader& reader, FrameWriter& writer, const PictureFormat& for
     case StartResult::kWriteFailed:
         return kPartlyDone;
     }
-    uint64_t pictures = 0, changedSamples = 0;
+    uint64_t pictures = 0, changedSamples = 0, chromaSamples = 0;
     ReadResult read;
-    while ((read = reader.Read(frame.data())) == ReadResult::kPicture) {
+    while ((read = reader.Read(frame.data())) == ReadResult::kPicture || read == ReadResult::kNewFormat) {
+        if (read == ReadResult::kNewFormat) {
+            prepare(reader.NextFormat());
+            continue;
+        }
         changedSamples += pool->Filter();
+        chromaSamples += 2 * format.Chroma().Bytes();
         if (!writer.Write(frame.data()))
             return kPartlyDone;
         progress.Picture(++pictures);
     }
-    progress.Finish(pictures, changedSamples, pictures * 2 * format.Chroma().Bytes());
+    progress.Finish(pictures, changedSamples, chromaSamples);
     // Damaged input keeps the pictures before it (or around it) written.
     if (!writer.Finish() || read == ReadResult::kStopped || reader.DamagedPictures() > 0)
         return kPartlyDone;
@@ -119,6 +130,11 @@ int Run(const Options& options)
         return kNothingWritten;
     }
     std::string error;
+    // A folder opens for reading on POSIX systems, and would be read as an empty stream.
+    if (options.input != "-" && KindOfPath(options.input) == PathKind::kFolder) {
+        Report("cannot read " + options.input + (ReadsMediaFiles() ? " as video" : "") + ": it is a folder");
+        return kNothingWritten;
+    }
     File in(options.input == "-" ? stdin : OpenForReading(options.input, error));
     if (!in) {
         Report("cannot open " + options.input + ": " + error);
@@ -140,6 +156,7 @@ int Run(const Options& options)
     }
     if (opened == MediaOpen::kOpened) {
         Progress progress(shown, job.expectedPictures);
+        progress.Note(job.stream);
         progress.Note(std::string(job.fields ? "fields filtered apart" : "whole pictures filtered") + " (" +
                       job.fieldsReason + ")");
         return FilterAll(*job.reader, *job.writer, job.format, job.fields, progress, options);

@@ -30,24 +30,26 @@ MediaOpen OpenMediaJob(const Options& options, OutputFile& out, MediaJob& job, s
     // FFmpeg's messages become part of ours.
     KeepFfmpegComplaints();
     auto reader = std::make_unique<MediaReader>();
-    MediaOpen opened = reader->Open(options.input, options.threads, error);
+    MediaOpen opened = reader->Open(options.input, options.videoStream, options.threads, error);
     auto writer = std::make_unique<MediaWriter>(*reader, out);
     if (opened == MediaOpen::kOpened && !writer->Prepare(options, error))
         opened = MediaOpen::kRefused;
     if (opened != MediaOpen::kOpened)
         return opened;
     job.format = reader->Format();
-    const AVFieldOrder order = reader->Decoder().field_order;
-    const AVFrame& first = reader->Picture();
-    const bool interlaced = order != AV_FIELD_UNKNOWN ? IsInterlaced(order) : first.interlaced_frame != 0;
-    const std::string said = order != AV_FIELD_UNKNOWN ? std::string("the stream says ") + FieldOrderName(order)
-                             : interlaced ? std::string("its first picture is interlaced")
-                                          : std::string("its first picture is progressive");
+    const AVFieldOrder order = reader->FieldOrder();
+    const bool interlaced = IsInterlaced(order);
+    const std::string said = reader->FieldsJudged() ? std::string(interlaced ? "it looks interlaced: not marked"
+                                                                             : "it looks progressive: not marked")
+                             : reader->Decoder().field_order != AV_FIELD_UNKNOWN
+                                 ? std::string("the stream says ") + FieldOrderName(order)
+                                 : std::string("its first picture is interlaced");
     job.fields = options.fields == Fields::kAuto ? interlaced : options.fields == Fields::kApart;
     job.fieldsReason = options.fields == Fields::kAuto ? said
                        : options.fields == Fields::kApart ? "--fields; " + said
                                                           : "--no-fields; " + said;
     job.expectedPictures = reader->ExpectedPictures();
+    job.stream = reader->Description();
     job.reader = std::move(reader);
     job.writer = std::move(writer);
     return MediaOpen::kOpened;

@@ -1,7 +1,7 @@
 #pragma once
 
 // Video files through FFmpeg's libraries, where the build has them (media_file.cpp with media_reader.cpp
-// and media_writer.cpp; media_file_none.cpp elsewhere): the first video stream decoded, filtered and
+// and media_writer.cpp; media_file_none.cpp elsewhere): the recording's video stream decoded, filtered and
 // encoded again, every other stream copied packet for packet, and every timestamp kept, so that picture
 // and sound stay as far apart as they were.
 
@@ -18,6 +18,7 @@ struct MediaJob {
     bool fields = false;
     std::string fieldsReason;  // why the fields are filtered apart or not, for the progress line
     uint64_t expectedPictures = 0;  // 0: not known
+    std::string stream;  // the stream filtered, for the progress line
     std::unique_ptr<FrameReader> reader;
     std::unique_ptr<FrameWriter> writer;
 };
@@ -30,7 +31,7 @@ std::string ContainerAdvice();
 
 enum class MediaOpen {
     kOpened,
-    kNotMedia,  // FFmpeg does not recognise the file: it is read as a YUV4MPEG2 stream, which says what is wrong
+    kNotMedia,  // no video file here (or a .y4m FFmpeg cannot read): the YUV4MPEG2 reader says what is wrong
     kRefused,   // `error` says why, in one sentence
 };
 

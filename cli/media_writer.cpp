@@ -63,6 +63,8 @@ bool MediaWriter::PrepareEncoder(const Options& options, const AVOutputFormat& c
         return false;
     }
     const MediaPixelFormat& pixels = m_reader.Pixels();
+    m_firstPixels = &pixels;
+    m_ratio = m_reader.SampleAspectRatio();
     for (const AVPixelFormat* format = codec->pix_fmts; format && *format != AV_PIX_FMT_NONE; ++format)
         if (*format == pixels.format || (*format == pixels.planar && m_encoderFormat == AV_PIX_FMT_NONE))
             m_encoderFormat = *format;
@@ -82,16 +84,13 @@ bool MediaWriter::PrepareEncoder(const Options& options, const AVOutputFormat& c
     encoder.width = first.width;
     encoder.height = first.height;
     encoder.pix_fmt = m_encoderFormat;
-    encoder.sample_aspect_ratio = first.sample_aspect_ratio;
+    encoder.sample_aspect_ratio = m_reader.SampleAspectRatio();
     encoder.color_range = IsFullRangeKind(pixels) ? AVCOL_RANGE_JPEG : first.color_range;
     encoder.color_primaries = first.color_primaries;
     encoder.color_trc = first.color_trc;
     encoder.colorspace = first.colorspace;
     encoder.chroma_sample_location = decoder.chroma_sample_location;
-    encoder.field_order = decoder.field_order != AV_FIELD_UNKNOWN ? decoder.field_order
-                          : !first.interlaced_frame          ? AV_FIELD_PROGRESSIVE
-                          : first.top_field_first            ? AV_FIELD_TT
-                                                             : AV_FIELD_BB;
+    encoder.field_order = m_reader.FieldOrder();
     if (IsInterlaced(encoder.field_order))
         encoder.flags |= AV_CODEC_FLAG_INTERLACED_DCT | AV_CODEC_FLAG_INTERLACED_ME;
     encoder.framerate = av_guess_frame_rate(m_reader.Input(), m_reader.Video(), nullptr);
@@ -131,6 +130,8 @@ bool MediaWriter::AddStreams(const AVOutputFormat& container, std::string& error
     for (unsigned i = 0; i < input.nb_streams; ++i) {
         const AVStream& from = *input.streams[i];
         const bool video = static_cast<int>(i) == m_reader.Video()->index;
+        if (!m_reader.Copies(from))
+            continue;
         if (!video && avformat_query_codec(&container, from.codecpar->codec_id, FF_COMPLIANCE_NORMAL) == 0) {
             const std::string what = std::string(av_get_media_type_string(from.codecpar->codec_type)
                                                      ? av_get_media_type_string(from.codecpar->codec_type)
@@ -214,16 +215,36 @@ bool MediaWriter::Write(const uint8_t* planes)
     const AVFrame& picture = m_reader.Picture();
     Frame encoded = NewFrame();
     encoded->format = m_encoderFormat;
-    encoded->width = picture.width;
-    encoded->height = picture.height;
+    encoded->width = m_encoder->width;
+    encoded->height = m_encoder->height;
     if (av_frame_get_buffer(encoded.get(), 0) < 0 || av_frame_copy_props(encoded.get(), &picture) < 0)
         throw std::bad_alloc();
-    CopyFromPlanes(planes, m_reader.Format(), m_reader.Pixels(), *encoded);
-    if (IsFullRangeKind(m_reader.Pixels()))
+    const bool scaled = picture.width != m_encoder->width || picture.height != m_encoder->height ||
+                        m_reader.Pixels().format != m_firstPixels->format;
+    NoteChanges(picture, scaled);
+    if (scaled) {
+        Frame filtered = NewFrame();
+        filtered->format = m_reader.Pixels().planar;
+        filtered->width = picture.width;
+        filtered->height = picture.height;
+        if (av_frame_get_buffer(filtered.get(), 0) < 0)
+            throw std::bad_alloc();
+        CopyFromPlanes(planes, m_reader.Format(), m_reader.Pixels(), *filtered);
+        m_scaler.Scale(*filtered, *encoded);
+        encoded->sample_aspect_ratio = m_encoder->sample_aspect_ratio;
+    } else {
+        CopyFromPlanes(planes, m_reader.Format(), m_reader.Pixels(), *encoded);
+        encoded->sample_aspect_ratio = m_reader.SampleAspectRatio();
+    }
+    if (IsFullRangeKind(*m_firstPixels))
         encoded->color_range = AVCOL_RANGE_JPEG;
+    if (m_reader.FieldsJudged()) {
+        encoded->interlaced_frame = IsInterlaced(m_encoder->field_order);
+        encoded->top_field_first = m_encoder->field_order == AV_FIELD_TT;
+    }
     const AVStream& video = *m_reader.Video();
     int64_t pts = picture.best_effort_timestamp;
-    pts = pts == AV_NOPTS_VALUE ? AV_NOPTS_VALUE : av_rescale_q(pts - m_reader.StartIn(video), video.time_base,
+    pts = pts == AV_NOPTS_VALUE ? AV_NOPTS_VALUE : av_rescale_q(pts - m_reader.FileStartIn(video), video.time_base,
                                                                 m_encoder->time_base);
     // Encoders take only rising timestamps: a picture without one, or out of step, follows the one before.
     if (m_lastPts != AV_NOPTS_VALUE && (pts == AV_NOPTS_VALUE || pts <= m_lastPts))
@@ -311,7 +332,7 @@ bool MediaWriter::Copy(std::vector<Packet>& others)
         const int to = m_streamOf[packet.stream_index];
         if (to < 0)
             continue;
-        const int64_t start = m_reader.StartIn(from);
+        const int64_t start = m_reader.FileStartIn(from);
         if (packet.pts != AV_NOPTS_VALUE)
             packet.pts -= start;
         if (packet.dts != AV_NOPTS_VALUE)
@@ -331,6 +352,34 @@ bool MediaWriter::Mux(AVPacket* packet)
     if (result < 0)
         Report("cannot write the output: " + AvError(result));
     return result >= 0;
+}
+
+// A change of size or ratio mid-stream, said once where it happens: the output keeps the first size, and
+// its container one ratio (FFV1 pictures carry their own too).
+void MediaWriter::NoteChanges(const AVFrame& picture, bool scaled)
+{
+    const auto size = [](int width, int height) { return std::to_string(width) + "x" + std::to_string(height); };
+    const std::string first = size(m_encoder->width, m_encoder->height);
+    const std::string now = size(picture.width, picture.height) +
+                            (scaled && m_reader.Pixels().format != m_firstPixels->format
+                                 ? std::string(" ") + av_get_pix_fmt_name(m_reader.Pixels().format)
+                                 : "");
+    char when[32];
+    std::snprintf(when, sizeof when, "%.3f s", m_reader.SecondsOf(picture.best_effort_timestamp));
+    if (scaled && now != m_scaledTo)
+        Report("the pictures from " + std::string(when) + " on are " + now + ", not " + first +
+               ": each is filtered at its own size, then scaled to " + first + ", its luma too");
+    m_scaledTo = scaled ? now : "";
+    if (scaled)
+        return;
+    const AVRational ratio = m_reader.SampleAspectRatio();
+    if (m_ratio.num > 0 && ratio.num > 0 && av_cmp_q(ratio, m_ratio) != 0)
+        Report("the sample aspect ratio changes from " + std::to_string(m_ratio.num) + ":" +
+               std::to_string(m_ratio.den) + " to " + std::to_string(ratio.num) + ":" + std::to_string(ratio.den) +
+               " at " + when + ": " + m_out.Name() + " states " + std::to_string(m_encoder->sample_aspect_ratio.num) +
+               ":" + std::to_string(m_encoder->sample_aspect_ratio.den) + " for the whole stream" +
+               (m_encoder->codec_id == AV_CODEC_ID_FFV1 ? ", each FFV1 picture its own" : ""));
+    m_ratio = ratio;
 }
 
 bool MediaWriter::Finish()

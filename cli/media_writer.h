@@ -16,6 +16,7 @@
 #include "cli/media_reader.h"
 #include "cli/options.h"
 #include "cli/output_file.h"
+#include "cli/picture_scaler.h"
 
 // One picture on its way to the muxer: the other streams' packets read before it, then the picture itself
 // (none: the end, which flushes the encoder).
@@ -39,6 +40,7 @@ public:
 private:
     bool PrepareEncoder(const Options& options, const AVOutputFormat& container, std::string& error);
     bool AddStreams(const AVOutputFormat& container, std::string& error);
+    void NoteChanges(const AVFrame& picture, bool scaled);
     void Queue(EncodeJob job);
     void EncodeLoop();
     bool Encode(AVFrame* picture);
@@ -56,6 +58,10 @@ private:
     std::unique_ptr<AVCodecContext, CodecFree> m_encoder;
     std::vector<int> m_streamOf;  // each input stream's output stream, -1: left out
     AVPixelFormat m_encoderFormat = AV_PIX_FMT_NONE;
+    const MediaPixelFormat* m_firstPixels = nullptr;  // the format the output keeps
+    PictureScaler m_scaler;
+    std::string m_scaledTo;  // the size pictures are scaled from now, "" while they are the first size
+    AVRational m_ratio{0, 1};  // the sample aspect ratio of the last picture not scaled
     Packet m_packet = NewPacket();  // the encoder thread's
     int64_t m_lastPts = AV_NOPTS_VALUE;
 

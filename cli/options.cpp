@@ -8,7 +8,7 @@
 
 namespace {
 
-enum class OptionId { kWindow, kThreshold, kFields, kNoFields, kEncoder, kEncoderOptions, kThreads, kQuiet, kReplace,
+enum class OptionId { kWindow, kThreshold, kFields, kNoFields, kEncoder, kEncoderOptions, kVideoStream, kThreads, kQuiet, kReplace,
                       kVersion, kHelp };
 
 // One row per option: the parser reads its names, value and range here, and --help prints them (the manual
@@ -44,7 +44,8 @@ constexpr OptionRow kOptions[] = {
     {OptionId::kFields, "--fields", "", "", 0, 0,
      "filter even and odd rows apart (interlaced video), so that no\n"
      "window mixes two moments. Video files: on by itself when the\n"
-     "stream says interlaced; Y4M: never on by itself (It/Ib tags\n"
+     "stream says interlaced, or says nothing and its first second\n"
+     "of pictures looks it; Y4M: never on by itself (It/Ib tags\n"
      "are often wrong)"},
     {OptionId::kNoFields, "--no-fields", "", "", 0, 0, "filter whole pictures, whatever the stream says"},
     {OptionId::kEncoder, "--encoder", "", "NAME", 0, 0,
@@ -54,6 +55,11 @@ constexpr OptionRow kOptions[] = {
      "video files: the encoder's options in FFmpeg's words, each\n"
      "over its default (ffv1: level=3:g=1:slices=16:\n"
      "slicecrc=1:context=1; libx264: crf=16:preset=medium)"},
+    {OptionId::kVideoStream, "--video-stream", "", "SPEC", 0, 0,
+     "video files: the stream to filter, as an FFmpeg stream\n"
+     "specifier (3, v:1, p:1101:v); default the one ffmpeg picks,\n"
+     "passing over covers and one-picture tracks; with several\n"
+     "programmes only the chosen one's streams are copied"},
     {OptionId::kThreads, "--threads", "", "N", 1, kMaxThreads,
      "threads 1..256, default one per core, for the filter and\n"
      "for a video file's decoder and encoder each; the filtered\n"
@@ -101,8 +107,11 @@ std::string BuildHelpText()
         "failed or interrupted run (Ctrl-C too) leaves no half-written file; the input\n"
         "itself, under any name or link, is refused as OUT. Picture data is never\n"
         "written to a terminal.\n"
-        "Video files: the first video stream is filtered and encoded again; every other\n"
-        "stream, chapters and metadata are copied with their timestamps. Pictures:\n"
+        "Video files: the recording's video stream is filtered and encoded again; every\n"
+        "other stream, chapters and metadata are copied with their timestamps. Where\n"
+        "the picture size changes, each picture is filtered at its own size, then scaled\n"
+        "to the first. A file that ends early is named with its time, exit code 1.\n"
+        "Pictures: "
         "8-bit yuv420p, yuv422p, yuv411p, yuv444p, yuvj*, yuyv422, uyvy422.\n"
         "YUV4MPEG2, 8-bit: C422, C420jpeg, C420paldv, C420mpeg2, C420 and no C tag\n"
         "(4:2:0: one chroma row spans two picture rows, so the window reaches twice as\n"
@@ -160,6 +169,7 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options, std::s
         case OptionId::kNoFields: options.fields = Fields::kTogether; break;
         case OptionId::kEncoder: options.encoder = value; break;
         case OptionId::kEncoderOptions: options.encoderOptions = value; break;
+        case OptionId::kVideoStream: options.videoStream = value; break;
         case OptionId::kQuiet: options.quiet = true; break;
         case OptionId::kReplace: options.replace = true; break;
         case OptionId::kVersion: options.version = true; break;

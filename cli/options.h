@@ -14,6 +14,7 @@ struct Options {
     Fields fields = Fields::kAuto;
     std::string encoder;         // a video file's encoder by FFmpeg's name; "": the container's default
     std::string encoderOptions;  // FFmpeg's key=value pairs, ':' between them
+    std::string videoStream;     // a video file's stream to filter, as an FFmpeg stream specifier; "": chosen
     int threads = 0;  // 0: one per core
     bool quiet = false;
     bool replace = false;  // -y: an output file that exists may be replaced

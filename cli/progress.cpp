@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "cli/report.h"
+
 std::string WithThousands(uint64_t number)
 {
     const std::string digits = std::to_string(number);
@@ -17,7 +19,7 @@ std::string WithThousands(uint64_t number)
 void Progress::Note(const std::string& text)
 {
     if (m_shown)
-        std::fprintf(stderr, "uvdenoise: %s\n", text.c_str());
+        std::fputs((WrappedMessage("uvdenoise: " + text) + "\n").c_str(), stderr);
 }
 
 void Progress::Picture(uint64_t pictures)

@@ -50,6 +50,19 @@ std::string FirstRecord(const std::string& text)
     return line;
 }
 
+// ffprobe's lines of values, without the empty lines and fields it adds for a transport stream's programs.
+std::string Records(const std::string& text)
+{
+    std::string records;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        line = FirstRecord(line);
+        if (!line.empty())
+            records += line + "\n";
+    }
+    return records;
+}
+
 // The packets' checksums in a stream's order, whatever else ffprobe prints with them.
 std::vector<std::string> Hashes(const std::string& text)
 {
@@ -113,6 +126,16 @@ TEST(UvdenoiseMedia, RecordingsKeepEverythingButTheirChromaSparkles)
          "yuv420p", {}, "progressive", "ffv1"},
         {"MP4 out: H.264, interlaced", earlySound + "-f mpegts in.ts", "in.ts", "out.mp4",
          "--encoder-options crf=0 --window 7", "--fields --window 7", "yuv420p", {"a:0"}, "tt", "h264"},
+        {"--no-fields on interlaced MPEG-2", earlySound + "-f mpegts in.ts", "in.ts", "out.mkv", "--no-fields --window 7",
+         "--window 7", "yuv420p", {"a:0"}, "tt", "ffv1"},
+        {"NUT starting at 2 s, picture and sound in time bases of their own", kTestPicture + "64x48" + kSound +
+         " -t 0.4" + kNoisy + " -pix_fmt yuv420p -c:v ffv1 -c:a pcm_s16le -output_ts_offset 2 in.nut", "in.nut",
+         "out.mkv", "--window 5", "--window 5", "yuv420p", {"a:0"}, "", "ffv1"},
+        {"MJPEG in AVI, full range", kTestPicture + "64x48 -t 0.2" + kNoisy + " -c:v mjpeg -pix_fmt yuvj420p in.avi",
+         "in.avi", "out.mkv", "--window 5", "--window 5", "yuvj420p", {}, "", "ffv1"},
+        {"raw yuyv422 in AVI, 65 samples wide", kTestPicture + "65x40 -t 0.12" + kNoisy +
+         " -c:v rawvideo -pix_fmt yuyv422 in.avi", "in.avi", "out.mkv", "--window 5", "--window 5", "yuv422p", {},
+         "progressive", "ffv1"},
     };
     for (const FileRow& row : rows) {
         SCOPED_TRACE(row.name);
@@ -173,6 +196,108 @@ TEST(UvdenoiseMedia, RecordingsKeepEverythingButTheirChromaSparkles)
     }
 }
 
+struct ShapeRow {
+    const char* name;
+    std::string make;  // bash writing in.* with $F (ffmpeg)
+    std::string run;   // uvdenoise's arguments
+    std::vector<std::string> said;  // on the terminal, each in one message or note
+    // ffprobe's arguments on the output and what it prints; "" expects what it prints for the input
+    std::vector<std::pair<std::string, std::string>> probed;
+};
+
+const std::string kFramesRead = "-count_frames -show_entries stream=nb_read_frames -of csv=p=0 ";
+const std::string kPackets = "-count_packets -show_entries stream=nb_read_packets -of csv=p=0 ";
+const std::string kRatio = "-select_streams v:0 -show_entries stream=sample_aspect_ratio -of csv=p=0 ";
+
+// The recording's stream, its shape, its size changes and its fields, as the terminal states them and as
+// ffprobe finds them in the output.
+TEST(UvdenoiseMedia, TheRecordingsStreamShapeAndFields)
+{
+    const std::string clip = "$F -f lavfi -i testsrc=rate=25:size=";
+    const std::string sound = " -f lavfi -i sine=sample_rate=48000";
+    const std::string twoProgrammes = clip + "64x48" + sound + " -f lavfi -i testsrc2=rate=25:size=80x48" + sound +
+                                      ":frequency=300 -t 1 -map 0:v -map 1:a -map 2:v -map 3:a -c:v mpeg2video "
+                                      "-c:a mp2 -program program_num=1101:st=0:st=1 -program program_num=1102:st=2:"
+                                      "st=3 in.ts";
+    // MPEG-2 elementary streams joined as a broadcast switches, with one sound track throughout.
+    const auto joined = [&](const std::string& first, const std::string& second) {
+        return clip + first + " -t 2 -c:v mpeg2video a.m2v; " + clip + second + " -t 2 -c:v mpeg2video b.m2v; "
+               "cat a.m2v b.m2v > ab.m2v; $F -fflags +genpts -r 25 -i ab.m2v" + sound +
+               ":duration=4 -c:v copy -c:a mp2 in.ts";
+    };
+    const std::string moving = ":duration=1 -vf scroll=h=0.01";
+    const ShapeRow rows[] = {
+        {"a cover as the first video track",
+         clip + "64x48 -frames:v 1 cover.png; $F -i cover.png " + clip.substr(3) + "80x48" + sound +
+             " -map 0:v -map 1:v -map 2:a -t 1 -c:v:0 png -c:v:1 mpeg2video -c:a mp2 in.mkv",
+         "in.mkv out.mkv", {"video stream 1, mpeg2video 80x48"}, {{"-select_streams v:0 " + kFramesRead, "25\n"}}},
+        {"two video streams, the second asked for",
+         clip + "64x48 " + clip.substr(3) + "80x48 -map 0 -map 1 -t 1 -c:v mpeg2video in.mkv",
+         "--video-stream v:1 in.mkv out.mkv", {"video stream 1, mpeg2video 80x48"},
+         {{"-show_entries stream=codec_name,width -of csv=p=0 ", "mpeg2video,64\nffv1,80\n"}}},
+        {"two programmes: the first", twoProgrammes, "in.ts out.mkv",
+         {"video stream 0, mpeg2video 64x48 of programme 1101, one of 2 (--video-stream p:1102:v takes another)"},
+         {{"-show_entries stream=codec_name,width -of csv=p=0 ", "ffv1,64\nmp2,\n"}}},
+        {"two programmes: the second asked for", twoProgrammes, "--video-stream p:1102:v in.ts out.mkv",
+         {"video stream 2, mpeg2video 80x48 of programme 1102"},
+         {{"-show_entries stream=codec_name,width -of csv=p=0 ", "ffv1,80\nmp2,\n"}}},
+        {"4:3 in MOV", clip + "60x48 -t 0.2 -aspect 4:3 -pix_fmt yuv420p -c:v ffv1 in.mov", "in.mov out.mkv", {},
+         {{kRatio, "16:15\n"}}},
+        {"4:3 in AVI", clip + "60x48 -t 0.2 -aspect 4:3 -pix_fmt yuv420p -c:v ffv1 in.avi", "in.avi out.avi", {},
+         {{kRatio, "16:15\n"}}},
+        {"4:3 in MKV", clip + "60x48 -t 0.2 -aspect 4:3 -pix_fmt yuv420p -c:v ffv1 in.mkv", "in.mkv out.mp4", {},
+         {{kRatio, "16:15\n"}}},
+        {"the ratio changes, the size stays", joined("60x48 -aspect 4:3", "60x48 -aspect 16:9"), "in.ts out.mkv",
+         {"the sample aspect ratio changes from 16:15 to 64:45 at 2.050 s: out.mkv states 16:15 for the whole "
+          "stream, each FFV1 picture its own"},
+         {{kRatio, "16:15\n"}, {"-select_streams v " + kFramesRead, ""}}},
+        {"the size changes at 2 s", joined("96x64 -aspect 4:3", "72x64 -aspect 4:3"), "in.ts out.mkv",
+         {"the pictures from 2.050 s on are 72x64, not 96x64: each is filtered at its own size, then scaled to "
+          "96x64, its luma too"},
+         {{"-select_streams v -show_entries stream=width,height,sample_aspect_ratio -of csv=p=0 ", "96,64,8:9\n"},
+          {"-select_streams v " + kFramesRead, ""},
+          {"-select_streams a " + kPackets, ""}}},
+        {"untagged interlaced YUY2 in AVI, top field first",
+         "$F -f lavfi -i testsrc=rate=50:size=96x64" + moving + ",interlace=scan=tff -c:v rawvideo -pix_fmt "
+         "yuyv422 in.avi", "in.avi out.mkv", {"fields filtered apart (it looks interlaced: not marked)"},
+         {{"-show_entries stream=field_order -of csv=p=0 ", "tt\n"}, {kFramesRead, ""}}},
+        {"untagged interlaced YUY2 in AVI, bottom field first",
+         "$F -f lavfi -i testsrc=rate=50:size=96x64" + moving + ",interlace=scan=bff -c:v rawvideo -pix_fmt "
+         "yuyv422 in.avi", "in.avi out.mkv", {"fields filtered apart (it looks interlaced: not marked)"},
+         {{"-show_entries stream=field_order -of csv=p=0 ", "bb\n"}}},
+        {"untagged progressive YUY2 in AVI",
+         "$F -f lavfi -i testsrc=rate=25:size=96x64" + moving + " -c:v rawvideo -pix_fmt yuyv422 in.avi",
+         "in.avi out.mkv", {"whole pictures filtered (it looks progressive: not marked)"},
+         {{"-show_entries stream=field_order -of csv=p=0 ", "progressive\n"}}},
+    };
+    for (const ShapeRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        const TempFolder folder;
+        WriteFileBytes(folder.File("make.sh"), "F='" + kFfmpeg + "'; cd '" + folder.Path() + "' && " + row.make + "\n");
+        ASSERT_EQ(Shell("bash '" + folder.File("make.sh") + "'"), 0);
+        // script(1) gives uvdenoise a terminal, where the notes are shown.
+        const std::string terminal = folder.File("terminal.txt");
+        const int code = Shell("cd '" + folder.Path() + "' && script -qec \"" + kUvdenoise + " " + row.run + "\" '" +
+                               terminal + "' < /dev/null > /dev/null");
+        std::string shown = ReadFileBytes(terminal);
+        shown.erase(std::remove(shown.begin(), shown.end(), '\r'), shown.end());
+        EXPECT_EQ(code, 0) << shown;
+        for (const std::string& said : row.said)
+            EXPECT_NE(Unwrapped(shown).find("uvdenoise: " + said), std::string::npos) << said << "\n" << shown;
+        const std::string in = row.run.substr(row.run.rfind(' ', row.run.rfind(' ') - 1) + 1,
+                                              row.run.rfind(' ') - row.run.rfind(' ', row.run.rfind(' ') - 1) - 1);
+        const std::string out = row.run.substr(row.run.rfind(' ') + 1);
+        for (const auto& [arguments, expected] : row.probed) {
+            const std::string found = Records(Output(folder, kFfprobe + arguments + out));
+            // A transport stream's streams come twice, in their programme and after it.
+            std::string source = Records(expected.empty() ? Output(folder, kFfprobe + arguments + in) : expected);
+            if (source.size() % 2 == 0 && source.substr(0, source.size() / 2) == source.substr(source.size() / 2))
+                source.resize(source.size() / 2);
+            EXPECT_EQ(found, source) << arguments;
+        }
+    }
+}
+
 struct RefusedRow {
     const char* name;
     std::string script;  // bash, in a folder holding in.ts; $U is uvdenoise
@@ -215,11 +340,27 @@ TEST(UvdenoiseMedia, RefusedDamagedAndInterruptedRuns)
         {"AVI on standard input", "$F -i in.ts -f avi - | $U > out.y4m", 2,
          "standard input is an AVI file, not YUV4MPEG2", {"out.y4m"}},
         {"a missing value", "$U in.ts out.mkv --window", 2, "--window needs a value", {}},
+        {"random bytes named .ts", "head -c 3000 /dev/urandom > noise.ts; $U noise.ts out.mkv", 2,
+         "cannot read noise.ts as video: ", {"noise.ts"}},
+        {"an empty file named .mkv", ": > empty.mkv; $U empty.mkv out.mkv", 2,
+         "cannot read empty.mkv as video: EBML header parsing failed", {"empty.mkv"}},
+        {"a folder named .ts", "mkdir dir.ts; $U dir.ts out.mkv; code=$?; rmdir dir.ts; exit $code", 2,
+         "cannot read dir.ts as video: it is a folder", {}},
+        {"an audio file with a cover",
+         "$F -f lavfi -i sine -i cover.png -map 0 -map 1 -t 0.5 -c:a flac -c:v png -disposition:v attached_pic "
+         "song.mka; $U song.mka out.mkv", 2, "song.mka has no video stream, only a cover picture", {"song.mka"}},
+        {"a video stream asked for that is not there", "$U --video-stream v:1 in.ts out.mkv", 2,
+         "--video-stream v:1 names no video stream of in.ts", {}},
+        {"an MKV cut in half", "head -c $(($(stat -c %s whole.mkv) / 2)) whole.mkv > half.mkv; $U half.mkv out.mkv",
+         1, "half.mkv ends at 2.016 s: cut off (its container gives 4.000 s)", {"whole.mkv", "half.mkv", "out.mkv"}},
+        {"an MKV cut inside its last cluster",
+         "head -c $(($(stat -c %s whole.mkv) * 9 / 10)) whole.mkv > cut.mkv; $U cut.mkv out.mkv", 1,
+         "cut.mkv ends at 3.648 s: cut off (its last element is incomplete)", {"whole.mkv", "cut.mkv", "out.mkv"}},
         {"damaged video, read on to the end",
          "$F -f lavfi -i testsrc=size=64x48:rate=25 -t 0.4 -c:v mpeg2video -g 5 bad.m2v\n"
          "python3 -c \"b = bytearray(open('bad.m2v', 'rb').read()); n = len(b) // 2\n"
          "b[n:n + 200:3] = bytes(x ^ 0x5A for x in b[n:n + 200:3]); open('bad.m2v', 'wb').write(b)\"\n"
-         "$U bad.m2v out.mkv", 1, "damaged video at 0.240 s", {"bad.m2v", "out.mkv"}},
+         "$U bad.m2v out.mkv", 1, "damaged video at 0.240 s: ac-tex damaged at 0 0; going on", {"bad.m2v", "out.mkv"}},
         {"Ctrl-C mid-run",
          "set -m; $U --threads 1 --window 30 --threshold 1 big.ts out.mkv & run=$!\n"
          "for i in $(seq 1000); do ls out.mkv.uvdenoise-*.tmp >/dev/null 2>&1 && break; sleep 0.01; done\n"
@@ -229,15 +370,19 @@ TEST(UvdenoiseMedia, RefusedDamagedAndInterruptedRuns)
     const TempFolder made;
     ASSERT_EQ(Shell("cd '" + made.Path() + "' && " + kFfmpeg + kTestPicture +
                     "64x48 -t 0.2 -c:v mpeg2video in.ts && " + kFfmpeg + kTestPicture +
-                    "720x576 -t 4 -c:v mpeg2video -q:v 20 big.ts"),
+                    "720x576 -t 4 -c:v mpeg2video -q:v 20 big.ts && " + kFfmpeg + kTestPicture +
+                    "64x48 -frames:v 1 cover.png && " + kFfmpeg + kTestPicture + "64x48" + kSound +
+                    " -t 4 -pix_fmt yuv420p -c:v ffv1 -c:a flac whole.mkv"),
               0);
     for (const RefusedRow& row : rows) {
         SCOPED_TRACE(row.name);
         const TempFolder folder;
         std::filesystem::copy(made.File("in.ts"), folder.File("in.ts"));
+        for (const std::string file : {"big.ts", "cover.png", "whole.mkv"})
+            if (row.script.find(file) != std::string::npos)
+                std::filesystem::copy(made.File(file), folder.File(file));
         const bool big = row.script.find("big.ts") != std::string::npos;
-        if (big)
-            std::filesystem::copy(made.File("big.ts"), folder.File("big.ts"));
+        const bool cover = row.script.find("cover.png") != std::string::npos;
         WriteFileBytes(folder.File("run.sh"), "export U='" + kUvdenoise + "' F='" + kFfmpeg + "'; cd '" +
                                                   folder.Path() + "' || exit 98\n" + row.script + "\n");
         const int code = Shell("bash '" + folder.File("run.sh") + "' > '" + folder.File("log.txt") + "' 2>&1");
@@ -257,6 +402,8 @@ TEST(UvdenoiseMedia, RefusedDamagedAndInterruptedRuns)
         expected.insert(expected.end(), {"in.ts", "log.txt", "run.sh"});
         if (big)
             expected.push_back("big.ts");
+        if (cover)
+            expected.push_back("cover.png");
         std::sort(names.begin(), names.end());
         std::sort(expected.begin(), expected.end());
         EXPECT_EQ(names, expected);

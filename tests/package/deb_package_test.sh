@@ -17,7 +17,7 @@ expected=$'usr/bin/uvdenoise\nusr/share/doc/uvdenoise/changelog.gz\nusr/share/do
 files=$(cd "$work/root" && find . -type f -printf '%P\n' | LC_ALL=C sort)
 [ "$files" = "$expected" ] || fail "the package holds"$'\n'"$files"
 depends=$(dpkg-deb -f "$deb" Depends)
-for library in libc6 libavformat libavcodec libavutil; do
+for library in libc6 libavformat libavcodec libavutil libswscale; do
   grep -q "$library" <<<"$depends" || fail "Depends was not computed ($library missing): $depends"
 done
 gzip -t "$work/root/usr/share/man/man1/uvdenoise.1.gz" || fail "the manual page is not gzipped"
