@@ -17,6 +17,7 @@ namespace {
 // decoders complain from threads of their own.
 std::mutex g_complaintMutex;
 std::string g_ffmpegComplaint;
+bool g_complaintEnded = true;  // the last piece logged ended its line
 
 extern "C" void KeepComplaint(void*, int level, const char* format, va_list arguments)
 {
@@ -25,11 +26,23 @@ extern "C" void KeepComplaint(void*, int level, const char* format, va_list argu
     char text[512];
     std::vsnprintf(text, sizeof text, format, arguments);
     std::string complaint = text;
+    const bool ended = !complaint.empty() && complaint.back() == '\n';
     while (!complaint.empty() && (complaint.back() == '\n' || complaint.back() == '.'))
         complaint.pop_back();
+    // A complaint of several lines (the DV muxer's) becomes one.
+    std::string oneLine;
+    for (const char c : complaint)
+        if (c == '\n')
+            oneLine += ' ';
+        else if (c != ' ' || oneLine.empty() || oneLine.back() != ' ')
+            oneLine += c;
     std::lock_guard<std::mutex> lock(g_complaintMutex);
-    if (!complaint.empty())
-        g_ffmpegComplaint = complaint;
+    // A line logged in pieces (a list of what a filter takes) is kept whole.
+    if (!g_complaintEnded)
+        g_ffmpegComplaint += oneLine;
+    else if (!oneLine.empty())
+        g_ffmpegComplaint = oneLine;
+    g_complaintEnded = ended;
 }
 
 }  // namespace

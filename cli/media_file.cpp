@@ -1,5 +1,6 @@
 #include "cli/media_file.h"
 
+#include "cli/media_pipe_writer.h"
 #include "cli/media_reader.h"
 #include "cli/media_writer.h"
 
@@ -31,11 +32,17 @@ MediaOpen OpenMediaJob(const Options& options, OutputFile& out, MediaJob& job, s
     KeepFfmpegComplaints();
     auto reader = std::make_unique<MediaReader>();
     MediaOpen opened = reader->Open(options.input, error);
-    auto writer = std::make_unique<MediaWriter>(*reader, out);
-    if (opened == MediaOpen::kOpened && !writer->Prepare(options, error))
-        opened = MediaOpen::kRefused;
     if (opened != MediaOpen::kOpened)
         return opened;
+    std::unique_ptr<FrameWriter> writer;
+    if (WritesY4m(out.Name())) {
+        writer = std::make_unique<MediaPipeWriter>(*reader, out);
+    } else {
+        auto media = std::make_unique<MediaWriter>(*reader, out);
+        if (!media->Prepare(options, error))
+            return MediaOpen::kRefused;
+        writer = std::move(media);
+    }
     job.format = reader->Format();
     const AVFieldOrder order = reader->Decoder().field_order;
     const AVFrame& first = reader->Picture();

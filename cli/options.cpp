@@ -52,8 +52,11 @@ constexpr OptionRow kOptions[] = {
      "(lossless), libx264 for .mp4 and .mov"},
     {OptionId::kEncoderOptions, "--encoder-options", "", "K=V:..", 0, 0,
      "video files: the encoder's options in FFmpeg's words, each\n"
-     "over its default (ffv1: level=3:g=1:slices=16:\n"
-     "slicecrc=1:context=1; libx264: crf=16:preset=medium)"},
+     "over its default: ffv1 level=3:g=1:slices=16:slicecrc=1:\n"
+     "context=1; libx264 crf=16:preset=medium; mpeg2video (DVD's\n"
+     "rates) b=6000k:maxrate=9000k:bufsize=1835k:g=15; mjpeg\n"
+     "flags=+qscale:global_quality=236 (ffmpeg's -q:v 2). A\n"
+     "default these options rule out is left out, and named"},
     {OptionId::kThreads, "--threads", "", "N", 1, kMaxThreads,
      "filter threads 1..256, default one per core; the output\n"
      "is the same for any N"},
@@ -101,7 +104,9 @@ std::string BuildHelpText()
         "itself, under any name or link, is refused as OUT. Picture data is never\n"
         "written to a terminal.\n"
         "Video files: the first video stream is filtered and encoded again; every other\n"
-        "stream, chapters and metadata are copied with their timestamps. Pictures:\n"
+        "stream, attachments, chapters and metadata are copied with their timestamps\n"
+        "where OUT's container holds them (one left out is named, with the muxer's\n"
+        "reason). OUT - or *.y4m: the pictures only, as YUV4MPEG2. Pictures:\n"
         "8-bit yuv420p, yuv422p, yuv411p, yuv444p, yuvj*, yuyv422, uyvy422.\n"
         "YUV4MPEG2, 8-bit: C422, C420jpeg, C420paldv, C420mpeg2, C420 and no C tag\n"
         "(4:2:0: one chroma row spans two picture rows, so the window reaches twice as\n"
