@@ -50,12 +50,14 @@ MediaPipeWriter::MediaPipeWriter(const MediaReader& reader, OutputFile& out)
         rate = {25, 1};  // a stream that does not say: Y4M needs some rate, and PAL's is the commonest
     const AVRational aspect = av_guess_sample_aspect_ratio(reader.Input(), reader.Video(), nullptr);
     const bool full = IsFullRangeKind(reader.Pixels()) || first.color_range == AVCOL_RANGE_JPEG;
+    const char* range = full                                  ? " XCOLORRANGE=FULL"
+                        : first.color_range == AVCOL_RANGE_MPEG ? " XCOLORRANGE=LIMITED"
+                                                                : "";
     m_streamHeader = "YUV4MPEG2 W" + std::to_string(format.width) + " H" + std::to_string(format.height) + " F" +
                      std::to_string(rate.num) + ":" + std::to_string(rate.den) + " I" +
                      InterlaceTag(OutputFieldOrder(reader)) + " A" + std::to_string(aspect.num) + ":" +
-                     std::to_string(aspect.den) + " C" + ChromaTag(format.chroma, reader.Decoder().chroma_sample_location) +
-                     (full ? " XCOLORRANGE=FULL" : first.color_range == AVCOL_RANGE_MPEG ? " XCOLORRANGE=LIMITED" : "") +
-                     "\n";
+                     std::to_string(aspect.den) + " C" +
+                     ChromaTag(format.chroma, reader.Decoder().chroma_sample_location) + range + "\n";
 }
 
 StartResult MediaPipeWriter::Start()

@@ -54,7 +54,8 @@ bool ParseEncoderSettings(const std::string& text, EncoderSettings& settings)
 {
     AVDictionary* parsed = nullptr;
     const bool ok = av_dict_parse_string(&parsed, text.c_str(), "=", ":", 0) >= 0;
-    for (const AVDictionaryEntry* entry = nullptr; ok && (entry = av_dict_get(parsed, "", entry, AV_DICT_IGNORE_SUFFIX));)
+    const AVDictionaryEntry* entry = nullptr;
+    while (ok && (entry = av_dict_get(parsed, "", entry, AV_DICT_IGNORE_SUFFIX)))
         settings.emplace_back(entry->key, entry->value);
     av_dict_free(&parsed);
     return ok;
@@ -231,7 +232,8 @@ bool MediaWriter::PrepareEncoder(const Options& options, const AVOutputFormat& c
         return false;
     }
     EncoderSettings defaults, own;
-    if (!ParseEncoderSettings(DefaultEncoderOptions(name), defaults) || !ParseEncoderSettings(options.encoderOptions, own)) {
+    if (!ParseEncoderSettings(DefaultEncoderOptions(name), defaults) ||
+        !ParseEncoderSettings(options.encoderOptions, own)) {
         error = "--encoder-options wants key=value pairs with ':' between them, not \"" + options.encoderOptions +
                 "\"";
         return false;

@@ -55,8 +55,9 @@ constexpr OptionRow kOptions[] = {
      "over its default: ffv1 level=3:g=1:slices=16:slicecrc=1:\n"
      "context=1; libx264 crf=16:preset=medium; mpeg2video (DVD's\n"
      "rates) b=6000k:maxrate=9000k:bufsize=1835k:g=15; mjpeg\n"
-     "flags=+qscale:global_quality=236 (ffmpeg's -q:v 2). A\n"
-     "default these options rule out is left out, and named"},
+     "flags=+qscale:global_quality=236:strict=unofficial (ffmpeg's\n"
+     "q:v 2, TV range kept). A default these options rule out is\n"
+     "left out, and named"},
     {OptionId::kThreads, "--threads", "", "N", 1, kMaxThreads,
      "filter threads 1..256, default one per core; the output\n"
      "is the same for any N"},

@@ -64,8 +64,8 @@ void Progress::Print(uint64_t pictures, const std::string& summary)
         // column too would wrap it on some terminals. What matters least goes first.
         const int columns = TerminalColumns(stderr);
         const size_t width = columns > 1 ? static_cast<size_t>(columns - 1) : 79;
-        for (const std::string& shorter : {"uvdenoise: " + frames + " frames" + speed, "uvdenoise: " + frames + " frames",
-                                           frames + " frames"})
+        const std::string counted = frames + " frames";
+        for (const std::string& shorter : {"uvdenoise: " + counted + speed, "uvdenoise: " + counted, counted})
             if (line.size() > width)
                 line = shorter;
         line.resize(std::min(line.size(), width));

@@ -130,9 +130,15 @@ TEST(UvdenoiseMedia, RecordingsKeepEverythingButTheirChromaSparkles)
          "yuv420p", {}, "progressive", "ffv1"},
         {"MP4 out: H.264, interlaced", earlySound + "-f mpegts in.ts", "in.ts", "out.mp4",
          "--encoder-options crf=0 --window 7", "--fields --window 7", "yuv420p", {"a:0"}, "tt", "h264"},
+        {"MKV whose first stream AVI cannot hold, to AVI", "-i sub.srt " + kTestPicture + "64x48" + kSound +
+         " -map 0 -map 1:v -map 2:a -t 0.12" + kNoisy + " -c:v ffv1 -pix_fmt yuv420p -c:a pcm_s16le -c:s srt in.mkv",
+         "in.mkv", "out.avi", "--window 3", "--window 3", "yuv420p", {"a:0"}, "", "ffv1"},
         // Encoders people ask for, each as ffmpeg would set it up.
-        {"mpeg2video, a DVD-like .mpg", earlySound + "-f mpegts in.ts", "in.ts", "out.mpg",
-         "--encoder mpeg2video --window 7", "--fields --window 7", "yuv420p", {"a:0"}, "", "mpeg2video", 38, "1"},
+        // 2 s, so that the rate control's choice shows: the library's 200 kb/s gives 38 dB there, DVD's 44 dB.
+        {"mpeg2video, a DVD-like .mpg", "-itsoffset 0.4 " + kTestPicture + "176x144:duration=2" + kSound +
+         ":duration=2.4 -map 0:v -map 1:a" + kNoisy + " -c:v mpeg2video -flags +ilme+ildct -top 1 -c:a mp2 in.ts",
+         "in.ts", "out.mpg", "--encoder mpeg2video --window 7", "--fields --window 7", "yuv420p", {"a:0"}, "",
+         "mpeg2video", 41, "1"},
         {"rawvideo takes any format", kTestPicture + "66x40" + kSound + " -t 0.12" + kNoisy +
          " -c:v rawvideo -pix_fmt yuyv422 -c:a pcm_s16le in.avi", "in.avi", "out.avi", "--encoder rawvideo --window 5",
          "--window 5", "yuv422p", {"a:0"}, "", "rawvideo"},
@@ -178,8 +184,10 @@ TEST(UvdenoiseMedia, RecordingsKeepEverythingButTheirChromaSparkles)
 
         const std::string video = kFfprobe + "-select_streams v:0 -show_entries ";
         EXPECT_EQ(FirstRecord(Output(folder, video + "stream=codec_name -of csv=p=0 " + row.out)), row.codec);
-        if (*row.fieldOrder)
-            EXPECT_EQ(Output(folder, video + "stream=field_order -of csv=p=0 " + row.out), row.fieldOrder + std::string("\n"));
+        if (*row.fieldOrder) {
+            EXPECT_EQ(Output(folder, video + "stream=field_order -of csv=p=0 " + row.out),
+                      row.fieldOrder + std::string("\n"));
+        }
         if (*row.interlacedPictures) {
             EXPECT_EQ(FirstRecord(Output(folder, video + "frame=interlaced_frame -read_intervals %+#1 -of csv=p=0 " +
                                                  row.out)),
@@ -203,7 +211,8 @@ TEST(UvdenoiseMedia, RecordingsKeepEverythingButTheirChromaSparkles)
         // Colour properties as the source gave them, where the output can say them: Matroska (AVI holds
         // none; x264 writes a range only when it is full).
         if (row.out.find(".mkv") != std::string::npos) {
-            const std::string colour = "stream=color_range,color_space,color_transfer,color_primaries -of csv=p=0 ";
+            const std::string colour =
+                "stream=color_range,color_space,color_transfer,color_primaries,chroma_location -of csv=p=0 ";
             EXPECT_EQ(FirstRecord(Output(folder, video + colour + row.out)),
                       FirstRecord(Output(folder, video + colour + row.in)));
         }
@@ -237,7 +246,7 @@ TEST(UvdenoiseMedia, RecordingsKeepEverythingButTheirChromaSparkles)
 
 struct RefusedRow {
     const char* name;
-    std::string script;  // bash, in a folder holding in.ts; $U is uvdenoise
+    std::string script;  // bash, in a folder holding in.ts; $U is uvdenoise, $F ffmpeg, $P ffprobe
     int exitCode;
     std::string message;
     std::vector<std::string> left;  // the folder afterwards, besides in.ts and the log
@@ -273,6 +282,15 @@ TEST(UvdenoiseMedia, RefusedDamagedAndInterruptedRuns)
          "$F -itsoffset 0.4 -f lavfi -i testsrc=size=64x48:duration=0.2 -f lavfi -i sine=duration=0.6 -c:v mpeg2video "
          "-c:a mp2 late.ts; $U late.ts out.avi", 0, "an AVI file starts every stream at its first packet: the video, "
          "0.4", {"late.ts", "out.avi"}},
+        {"chapters before a 1 s start: clamped, or left out",
+         "printf ';FFMETADATA1\\n[CHAPTER]\\nTIMEBASE=1/1000\\nSTART=0\\nEND=500\\ntitle=one\\n[CHAPTER]\\n"
+         "TIMEBASE=1/1000\\nSTART=500\\nEND=1080\\n[CHAPTER]\\nTIMEBASE=1/1000\\nSTART=1080\\nEND=1120\\n' > early.txt\n"
+         "$F -itsoffset 1 -f lavfi -i testsrc=size=64x48:duration=0.12 -i early.txt -map 0 -map_chapters 1 -c:v ffv1 "
+         "-pix_fmt yuv420p early.mkv; $U early.mkv out.mkv || exit\n"
+         "test \"$($P -show_entries chapter=start_time,end_time -of csv=p=0 out.mkv | tr '\\n' ' ')\" = "
+         "'0.000000,0.080000 0.080000,0.120000 '",
+         0, "chapter 1 (one) is left out: it ends at 0.500 s, before the recording starts at 1.000 s",
+         {"early.txt", "early.mkv", "out.mkv"}},
         {"a muxer's own reason", "$U in.ts out.dv", 2,
          "cannot write out.dv as a DV file: Can't initialize DV format! Make sure that you supply exactly two streams",
          {}},
@@ -315,7 +333,8 @@ TEST(UvdenoiseMedia, RefusedDamagedAndInterruptedRuns)
         const bool big = row.script.find("big.ts") != std::string::npos;
         if (big)
             std::filesystem::copy(made.File("big.ts"), folder.File("big.ts"));
-        WriteFileBytes(folder.File("run.sh"), "export U='" + kUvdenoise + "' F='" + kFfmpeg + "'; cd '" +
+        WriteFileBytes(folder.File("run.sh"), "export U='" + kUvdenoise + "' F='" + kFfmpeg + "' P='" + kFfprobe +
+                                                  "'; cd '" +
                                                   folder.Path() + "' || exit 98\n" + row.script + "\n");
         const int code = Shell("bash '" + folder.File("run.sh") + "' > '" + folder.File("log.txt") + "' 2>&1");
         std::string log = ReadFileBytes(folder.File("log.txt"));
