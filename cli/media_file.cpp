@@ -26,6 +26,17 @@ bool ReadsMediaFiles() { return true; }
 
 std::string ContainerAdvice() { return "give it by name: uvdenoise [options] IN OUT.mkv"; }
 
+std::string Y4mOutputRefusal(const std::string& out)
+{
+    const AVOutputFormat* container = av_guess_format(nullptr, out.c_str(), nullptr);
+    // Raw video (.yuv) is what people pipe on as it is.
+    if (WritesY4m(out) || !container || container->video_codec == AV_CODEC_ID_NONE ||
+        container->video_codec == AV_CODEC_ID_RAWVIDEO)
+        return "";
+    return "OUT " + out + " names " + FileOf(*container) + ", and a YUV4MPEG2 input is written as YUV4MPEG2 " +
+           "only: name OUT .y4m, or let ffmpeg write it (uvdenoise IN - | ffmpeg -i - " + out + ")";
+}
+
 MediaOpen OpenMediaJob(const Options& options, OutputFile& out, MediaJob& job, std::string& error)
 {
     // FFmpeg's messages become part of ours.

@@ -28,6 +28,10 @@ bool ReadsMediaFiles();
 // What to type instead, after "<name> is <a container>, not YUV4MPEG2;".
 std::string ContainerAdvice();
 
+// Why a YUV4MPEG2 input is not written to `out` ("" when it can be): a name that promises a container
+// (clean.mkv) would get a Y4M stream under it.
+std::string Y4mOutputRefusal(const std::string& out);
+
 enum class MediaOpen {
     kOpened,
     kNotMedia,  // FFmpeg does not recognise the file: it is read as a YUV4MPEG2 stream, which says what is wrong

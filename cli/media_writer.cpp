@@ -69,7 +69,8 @@ std::string Joined(const EncoderSettings& settings)
     return text;
 }
 
-// "an AVI file": the container in its users' words, with the article its sound takes.
+}  // namespace
+
 std::string FileOf(const AVOutputFormat& container)
 {
     static const std::pair<const char*, const char*> kNamed[] = {
@@ -88,6 +89,8 @@ std::string FileOf(const AVOutputFormat& container)
     const bool vowelSound = std::string("aefhilmnorsx").find(name[0]) != std::string::npos;
     return (vowelSound ? "an " : "a ") + upper + " file";
 }
+
+namespace {
 
 AVStream* NewStream(AVFormatContext& output)
 {

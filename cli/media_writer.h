@@ -18,6 +18,9 @@
 #include "cli/options.h"
 #include "cli/output_file.h"
 
+// "an AVI file": the container in its users' words, with the article its sound takes.
+std::string FileOf(const AVOutputFormat& container);
+
 // The field order the output says: the stream's, else the first picture's.
 AVFieldOrder OutputFieldOrder(const MediaReader& reader);
 

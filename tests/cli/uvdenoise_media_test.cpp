@@ -291,6 +291,8 @@ TEST(UvdenoiseMedia, RefusedDamagedAndInterruptedRuns)
          "'0.000000,0.080000 0.080000,0.120000 '",
          0, "chapter 1 (one) is left out: it ends at 0.500 s, before the recording starts at 1.000 s",
          {"early.txt", "early.mkv", "out.mkv"}},
+        {"Y4M in, OUT named .mkv", "$F -i in.ts -f yuv4mpegpipe in.y4m; $U in.y4m out.mkv", 2,
+         "OUT out.mkv names a Matroska file, and a YUV4MPEG2 input is written as YUV4MPEG2 only", {"in.y4m"}},
         {"a muxer's own reason", "$U in.ts out.dv", 2,
          "cannot write out.dv as a DV file: Can't initialize DV format! Make sure that you supply exactly two streams",
          {}},
