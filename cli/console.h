@@ -16,6 +16,9 @@ void UseBinaryMode(std::FILE* stream);
 // A terminal (a console on Windows), not a file, pipe or device such as NUL.
 bool IsTerminal(std::FILE* stream);
 
+// The columns of the terminal (console window) on `stream`; 0 when it is none or does not say.
+int TerminalColumns(std::FILE* stream);
+
 // Writes a message to standard error. A Windows console shows it as typed, whatever its code page; a
 // redirected standard error receives UTF-8.
 void WriteError(const std::string& text);

@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -14,6 +15,12 @@ std::vector<std::string> CommandLineArguments(int argc, char** argv)
 void UseBinaryMode(std::FILE*) {}
 
 bool IsTerminal(std::FILE* stream) { return isatty(fileno(stream)) != 0; }
+
+int TerminalColumns(std::FILE* stream)
+{
+    struct winsize size {};
+    return ioctl(fileno(stream), TIOCGWINSZ, &size) == 0 ? size.ws_col : 0;
+}
 
 void WriteError(const std::string& text) { std::fputs(text.c_str(), stderr); }
 

@@ -36,6 +36,12 @@ bool IsTerminal(std::FILE* stream)
     return GetConsoleMode(handle, &mode) || WriteConsoleW(handle, L"", 0, &written, nullptr);
 }
 
+int TerminalColumns(std::FILE* stream)
+{
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    return GetConsoleScreenBufferInfo(HandleOf(stream), &info) ? info.srWindow.Right - info.srWindow.Left + 1 : 0;
+}
+
 void WriteError(const std::string& text)
 {
     if (IsTerminal(stderr)) {

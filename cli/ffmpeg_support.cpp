@@ -19,6 +19,8 @@ namespace {
 std::mutex g_complaintMutex;
 std::string g_ffmpegComplaint;
 std::string g_firstComplaint;
+bool g_complaintEnded = true;  // the last piece logged ended its line
+bool g_firstOpen = false;       // the first complaint's line is still being logged
 
 extern "C" void KeepComplaint(void*, int level, const char* format, va_list arguments)
 {
@@ -27,13 +29,27 @@ extern "C" void KeepComplaint(void*, int level, const char* format, va_list argu
     char text[512];
     std::vsnprintf(text, sizeof text, format, arguments);
     std::string complaint = text;
+    const bool ended = !complaint.empty() && complaint.back() == '\n';
     while (!complaint.empty() && (complaint.back() == '\n' || complaint.back() == '.'))
         complaint.pop_back();
+    // A complaint of several lines (the DV muxer's) becomes one.
+    std::string oneLine;
+    for (const char c : complaint)
+        if (c == '\n')
+            oneLine += ' ';
+        else if (c != ' ' || oneLine.empty() || oneLine.back() != ' ')
+            oneLine += c;
     std::lock_guard<std::mutex> lock(g_complaintMutex);
-    if (!complaint.empty())
-        g_ffmpegComplaint = complaint;
-    if (g_firstComplaint.empty())
-        g_firstComplaint = complaint;
+    // A line logged in pieces (a list of what a filter takes) is kept whole.
+    if (!g_complaintEnded)
+        g_ffmpegComplaint += oneLine;
+    else if (!oneLine.empty())
+        g_ffmpegComplaint = oneLine;
+    g_complaintEnded = ended;
+    if (g_firstOpen || (g_firstComplaint.empty() && !oneLine.empty())) {
+        g_firstComplaint = g_ffmpegComplaint;
+        g_firstOpen = !ended;
+    }
 }
 
 }  // namespace
@@ -50,6 +66,7 @@ std::string TakeComplaint(const std::string& otherwise)
     std::string complaint = g_ffmpegComplaint.empty() ? otherwise : g_ffmpegComplaint;
     g_ffmpegComplaint.clear();
     g_firstComplaint.clear();
+    g_firstOpen = false;
     return complaint;
 }
 
@@ -59,5 +76,6 @@ std::string TakeFirstComplaint(const std::string& otherwise)
     std::string complaint = g_firstComplaint.empty() ? otherwise : g_firstComplaint;
     g_ffmpegComplaint.clear();
     g_firstComplaint.clear();
+    g_firstOpen = false;
     return complaint;
 }

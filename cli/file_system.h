@@ -38,6 +38,9 @@ unsigned long ProcessNumber();
 // says that `finalPath` was not written. False, and nothing is removed, when `path` is too long for that.
 bool RemoveOnInterrupt(const std::string& path, const std::string& finalPath);
 void ForgetOnInterrupt();
+// Whether standard error's last line is still open (the progress line): the interrupt's message then
+// starts a line of its own.
+void SetLineOpen(bool open);
 // Renames `from` to `to`. A file of that name is replaced only when `replace`; otherwise the rename fails
 // and sets `taken`, even for a file that appeared after the name was checked.
 bool RenameOver(const std::string& from, const std::string& to, bool replace, bool& taken, std::string& error);

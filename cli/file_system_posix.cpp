@@ -16,12 +16,14 @@ namespace {
 char g_temporaryPath[4096];
 char g_interruptedMessage[4096 + 64];
 volatile std::sig_atomic_t g_temporaryArmed = 0;
+volatile std::sig_atomic_t g_lineOpen = 0;  // the message's leading newline is written only then
 
 extern "C" void RemoveTemporaryAndStop(int signalNumber)
 {
     if (g_temporaryArmed) {
         unlink(g_temporaryPath);
-        const ssize_t written = write(STDERR_FILENO, g_interruptedMessage, std::strlen(g_interruptedMessage));
+        const char* message = g_interruptedMessage + (g_lineOpen ? 0 : 1);
+        const ssize_t written = write(STDERR_FILENO, message, std::strlen(message));
         (void)written;
     }
     std::signal(signalNumber, SIG_DFL);
@@ -120,13 +122,15 @@ bool RemoveOnInterrupt(const std::string& path, const std::string& finalPath)
     if (path.size() >= sizeof g_temporaryPath)
         return false;
     std::memcpy(g_temporaryPath, path.c_str(), path.size() + 1);
-    const std::string message = "uvdenoise: interrupted: " + finalPath + " not written\n";
+    const std::string message = "\nuvdenoise: interrupted: " + finalPath + " not written\n";
     std::memcpy(g_interruptedMessage, message.c_str(), message.size() + 1);
     g_temporaryArmed = 1;
     return true;
 }
 
 void ForgetOnInterrupt() { g_temporaryArmed = 0; }
+
+void SetLineOpen(bool open) { g_lineOpen = open; }
 
 bool RenameOver(const std::string& from, const std::string& to, bool replace, bool& taken, std::string& error)
 {

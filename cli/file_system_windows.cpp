@@ -17,6 +17,7 @@ wchar_t g_temporaryPath[32768];
 wchar_t g_interruptedWide[32768 + 64];
 char g_interruptedUtf8[3 * 32768 + 64];
 volatile LONG g_temporaryArmed = 0;
+volatile LONG g_lineOpen = 0;  // the message's leading newline is written only then
 
 BOOL WINAPI RemoveTemporaryOnControl(DWORD)
 {
@@ -26,8 +27,10 @@ BOOL WINAPI RemoveTemporaryOnControl(DWORD)
         // A console shows the wide text as typed; a redirected standard error receives UTF-8.
         const HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
         DWORD written;
-        if (!WriteConsoleW(error, g_interruptedWide, static_cast<DWORD>(std::wcslen(g_interruptedWide)), &written, nullptr))
-            WriteFile(error, g_interruptedUtf8, static_cast<DWORD>(std::strlen(g_interruptedUtf8)), &written, nullptr);
+        const wchar_t* wide = g_interruptedWide + (g_lineOpen ? 0 : 1);
+        const char* utf8 = g_interruptedUtf8 + (g_lineOpen ? 0 : 1);
+        if (!WriteConsoleW(error, wide, static_cast<DWORD>(std::wcslen(wide)), &written, nullptr))
+            WriteFile(error, utf8, static_cast<DWORD>(std::strlen(utf8)), &written, nullptr);
     }
     return FALSE;  // and let the default handler end the process
 }
@@ -157,7 +160,7 @@ bool RemoveOnInterrupt(const std::string& path, const std::string& finalPath)
     if (wide.size() >= sizeof g_temporaryPath / sizeof g_temporaryPath[0])
         return false;
     std::memcpy(g_temporaryPath, wide.c_str(), (wide.size() + 1) * sizeof(wchar_t));
-    const std::string message = "uvdenoise: interrupted: " + finalPath + " not written\n";
+    const std::string message = "\nuvdenoise: interrupted: " + finalPath + " not written\n";
     const std::wstring wideMessage = WideFromUtf8(message);
     std::memcpy(g_interruptedUtf8, message.c_str(), message.size() + 1);
     std::memcpy(g_interruptedWide, wideMessage.c_str(), (wideMessage.size() + 1) * sizeof(wchar_t));
@@ -166,6 +169,8 @@ bool RemoveOnInterrupt(const std::string& path, const std::string& finalPath)
 }
 
 void ForgetOnInterrupt() { g_temporaryArmed = 0; }
+
+void SetLineOpen(bool open) { g_lineOpen = open; }
 
 bool RenameOver(const std::string& from, const std::string& to, bool replace, bool& taken, std::string& error)
 {

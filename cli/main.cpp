@@ -161,6 +161,11 @@ int Run(const Options& options)
                       job.fieldsReason + ")");
         return FilterAll(*job.reader, *job.writer, job.format, job.fields, progress, options);
     }
+    const std::string refusal = Y4mOutputRefusal(options.output);
+    if (!refusal.empty()) {
+        Report(refusal);
+        return kNothingWritten;
+    }
     Y4mReader reader(in.get(), options.input == "-" ? "standard input" : options.input);
     if (!reader.ReadHeader(error)) {
         Report(error);

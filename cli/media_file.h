@@ -29,6 +29,10 @@ bool ReadsMediaFiles();
 // What to type instead, after "<name> is <a container>, not YUV4MPEG2;".
 std::string ContainerAdvice();
 
+// Why a YUV4MPEG2 input is not written to `out` ("" when it can be): a name that promises a container
+// (clean.mkv) would get a Y4M stream under it.
+std::string Y4mOutputRefusal(const std::string& out);
+
 enum class MediaOpen {
     kOpened,
     kNotMedia,  // no video file here (or a .y4m FFmpeg cannot read): the YUV4MPEG2 reader says what is wrong

@@ -12,3 +12,6 @@ std::string ContainerAdvice()
 }
 
 MediaOpen OpenMediaJob(const Options&, OutputFile&, MediaJob&, std::string&) { return MediaOpen::kNotMedia; }
+
+// Nothing here writes a container: a Y4M stream goes under whatever name it is given.
+std::string Y4mOutputRefusal(const std::string&) { return ""; }

@@ -4,7 +4,10 @@ extern "C" {
 #include <libavutil/pixdesc.h>
 }
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 
 #include "cli/file_system.h"
@@ -24,22 +27,168 @@ const char* DefaultEncoderFor(const AVOutputFormat& container)
     return "libx264";
 }
 
+// Where a library's own default is a poor picture (mpeg2video's 200 kb/s, mjpeg likewise), a default
+// people would choose: DVD's rates for MPEG-2, ffmpeg's -q:v 2 for MJPEG.
 const char* DefaultEncoderOptions(const std::string& encoder)
 {
     if (encoder == "ffv1")
         return "level=3:g=1:slices=16:slicecrc=1:context=1";
     if (encoder == "libx264")
         return "crf=16:preset=medium";
+    if (encoder == "mpeg2video")
+        return "b=6000k:maxrate=9000k:bufsize=1835k:g=15";
+    if (encoder == "mjpeg")  // TV-range samples kept as they are, which JPEG's rules call unofficial
+        return "flags=+qscale:global_quality=236:strict=unofficial";
     return "";
+}
+
+// Encoders that code interlaced pictures when asked by these flags; others refuse them (mjpeg) or ignore
+// them.
+bool TakesInterlacedFlags(const AVCodec& codec)
+{
+    return codec.id == AV_CODEC_ID_MPEG2VIDEO || codec.id == AV_CODEC_ID_MPEG4 ||
+           std::string(codec.name) == "libx264";
+}
+
+bool ParseEncoderSettings(const std::string& text, EncoderSettings& settings)
+{
+    AVDictionary* parsed = nullptr;
+    const bool ok = av_dict_parse_string(&parsed, text.c_str(), "=", ":", 0) >= 0;
+    const AVDictionaryEntry* entry = nullptr;
+    while (ok && (entry = av_dict_get(parsed, "", entry, AV_DICT_IGNORE_SUFFIX)))
+        settings.emplace_back(entry->key, entry->value);
+    av_dict_free(&parsed);
+    return ok;
+}
+
+std::string Joined(const EncoderSettings& settings)
+{
+    std::string text;
+    for (const auto& [key, value] : settings)
+        text += (text.empty() ? "" : ":") + key + "=" + value;
+    return text;
 }
 
 }  // namespace
 
+std::string FileOf(const AVOutputFormat& container)
+{
+    static const std::pair<const char*, const char*> kNamed[] = {
+        {"matroska", "a Matroska file"}, {"webm", "a WebM file"},   {"mpegts", "an MPEG-TS file"},
+        {"mpeg", "an MPEG-PS file"},     {"vob", "a VOB file"},     {"nut", "a NUT file"},
+        {"mov", "a MOV file"},
+    };
+    const std::string name = container.name;
+    for (const auto& [muxer, words] : kNamed)
+        if (name == muxer)
+            return words;
+    std::string upper;
+    for (const char c : name)
+        upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    // Other muxers' names are said letter by letter: an AVI, an MXF, a DV file.
+    const bool vowelSound = std::string("aefhilmnorsx").find(name[0]) != std::string::npos;
+    return (vowelSound ? "an " : "a ") + upper + " file";
+}
+
+namespace {
+
+AVStream* NewStream(AVFormatContext& output)
+{
+    AVStream* stream = avformat_new_stream(&output, nullptr);
+    if (!stream)
+        throw std::bad_alloc();
+    return stream;
+}
+
+// A copy of `from`; a cover picture (an attached picture) as an attachment of its bytes when asked.
+AVStream* AddCopiedStream(AVFormatContext& output, const AVStream& from, bool asAttachment)
+{
+    AVStream* to = NewStream(output);
+    if (avcodec_parameters_copy(to->codecpar, from.codecpar) < 0)
+        throw std::bad_alloc();
+    to->codecpar->codec_tag = 0;
+    to->time_base = from.time_base;
+    to->disposition = from.disposition;
+    av_dict_copy(&to->metadata, from.metadata, 0);
+    if (asAttachment) {
+        const AVPacket& picture = from.attached_pic;
+        AVCodecParameters& parameters = *to->codecpar;
+        av_freep(&parameters.extradata);
+        parameters.extradata = static_cast<uint8_t*>(av_mallocz(picture.size + AV_INPUT_BUFFER_PADDING_SIZE));
+        if (!parameters.extradata)
+            throw std::bad_alloc();
+        std::copy(picture.data, picture.data + picture.size, parameters.extradata);
+        parameters.extradata_size = picture.size;
+        parameters.codec_type = AVMEDIA_TYPE_ATTACHMENT;
+        to->disposition = 0;
+    }
+    return to;
+}
+
+// A cover read from an attachment (Matroska's) has its file's name and kind: it can go back as one.
+bool IsAttachedFile(const AVStream& stream)
+{
+    return (stream.disposition & AV_DISPOSITION_ATTACHED_PIC) && stream.attached_pic.size > 0 &&
+           av_dict_get(stream.metadata, "filename", nullptr, 0);
+}
+
+// Bytes written nowhere, with the positions a muxer seeks to, for a trial header.
+struct NoFile {
+    int64_t position = 0;
+    int64_t size = 0;
+    static int Write(void* file, uint8_t*, int bytes)
+    {
+        auto& self = *static_cast<NoFile*>(file);
+        self.position += bytes;
+        self.size = std::max(self.size, self.position);
+        return bytes;
+    }
+    static int64_t Seek(void* file, int64_t offset, int whence)
+    {
+        auto& self = *static_cast<NoFile*>(file);
+        switch (whence & ~AVSEEK_FORCE) {
+        case AVSEEK_SIZE: return self.size;
+        case SEEK_SET: return self.position = offset;
+        case SEEK_CUR: return self.position += offset;
+        case SEEK_END: return self.position = self.size + offset;
+        }
+        return AVERROR(EINVAL);
+    }
+};
+
+}  // namespace
+
+std::string MediaWriter::MuxerRefusal(const AVOutputFormat& container, const AVStream* from, bool asAttachment) const
+{
+    // The muxer is asked with a header written nowhere: avformat_query_codec knows nothing of attachments
+    // and answers for codecs only.
+    AVFormatContext* trial = nullptr;
+    if (avformat_alloc_output_context2(&trial, &container, nullptr, nullptr) < 0)
+        throw std::bad_alloc();
+    std::unique_ptr<AVFormatContext, OutputFree> owned(trial);
+    AVStream* video = NewStream(*trial);
+    avcodec_parameters_from_context(video->codecpar, m_encoder.get());
+    video->time_base = m_encoder->time_base;
+    if (from)
+        AddCopiedStream(*trial, *from, asAttachment);
+    constexpr int kBufferBytes = 4096;
+    auto* buffer = static_cast<uint8_t*>(av_malloc(kBufferBytes));
+    NoFile nowhere;
+    if (!buffer || !(trial->pb = avio_alloc_context(buffer, kBufferBytes, 1, &nowhere, nullptr, NoFile::Write,
+                                                    NoFile::Seek))) {
+        av_free(buffer);
+        throw std::bad_alloc();
+    }
+    TakeComplaint("");
+    // Its header alone: some muxers (MXF) refuse a trailer without packets.
+    const int result = avformat_write_header(trial, nullptr);
+    return result < 0 ? TakeComplaint(AvError(result)) : "";
+}
+
 bool MediaWriter::Prepare(const Options& options, std::string& error)
 {
     const AVOutputFormat* container = av_guess_format(nullptr, m_out.Name().c_str(), nullptr);
-    if (m_out.Name() == "-" || !container || (container->flags & AVFMT_NOFILE) ||
-        container->video_codec == AV_CODEC_ID_NONE || std::string(container->name) == "yuv4mpegpipe") {
+    if (!container || (container->flags & AVFMT_NOFILE) || container->video_codec == AV_CODEC_ID_NONE) {
         error = "OUT " + m_out.Name() + " names no container for a video file with its sound: end it in .mkv, "
                 ".mp4, .avi, .mov or .nut";
         return false;
@@ -47,7 +196,7 @@ bool MediaWriter::Prepare(const Options& options, std::string& error)
     AVFormatContext* output = nullptr;
     const int result = avformat_alloc_output_context2(&output, container, nullptr, nullptr);
     if (result < 0) {
-        error = "cannot write a " + std::string(container->name) + " file: " + AvError(result);
+        error = "cannot write " + FileOf(*container) + ": " + AvError(result);
         return false;
     }
     m_output.reset(output);
@@ -65,6 +214,10 @@ bool MediaWriter::PrepareEncoder(const Options& options, const AVOutputFormat& c
     const MediaPixelFormat& pixels = m_reader.Pixels();
     m_firstPixels = &pixels;
     m_ratio = m_reader.SampleAspectRatio();
+    m_threads = options.threads;
+    // An encoder that lists no formats takes every one (rawvideo).
+    if (!codec->pix_fmts)
+        m_encoderFormat = pixels.format;
     for (const AVPixelFormat* format = codec->pix_fmts; format && *format != AV_PIX_FMT_NONE; ++format)
         if (*format == pixels.format || (*format == pixels.planar && m_encoderFormat == AV_PIX_FMT_NONE))
             m_encoderFormat = *format;
@@ -74,12 +227,75 @@ bool MediaWriter::PrepareEncoder(const Options& options, const AVOutputFormat& c
                 ", the input's pictures; --encoder ffv1 does";
         return false;
     }
-    m_encoder.reset(avcodec_alloc_context3(codec));
+    EncoderSettings defaults, own;
+    if (!ParseEncoderSettings(DefaultEncoderOptions(name), defaults) ||
+        !ParseEncoderSettings(options.encoderOptions, own)) {
+        error = "--encoder-options wants key=value pairs with ':' between them, not \"" + options.encoderOptions +
+                "\"";
+        return false;
+    }
+    // The user's options replace the defaults of the same name.
+    EncoderSettings kept;
+    for (const auto& setting : defaults)
+        if (std::none_of(own.begin(), own.end(), [&](const auto& given) { return given.first == setting.first; }))
+            kept.push_back(setting);
+
+    // The stream's own time base keeps every timestamp, a variable frame rate's too; AVI counts frames, and
+    // so do encoders and muxers that take only a frame rate's (mpeg2video, MXF).
+    const AVRational rate = av_guess_frame_rate(m_reader.Input(), m_reader.Video(), nullptr);
+    std::vector<AVRational> timeBases;
+    if (std::string(container.name) != "avi" || rate.num <= 0)
+        timeBases.push_back(m_reader.Video()->time_base);
+    if (rate.num > 0)
+        timeBases.push_back(av_inv_q(rate));
+    std::string complaint, muxerRefusal;
+    const auto openWith = [&](const EncoderSettings& defaultsUsed) {
+        for (const AVRational timeBase : timeBases)
+            if (OpenEncoder(*codec, timeBase, defaultsUsed, own, complaint) &&
+                (muxerRefusal = MuxerRefusal(container, nullptr, false)).empty())
+                return true;
+        return false;
+    };
+    if (openWith(kept))
+        return true;
+    if (!muxerRefusal.empty()) {
+        error = "cannot write " + m_out.Described() + " as " + FileOf(container) + ": " + muxerRefusal;
+        return false;
+    }
+    const std::string refusal = complaint;
+    if (kept.empty() || !openWith({})) {
+        error = refusal.rfind("no option ", 0) == 0
+                    ? "encoder " + name + " has " + refusal + " (ffmpeg -h encoder=" + name + " lists them)"
+                    : "encoder " + name + " refuses its settings: " + refusal;
+        return false;
+    }
+    // The user's options conflict with some of the defaults: those that still fit stay, the others are named.
+    EncoderSettings fitting, dropped;
+    for (const auto& setting : kept) {
+        fitting.push_back(setting);
+        if (!openWith(fitting)) {
+            fitting.pop_back();
+            dropped.push_back(setting);
+        }
+    }
+    if (!openWith(fitting)) {
+        error = "encoder " + name + " refuses its settings: " + refusal;
+        return false;
+    }
+    Report("encoder " + name + " runs without its defaults " + Joined(dropped) + ", which --encoder-options " +
+           Joined(own) + " rules out (" + refusal + ")");
+    return true;
+}
+
+bool MediaWriter::OpenEncoder(const AVCodec& codec, AVRational timeBase, const EncoderSettings& defaults,
+                              const EncoderSettings& own, std::string& complaint)
+{
+    m_encoder.reset(avcodec_alloc_context3(&codec));
     if (!m_encoder)
         throw std::bad_alloc();
+    const MediaPixelFormat& pixels = m_reader.Pixels();
     const AVCodecContext& decoder = m_reader.Decoder();
     const AVFrame& first = m_reader.Picture();
-    const AVStream& video = *m_reader.Video();
     AVCodecContext& encoder = *m_encoder;
     encoder.width = first.width;
     encoder.height = first.height;
@@ -91,32 +307,29 @@ bool MediaWriter::PrepareEncoder(const Options& options, const AVOutputFormat& c
     encoder.colorspace = first.colorspace;
     encoder.chroma_sample_location = decoder.chroma_sample_location;
     encoder.field_order = m_reader.FieldOrder();
-    if (IsInterlaced(encoder.field_order))
+    if (IsInterlaced(encoder.field_order) && TakesInterlacedFlags(codec))
         encoder.flags |= AV_CODEC_FLAG_INTERLACED_DCT | AV_CODEC_FLAG_INTERLACED_ME;
     encoder.framerate = av_guess_frame_rate(m_reader.Input(), m_reader.Video(), nullptr);
-    // The stream's own time base keeps every timestamp, a variable frame rate's too; AVI counts frames.
-    encoder.time_base = std::string(container.name) == "avi" && encoder.framerate.num > 0
-                            ? av_inv_q(encoder.framerate)
-                            : video.time_base;
-    encoder.thread_count = options.threads;  // 0: one per core
-    if (container.flags & AVFMT_GLOBALHEADER)
+    encoder.time_base = timeBase;
+    encoder.thread_count = m_threads;  // --threads; 0: one per core
+    if (m_output->oformat->flags & AVFMT_GLOBALHEADER)
         encoder.flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
 
     AVDictionary* settings = nullptr;
-    std::unique_ptr<AVDictionary*, void (*)(AVDictionary**)> freeSettings(&settings, av_dict_free);
-    if (av_dict_parse_string(&settings, DefaultEncoderOptions(name), "=", ":", 0) < 0 ||
-        av_dict_parse_string(&settings, options.encoderOptions.c_str(), "=", ":", 0) < 0) {
-        error = "--encoder-options wants key=value pairs with ':' between them, not \"" + options.encoderOptions +
-                "\"";
-        return false;
-    }
-    const int result = avcodec_open2(m_encoder.get(), codec, &settings);
+    std::unique_ptr<AVDictionary*, void (*)(AVDictionary**)> freeEncoderSettings(&settings, av_dict_free);
+    for (const EncoderSettings* list : {&defaults, &own})
+        for (const auto& [key, value] : *list)
+            av_dict_set(&settings, key.c_str(), value.c_str(), 0);
+    TakeComplaint("");
+    const int result = avcodec_open2(m_encoder.get(), &codec, &settings);
     if (result < 0) {
-        error = "encoder " + name + " refuses its settings: " + TakeComplaint(AvError(result));
+        complaint = TakeComplaint(AvError(result));
+        m_encoder.reset();
         return false;
     }
     if (const AVDictionaryEntry* unknown = av_dict_get(settings, "", nullptr, AV_DICT_IGNORE_SUFFIX)) {
-        error = "encoder " + name + " has no option " + unknown->key + " (ffmpeg -h encoder=" + name + " lists them)";
+        complaint = std::string("no option ") + unknown->key;
+        m_encoder.reset();
         return false;
     }
     return true;
@@ -129,53 +342,63 @@ bool MediaWriter::AddStreams(const AVOutputFormat& container, std::string& error
     m_streamOf.assign(input.nb_streams, -1);
     for (unsigned i = 0; i < input.nb_streams; ++i) {
         const AVStream& from = *input.streams[i];
-        const bool video = static_cast<int>(i) == m_reader.Video()->index;
         if (!m_reader.Copies(from))
             continue;
-        if (!video && avformat_query_codec(&container, from.codecpar->codec_id, FF_COMPLIANCE_NORMAL) == 0) {
-            const std::string what = std::string(av_get_media_type_string(from.codecpar->codec_type)
-                                                     ? av_get_media_type_string(from.codecpar->codec_type)
-                                                     : "data") +
-                                     " stream " + std::to_string(i) + " (" +
-                                     avcodec_get_name(from.codecpar->codec_id) + ")";
-            if (from.codecpar->codec_type == AVMEDIA_TYPE_AUDIO) {
-                error = "a " + std::string(container.name) + " file cannot hold " + what +
-                        "; .mkv or .nut holds it";
-                return false;
-            }
-            Report(what + " is left out: a " + container.name + " file cannot hold it");
-            continue;
-        }
-        AVStream* to = avformat_new_stream(&output, nullptr);
-        if (!to)
-            throw std::bad_alloc();
-        m_streamOf[i] = to->index;
-        if (video) {
+        if (static_cast<int>(i) == m_reader.Video()->index) {
+            AVStream* to = NewStream(output);
             avcodec_parameters_from_context(to->codecpar, m_encoder.get());
             to->time_base = m_encoder->time_base;
             to->avg_frame_rate = from.avg_frame_rate;
             to->sample_aspect_ratio = m_encoder->sample_aspect_ratio;
-        } else {
-            avcodec_parameters_copy(to->codecpar, from.codecpar);
-            to->codecpar->codec_tag = 0;
-            to->time_base = from.time_base;
+            to->disposition = from.disposition;
+            av_dict_copy(&to->metadata, from.metadata, 0);
+            m_streamOf[i] = to->index;
+            continue;
         }
-        to->disposition = from.disposition;
-        av_dict_copy(&to->metadata, from.metadata, 0);
+        // An attachment has no packets: a cover kept as one leaves its picture's packet behind.
+        if (IsAttachedFile(from) && MuxerRefusal(container, &from, true).empty()) {
+            AddCopiedStream(output, from, true);
+            continue;
+        }
+        const std::string refusal = MuxerRefusal(container, &from, false);
+        if (refusal.empty()) {
+            m_streamOf[i] = AddCopiedStream(output, from, false)->index;
+            continue;
+        }
+        const char* type = av_get_media_type_string(from.codecpar->codec_type);
+        const std::string what = std::string(type ? type : "data") + " stream " + std::to_string(i) + " (" +
+                                 avcodec_get_name(from.codecpar->codec_id) + ")";
+        const std::string file = FileOf(container);
+        if (from.codecpar->codec_type == AVMEDIA_TYPE_AUDIO) {
+            error = file + " cannot hold " + what + " (" + refusal + "); .mkv or .nut holds it";
+            return false;
+        }
+        Report(what + " is left out: " + file + " cannot hold it (" + refusal + ")");
     }
     av_dict_copy(&output.metadata, input.metadata, 0);
+    // Chapters move with the pictures, by the file's start; the output starts at 0, so one that begins
+    // before the start begins with it, and one that ends by then is left out.
     for (unsigned i = 0; i < input.nb_chapters; ++i) {
         const AVChapter& from = *input.chapters[i];
+        const int64_t start = av_rescale_q(input.start_time == AV_NOPTS_VALUE ? 0 : input.start_time,
+                                           AV_TIME_BASE_Q, from.time_base);
+        if (from.end <= start) {
+            const AVDictionaryEntry* title = av_dict_get(from.metadata, "title", nullptr, 0);
+            char when[96];
+            std::snprintf(when, sizeof when, "it ends at %.3f s, before the recording starts at %.3f s",
+                          av_q2d(from.time_base) * from.end, av_q2d(from.time_base) * start);
+            Report("chapter " + std::to_string(i + 1) + (title ? " (" + std::string(title->value) + ")" : "") +
+                   " is left out: " + when);
+            continue;
+        }
         AVChapter* to = static_cast<AVChapter*>(av_mallocz(sizeof(AVChapter)));
         if (!to || av_dynarray_add_nofree(&output.chapters, reinterpret_cast<int*>(&output.nb_chapters), to) < 0) {
             av_free(to);
             throw std::bad_alloc();
         }
-        const int64_t start = av_rescale_q(input.start_time == AV_NOPTS_VALUE ? 0 : input.start_time,
-                                           AV_TIME_BASE_Q, from.time_base);
         to->id = from.id;
         to->time_base = from.time_base;
-        to->start = from.start - start;
+        to->start = std::max<int64_t>(from.start - start, 0);
         to->end = from.end - start;
         av_dict_copy(&to->metadata, from.metadata, 0);
     }
@@ -201,9 +424,11 @@ StartResult MediaWriter::Start()
     }
     if (!IsRegularFileStream(m_out.Stream()))
         m_output->pb->seekable = 0;
+    TakeComplaint("");
     const int result = avformat_write_header(m_output.get(), nullptr);
     if (result < 0) {
-        Report("cannot write " + m_out.Name() + "'s header: " + AvError(result));
+        // The muxer's own words say why (a DV file's picture size, an MXF file's frame rate).
+        Report("cannot write " + m_out.Described() + ": " + TakeComplaint(AvError(result)));
         return StartResult::kNotCreated;
     }
     m_encoding = std::thread(&MediaWriter::EncodeLoop, this);
@@ -251,10 +476,34 @@ bool MediaWriter::Write(const uint8_t* planes)
         pts = m_lastPts + 1;
     if (pts == AV_NOPTS_VALUE)
         pts = 0;
+    if (m_lastPts == AV_NOPTS_VALUE && picture.best_effort_timestamp != AV_NOPTS_VALUE)
+        KeepTheStart(picture.best_effort_timestamp - m_reader.FileStartIn(video), pts);
     encoded->pts = m_lastPts = pts;
     encoded->pict_type = AV_PICTURE_TYPE_NONE;
     Queue({{}, std::move(encoded)});
     return !m_failed;
+}
+
+void MediaWriter::KeepTheStart(int64_t start, int64_t framed)
+{
+    const AVStream& video = *m_reader.Video();
+    const AVRational held = m_output->streams[m_streamOf[video.index]]->time_base;
+    // An encoder that counts frames puts the first picture on a frame's time; the muxer's finer time
+    // base (MPEG's 90 kHz) holds where it really starts, and every picture moves with it.
+    m_startShift = av_rescale_q(start, video.time_base, held) - av_rescale_q(framed, m_encoder->time_base, held);
+    const double wanted = start * av_q2d(video.time_base);
+    const double kept = (av_rescale_q(framed, m_encoder->time_base, held) + m_startShift) * av_q2d(held);
+    char times[160];
+    // FFmpeg's AVI writer starts every stream with its first packet, whatever its time.
+    if (std::string(m_output->oformat->name) == "avi" && wanted > 0.0005) {
+        std::snprintf(times, sizeof times, "the video, %.3f s after the file's start in %s, starts with the rest",
+                      wanted, m_reader.Input()->url);
+        Report("an AVI file starts every stream at its first packet: " + std::string(times) + " (.mkv keeps it)");
+    } else if (std::abs(wanted - kept) > 0.0005) {
+        std::snprintf(times, sizeof times, "the video starts %.3f s after the file's start, not %.3f s", kept,
+                      wanted);
+        Report(FileOf(*m_output->oformat) + " holds a picture's time in whole frames: " + times);
+    }
 }
 
 void MediaWriter::Queue(EncodeJob job)
@@ -316,6 +565,10 @@ bool MediaWriter::Encode(AVFrame* picture)
             m_packet->stream_index = m_streamOf[m_reader.Video()->index];
             av_packet_rescale_ts(m_packet.get(), m_encoder->time_base,
                                  m_output->streams[m_packet->stream_index]->time_base);
+            if (m_packet->pts != AV_NOPTS_VALUE)
+                m_packet->pts += m_startShift;
+            if (m_packet->dts != AV_NOPTS_VALUE)
+                m_packet->dts += m_startShift;
             if (!Mux(m_packet.get()))
                 return false;
         }
@@ -350,7 +603,7 @@ bool MediaWriter::Mux(AVPacket* packet)
 {
     const int result = av_interleaved_write_frame(m_output.get(), packet);
     if (result < 0)
-        Report("cannot write the output: " + AvError(result));
+        Report("cannot write " + m_out.Described() + ": " + AvError(result));
     return result >= 0;
 }
 
@@ -394,7 +647,7 @@ bool MediaWriter::Finish()
         result = m_output->pb->error;
     }
     if (result < 0) {
-        Report("cannot write the output: " + AvError(result));
+        Report("cannot write " + m_out.Described() + ": " + AvError(result));
         return false;
     }
     std::string error;

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "cli/ffmpeg_support.h"
@@ -17,6 +18,12 @@
 #include "cli/options.h"
 #include "cli/output_file.h"
 #include "cli/picture_scaler.h"
+
+// "an AVI file": the container in its users' words, with the article its sound takes.
+std::string FileOf(const AVOutputFormat& container);
+
+// An encoder's options in FFmpeg's words, in their order.
+using EncoderSettings = std::vector<std::pair<std::string, std::string>>;
 
 // One picture on its way to the muxer: the other streams' packets read before it, then the picture itself
 // (none: the end, which flushes the encoder).
@@ -39,8 +46,17 @@ public:
 
 private:
     bool PrepareEncoder(const Options& options, const AVOutputFormat& container, std::string& error);
+    // Opens m_encoder with these settings (the defaults, then the user's); else gives FFmpeg's complaint.
+    bool OpenEncoder(const AVCodec& codec, AVRational timeBase, const EncoderSettings& defaults,
+                     const EncoderSettings& own, std::string& complaint);
+    // "" where the output's muxer takes the video (and a copy of `from` beside it, a cover as an attachment
+    // when asked), else the muxer's own reason.
+    std::string MuxerRefusal(const AVOutputFormat& container, const AVStream* from, bool asAttachment) const;
     bool AddStreams(const AVOutputFormat& container, std::string& error);
     void NoteChanges(const AVFrame& picture, bool scaled);
+    // Moves every picture by what the encoder's time base loses of the first one's time (`start`, in the
+    // stream's), where the output can hold it; says what is lost where it cannot.
+    void KeepTheStart(int64_t start, int64_t framed);
     void Queue(EncodeJob job);
     void EncodeLoop();
     bool Encode(AVFrame* picture);
@@ -58,12 +74,14 @@ private:
     std::unique_ptr<AVCodecContext, CodecFree> m_encoder;
     std::vector<int> m_streamOf;  // each input stream's output stream, -1: left out
     AVPixelFormat m_encoderFormat = AV_PIX_FMT_NONE;
+    int m_threads = 0;  // the encoder's, 0: one per core
     const MediaPixelFormat* m_firstPixels = nullptr;  // the format the output keeps
     PictureScaler m_scaler;
     std::string m_scaledTo;  // the size pictures are scaled from now, "" while they are the first size
     AVRational m_ratio{0, 1};  // the sample aspect ratio of the last picture not scaled
     Packet m_packet = NewPacket();  // the encoder thread's
     int64_t m_lastPts = AV_NOPTS_VALUE;
+    int64_t m_startShift = 0;  // added to the video's packets, in the output stream's time base
 
     std::thread m_encoding;
     std::mutex m_mutex;

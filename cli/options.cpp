@@ -53,8 +53,12 @@ constexpr OptionRow kOptions[] = {
      "(lossless), libx264 for .mp4 and .mov"},
     {OptionId::kEncoderOptions, "--encoder-options", "", "K=V:..", 0, 0,
      "video files: the encoder's options in FFmpeg's words, each\n"
-     "over its default (ffv1: level=3:g=1:slices=16:\n"
-     "slicecrc=1:context=1; libx264: crf=16:preset=medium)"},
+     "over its default: ffv1 level=3:g=1:slices=16:slicecrc=1:\n"
+     "context=1; libx264 crf=16:preset=medium; mpeg2video (DVD's\n"
+     "rates) b=6000k:maxrate=9000k:bufsize=1835k:g=15; mjpeg\n"
+     "flags=+qscale:global_quality=236:strict=unofficial (ffmpeg's\n"
+     "q:v 2, TV range kept). A default these options rule out is\n"
+     "left out, and named"},
     {OptionId::kVideoStream, "--video-stream", "", "SPEC", 0, 0,
      "video files: the stream to filter, as an FFmpeg stream\n"
      "specifier (3, v:1, p:1101:v); default the one ffmpeg picks,\n"
@@ -108,11 +112,13 @@ std::string BuildHelpText()
         "itself, under any name or link, is refused as OUT. Picture data is never\n"
         "written to a terminal.\n"
         "Video files: the recording's video stream is filtered and encoded again; every\n"
-        "other stream, chapters and metadata are copied with their timestamps. Where\n"
-        "the picture size changes, each picture is filtered at its own size, then scaled\n"
-        "to the first. A file that ends early is named with its time, exit code 1.\n"
-        "Pictures: "
-        "8-bit yuv420p, yuv422p, yuv411p, yuv444p, yuvj*, yuyv422, uyvy422.\n"
+        "other stream, attachments, chapters and metadata are copied with their\n"
+        "timestamps where OUT's container holds them (one left out is named, with the\n"
+        "muxer's reason). Where the picture size changes, each picture is filtered at\n"
+        "its own size, then scaled to the first. A file that ends early is named with\n"
+        "its time, exit code 1. OUT - or *.y4m: the pictures only, as YUV4MPEG2 (the\n"
+        "Linux build will not write a YUV4MPEG2 IN under a video container's name).\n"
+        "Pictures: 8-bit yuv420p, yuv422p, yuv411p, yuv444p, yuvj*, yuyv422, uyvy422.\n"
         "YUV4MPEG2, 8-bit: C422, C420jpeg, C420paldv, C420mpeg2, C420 and no C tag\n"
         "(4:2:0: one chroma row spans two picture rows, so the window reaches twice as\n"
         "far), C411, C444; Cmono passes through. Others (C422p10 ...) are refused.\n"

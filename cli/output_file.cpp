@@ -5,12 +5,18 @@
 
 #include "cli/console.h"
 #include "cli/file_system.h"
+#include "cli/media_file.h"
 
 namespace {
 
-constexpr const char* kNotToATerminal =
-    "picture data is not written to a terminal: name an output file or redirect standard output "
-    "(uvdenoise --help tells more)";
+// Most often OUT was left out: what to type instead.
+std::string NotToATerminal()
+{
+    return ReadsMediaFiles() ? "picture data is not written to a terminal: name OUT (uvdenoise IN OUT.mkv), or "
+                               "give - and a program to take the YUV4MPEG2 pictures (uvdenoise IN - | ffplay -)"
+                             : "picture data is not written to a terminal: name OUT (uvdenoise IN OUT.y4m), or "
+                               "give - and a program to take the pictures (uvdenoise IN - | ffmpeg -i - OUT.mkv)";
+}
 
 // True when the input is a file and the output is that same file.
 bool IsTheInput(std::FILE* input, const FileIdentity& output)
@@ -18,8 +24,6 @@ bool IsTheInput(std::FILE* input, const FileIdentity& output)
     FileIdentity identity;
     return IsRegularFileStream(input) && IdentityOfStream(input, identity) && identity == output;
 }
-
-std::string WriteFailure() { return "cannot write the output: " + LastWriteError(); }
 
 // Creates a file next to `finalPath`, named after it and this process; gives its path in `path`. A name
 // with this process's number that exists already is a leftover of a process long gone: the next is tried.
@@ -67,7 +71,7 @@ bool OutputFile::Check(const std::string& name, bool replace, std::FILE* input, 
     FileIdentity output;
     if (name == "-") {
         if (IsTerminal(stdout))
-            error = kNotToATerminal;
+            error = NotToATerminal();
         else if (IsRegularFileStream(stdout) && IdentityOfStream(stdout, output) && IsTheInput(input, output))
             error = "standard output is the input file itself: the input would be overwritten while read";
         return error.empty();
@@ -114,7 +118,7 @@ bool OutputFile::Open(std::string& error)
         return false;
     }
     if (IsTerminal(m_stream)) {
-        error = kNotToATerminal;
+        error = NotToATerminal();
         return false;
     }
     return true;
@@ -123,7 +127,7 @@ bool OutputFile::Open(std::string& error)
 bool OutputFile::Finish(std::string& error)
 {
     if (std::fflush(m_stream) != 0 || std::ferror(m_stream)) {
-        error = WriteFailure();
+        error = "cannot write " + Described() + ": " + LastWriteError();
         return false;
     }
     if (m_stream == stdout)
@@ -131,7 +135,7 @@ bool OutputFile::Finish(std::string& error)
     std::FILE* const closing = m_stream;
     m_stream = nullptr;
     if (std::fclose(closing) != 0) {
-        error = WriteFailure();
+        error = "cannot write " + Described() + ": " + LastWriteError();
         return false;
     }
     if (m_temporary.empty())

@@ -21,6 +21,8 @@ public:
     bool Open(std::string& error);
     std::FILE* Stream() const { return m_stream; }
     const std::string& Name() const { return m_name; }
+    // The output as messages name it: its file name, or "standard output".
+    std::string Described() const { return m_name == "-" ? "standard output" : m_name; }
     // Flushes what was written and puts it under its name.
     bool Finish(std::string& error);
 

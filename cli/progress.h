@@ -1,7 +1,8 @@
 #pragma once
 
 // The progress line on standard error, shown only when it is a terminal: pictures done (of the total, when
-// the input tells it), pictures a second and the time left; at the end the chroma samples changed.
+// the input tells it), pictures a second and the time left, within the terminal's width; at the end the
+// chroma samples changed.
 
 #include <chrono>
 #include <cstdint>
@@ -17,11 +18,13 @@ public:
 
 private:
     using Clock = std::chrono::steady_clock;
-    void Print(uint64_t pictures, const std::string& more = "");
+    // The line written over in place; with a summary, the last one, ended.
+    void Print(uint64_t pictures, const std::string& summary = "");
     bool m_shown;
     uint64_t m_expected;
     Clock::time_point m_start = Clock::now();
     Clock::time_point m_last = m_start;
+    size_t m_printed = 0;  // the length of the line shown
 };
 
 // 1234567 as "1,234,567".

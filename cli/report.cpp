@@ -1,6 +1,12 @@
 #include "cli/report.h"
 
+#include <atomic>
+
+#include "cli/file_system.h"
+
 namespace {
+
+std::atomic<bool> g_progressLineOpen{false};
 
 // Columns a terminal gives UTF-8 text: one per character, the bytes that continue one take none.
 size_t ColumnsOf(const std::string& text, size_t from)
@@ -34,4 +40,17 @@ std::string WrappedMessage(const std::string& text)
         lineStart = space + 1;
     }
     return wrapped;
+}
+
+void SetProgressLineOpen(bool open)
+{
+    g_progressLineOpen = open;
+    SetLineOpen(open);
+}
+
+void Report(const std::string& message)
+{
+    const bool below = g_progressLineOpen.exchange(false);
+    SetLineOpen(false);
+    WriteError((below ? "\n" : "") + WrappedMessage("uvdenoise: " + message) + "\n");
 }

@@ -8,5 +8,9 @@
 // indented by two.
 std::string WrappedMessage(const std::string& text);
 
-// One message on standard error, in the program's name.
-inline void Report(const std::string& message) { WriteError(WrappedMessage("uvdenoise: " + message) + "\n"); }
+// One message on standard error, in the program's name, on a line of its own even while the progress line
+// is shown.
+void Report(const std::string& message);
+
+// Whether the progress line stands on standard error without its newline; messages then start below it.
+void SetProgressLineOpen(bool open);

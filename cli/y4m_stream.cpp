@@ -79,20 +79,20 @@ ReadResult Y4mReader::Read(uint8_t* planes)
 
 StartResult Y4mWriter::Start()
 {
-    HoldAFrameInPipes(m_reader.Format().FrameBytes());
+    HoldAFrameInPipes(m_source.FrameBytes());
     std::string error;
     if (!m_out.Open(error)) {
         Report(error);
         return StartResult::kNotCreated;
     }
-    const std::string& header = m_reader.StreamHeader();
+    const std::string& header = m_source.StreamHeader();
     return Written(header.data(), header.size()) ? StartResult::kStarted : StartResult::kWriteFailed;
 }
 
 bool Y4mWriter::Write(const uint8_t* planes)
 {
-    const std::string& header = m_reader.FrameHeader();
-    return Written(header.data(), header.size()) && Written(planes, m_reader.Format().FrameBytes());
+    const std::string& header = m_source.FrameHeader();
+    return Written(header.data(), header.size()) && Written(planes, m_source.FrameBytes());
 }
 
 bool Y4mWriter::Finish()
@@ -109,6 +109,6 @@ bool Y4mWriter::Written(const void* bytes, size_t size)
 {
     if (std::fwrite(bytes, 1, size, m_out.Stream()) == size)
         return true;
-    Report("cannot write the output: " + LastWriteError());
+    Report("cannot write " + m_out.Described() + ": " + LastWriteError());
     return false;
 }
