@@ -72,13 +72,12 @@ int FilterAll(FrameReader& reader, FrameWriter& writer, const PictureFormat& for
               Progress& progress, const Options& options)
 {
     const int threads = options.threads > 0 ? options.threads : std::max(1u, std::thread::hardware_concurrency());
-    std::unique_ptr<PlaneFilterPool> pool;
+    std::unique_ptr<PictureFilter> pool;
     std::vector<uint8_t> frame;
     try {
         frame.resize(format.FrameBytes());
-        pool = std::make_unique<PlaneFilterPool>(
-            threads, PlaneFilterSettings{options.window, options.threshold, progress.Shown(), CpuFeatures()},
-            ChromaRegions(frame.data(), format, fields));
+        pool = ChromaFilterFor(frame.data(), format, fields, threads,
+                               {options.window, options.threshold, progress.Shown(), CpuFeatures()});
     } catch (const std::bad_alloc&) {
         Report("not enough memory for " + std::to_string(format.width) + "x" + std::to_string(format.height) +
                " frames; nothing written");
@@ -104,7 +103,7 @@ int FilterAll(FrameReader& reader, FrameWriter& writer, const PictureFormat& for
             return kPartlyDone;
         progress.Picture(++pictures);
     }
-    progress.Finish(pictures, changedSamples, pictures * 2 * format.Chroma().Bytes());
+    progress.Finish(pictures, changedSamples, pictures * 2 * format.Chroma().Samples());
     // Damaged input keeps the pictures before it (or around it) written.
     if (!writer.Finish() || read == ReadResult::kStopped || reader.DamagedPictures() > 0)
         return kPartlyDone;

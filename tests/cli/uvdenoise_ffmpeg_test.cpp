@@ -239,7 +239,7 @@ TEST_F(Uvdenoise, BadInputGivesThePromisedErrors)
         {"zero width", "YUV4MPEG2 W0 H8\n", "", 2, "bad picture size tag W0", -1},
         {"huge", "YUV4MPEG2 W16384 H16384\n", "", 2, "picture 16384x16384 is larger than 8192x8192", -1},
         {"alpha", "YUV4MPEG2 W16 H8 C444alpha\n", "", 2, "unsupported chroma format C444alpha; supported: YUV4MPEG2 with 8-bit", -1},
-        {"10 bits", "YUV4MPEG2 W16 H8 C422p10\n", "", 2, "unsupported chroma format C422p10", -1},
+        {"11 bits", "YUV4MPEG2 W16 H8 C422p11\n", "", 2, "unsupported chroma format C422p11", -1},
         {"header cut", "YUV4MPEG2 W16 H8 C422", "", 2, "input ends inside the stream header", -1},
         {"YUV4MPEG2X", "YUV4MPEG2X W16 H8 C422\n", "", 2, "not a YUV4MPEG2 stream header: \"YUV4MPEG2X W16", -1},
         {"header of 65537 bytes", HeaderOfBytes("W16 H8 C422", 65537), "", 2, "stream header longer than 65536 bytes", -1},

@@ -49,7 +49,7 @@ std::vector<uint8_t> ReferenceRepaired(const Plane& p, int count, int threshold)
 {
     std::vector<uint8_t> chroma = p.chroma;
     const int lumaWidth = p.width << p.shiftX;
-    reference::ChromaRepairPlane({chroma.data(), p.width, p.width, p.height, p.luma.data(), lumaWidth, lumaWidth,
+    reference::ChromaRepairPlane<uint8_t>({chroma.data(), p.width, p.width, p.height, p.luma.data(), lumaWidth, lumaWidth,
                                   p.height << p.shiftY, p.shiftX, p.shiftY},
                                  count, threshold);
     return chroma;
@@ -71,8 +71,8 @@ std::string FirstDifference(const std::vector<uint8_t>& actual, const std::vecto
 template <class Body>
 void ForEachRepairPath(int count, Body&& body)
 {
-    ForEachRunnableVariant(ChromaSparkleMaskVariants(), [&](const ChromaSparkleMaskVariant& variant) {
-        body(variant.name, ChromaRepairKernels{ChooseChromaMedianPlaneKernels(variant.neededFeatures).byCount[count],
+    ForEachRunnableVariant(ChromaSparkleMaskVariants<uint8_t>(), [&](const ChromaSparkleMaskVariant& variant) {
+        body(variant.name, ChromaRepairKernels{ChooseChromaMedianPlaneKernels<uint8_t>(variant.neededFeatures).byCount[count],
                                                variant.fn});
     });
 }

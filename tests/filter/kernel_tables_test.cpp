@@ -59,14 +59,14 @@ TEST(KernelTables, PickOnlyListedVariantsTheCpuRunsThePortableOneWithoutFeatures
         const ChromaMedianKernels packed = ChooseChromaMedianKernels(features);
         ExpectEveryCountPickedFromList(features, ChromaMedianVariants(),
                                        [&](int32_t count) { return packed.byCount[count]; }, "chroma median");
-        const ChromaMedianPlaneKernels plane = ChooseChromaMedianPlaneKernels(features);
-        ExpectEveryCountPickedFromList(features, ChromaMedianPlaneVariants(),
+        const ChromaMedianPlaneKernels plane = ChooseChromaMedianPlaneKernels<uint8_t>(features);
+        ExpectEveryCountPickedFromList(features, ChromaMedianPlaneVariants<uint8_t>(),
                                        [&](int32_t count) { return plane.byCount[count]; }, "plane median");
-        ExpectEveryCountPickedFromList(features, ChromaMedianPlaneVariants(),
-                                       [&](int32_t count) { return ChooseChromaRepairKernels(features, count).median; },
+        ExpectEveryCountPickedFromList(features, ChromaMedianPlaneVariants<uint8_t>(),
+                                       [&](int32_t count) { return ChooseChromaRepairKernels<uint8_t>(features, count).median; },
                                        "repair's median");
-        ExpectEveryCountPickedFromList(features, ChromaSparkleMaskVariants(),
-                                       [&](int32_t count) { return ChooseChromaRepairKernels(features, count).mask; },
+        ExpectEveryCountPickedFromList(features, ChromaSparkleMaskVariants<uint8_t>(),
+                                       [&](int32_t count) { return ChooseChromaRepairKernels<uint8_t>(features, count).mask; },
                                        "sparkle mask");
         ExpectEveryCountPickedFromList(features, RgbConversionVariants(),
                                        [&](int32_t) { return ChooseRgbConversionKernels(features); }, "RGB conversions");
