@@ -6,7 +6,8 @@
 #include "filter/cpu_features.h"
 
 // The vectorised variants, each instruction set's in a file of its own (filter/chroma_median_plane_sse2.cpp,
-// filter/chroma_median_plane_avx2.cpp), compiled with that set. Sorted blocks merged with min/max serve any
+// filter/chroma_median_plane_avx2.cpp; for 16-bit samples filter/chroma_median_plane16_sse2.cpp, ...),
+// compiled with that set. Sorted blocks merged with min/max serve any
 // count; the selection networks only counts 2 to 5, and use no scratch.
 void ChromaMedianPlane_SSE2(uint8_t* plane, ptrdiff_t stride, int32_t width, int32_t height, int32_t count,
                             uint8_t* scratch);

@@ -1,4 +1,4 @@
-// The plane median with AVX2: 32 neighbouring columns a register for 8-bit samples, 16 for deeper ones.
+// The plane median with AVX2, 32 neighbouring columns a register.
 
 #include "filter/chroma_median_plane_walk.h"
 #include "filter/vector_avx2.h"
@@ -13,16 +13,4 @@ void ChromaMedianPlaneNetwork_AVX2(uint8_t* plane, ptrdiff_t stride, int32_t wid
                                    int32_t count, uint8_t* scratch)
 {
     PlaneNetworkKernel<VectorAvx2>(plane, stride, width, height, count, scratch);
-}
-
-void ChromaMedianPlane16_AVX2(uint16_t* plane, ptrdiff_t stride, int32_t width, int32_t height, int32_t count,
-                              uint8_t* scratch)
-{
-    PlaneBlockKernel<VectorAvx2Words>(plane, stride, width, height, count, scratch);
-}
-
-void ChromaMedianPlaneNetwork16_AVX2(uint16_t* plane, ptrdiff_t stride, int32_t width, int32_t height,
-                                     int32_t count, uint8_t* scratch)
-{
-    PlaneNetworkKernel<VectorAvx2Words>(plane, stride, width, height, count, scratch);
 }

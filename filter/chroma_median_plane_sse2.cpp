@@ -1,4 +1,4 @@
-// The plane median with SSE2: 16 neighbouring columns a register for 8-bit samples, 8 for deeper ones.
+// The plane median with SSE2, 16 neighbouring columns a register.
 
 #include "filter/chroma_median_plane_walk.h"
 #include "filter/vector_sse2.h"
@@ -13,16 +13,4 @@ void ChromaMedianPlaneNetwork_SSE2(uint8_t* plane, ptrdiff_t stride, int32_t wid
                                    int32_t count, uint8_t* scratch)
 {
     PlaneNetworkKernel<VectorSse2>(plane, stride, width, height, count, scratch);
-}
-
-void ChromaMedianPlane16_SSE2(uint16_t* plane, ptrdiff_t stride, int32_t width, int32_t height, int32_t count,
-                              uint8_t* scratch)
-{
-    PlaneBlockKernel<VectorSse2Words>(plane, stride, width, height, count, scratch);
-}
-
-void ChromaMedianPlaneNetwork16_SSE2(uint16_t* plane, ptrdiff_t stride, int32_t width, int32_t height,
-                                     int32_t count, uint8_t* scratch)
-{
-    PlaneNetworkKernel<VectorSse2Words>(plane, stride, width, height, count, scratch);
 }
