@@ -18,26 +18,32 @@ struct ChromaLayout {
 struct PlaneGeometry {
     int32_t width;
     int32_t height;
-    size_t Bytes() const { return static_cast<size_t>(width) * static_cast<size_t>(height); }
+    int32_t bytesPerSample = 1;
+    size_t Samples() const { return static_cast<size_t>(width) * static_cast<size_t>(height); }
+    size_t Bytes() const { return Samples() * static_cast<size_t>(bytesPerSample); }
 };
 
 // Pictures larger than this are refused before anything is allocated (8192 x 8192), from any input.
 constexpr int64_t kMaxPicturePixels = int64_t{1} << 26;
 
-// A picture as the filter takes it: the Y plane, then U, then V, each row as wide as the plane.
+// A picture as the filter takes it: the Y plane, then U, then V, each row as wide as the plane. Samples of
+// 8 bits take a byte; of 9 to 16 bits, two (a uint16_t in the machine's byte order, the value in the low
+// bits).
 struct PictureFormat {
     int32_t width = 0;
     int32_t height = 0;
     ChromaLayout chroma{1, 1, false};
+    int32_t depth = 8;  // bits per sample, 8 to 16
 
-    PlaneGeometry Luma() const { return {width, height}; }
+    int32_t BytesPerSample() const { return depth > 8 ? 2 : 1; }
+    PlaneGeometry Luma() const { return {width, height, BytesPerSample()}; }
     PlaneGeometry Chroma() const  // width 0 for mono
     {
         if (chroma.mono)
-            return {0, 0};
+            return {0, 0, BytesPerSample()};
         const int32_t xRound = (1 << chroma.shiftX) - 1;
         const int32_t yRound = (1 << chroma.shiftY) - 1;
-        return {(width + xRound) >> chroma.shiftX, (height + yRound) >> chroma.shiftY};
+        return {(width + xRound) >> chroma.shiftX, (height + yRound) >> chroma.shiftY, BytesPerSample()};
     }
     size_t FrameBytes() const { return Luma().Bytes() + 2 * Chroma().Bytes(); }
 };

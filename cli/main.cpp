@@ -72,16 +72,15 @@ int FilterAll(FrameReader& reader, FrameWriter& writer, PictureFormat format, bo
               const Options& options)
 {
     const int threads = options.threads > 0 ? options.threads : std::max(1u, std::thread::hardware_concurrency());
-    std::unique_ptr<PlaneFilterPool> pool;
+    std::unique_ptr<PictureFilter> pool;
     std::vector<uint8_t> frame;
     // Each picture is filtered at its own size: a recording's size or chroma format can change mid-stream.
     const auto prepare = [&](const PictureFormat& next) {
         pool.reset();
         format = next;
         frame.resize(format.FrameBytes());
-        pool = std::make_unique<PlaneFilterPool>(
-            threads, PlaneFilterSettings{options.window, options.threshold, progress.Shown(), CpuFeatures()},
-            ChromaRegions(frame.data(), format, fields));
+        pool = ChromaFilterFor(frame.data(), format, fields, threads,
+                               {options.window, options.threshold, progress.Shown(), CpuFeatures()});
     };
     try {
         prepare(format);
@@ -110,7 +109,7 @@ int FilterAll(FrameReader& reader, FrameWriter& writer, PictureFormat format, bo
             continue;
         }
         changedSamples += pool->Filter();
-        chromaSamples += 2 * format.Chroma().Bytes();
+        chromaSamples += 2 * format.Chroma().Samples();
         if (!writer.Write(frame.data()))
             return kPartlyDone;
         progress.Picture(++pictures);

@@ -40,7 +40,9 @@ constexpr OptionRow kOptions[] = {
      "below) the rows around the run and stays within 4, along 4\n"
      "or more samples of its colour in its row and more of its\n"
      "colour than of others (luma per luma sample covered); on its\n"
-     "row it is a clean sample too"},
+     "row it is a clean sample too. T and the luma figures are in\n"
+     "8-bit units, scaled by 2^(depth-8) for deeper samples (x4 at\n"
+     "10 bits), so a 10-bit copy is repaired as its 8-bit original"},
     {OptionId::kFields, "--fields", "", "", 0, 0,
      "filter even and odd rows apart (interlaced video), so that no\n"
      "window mixes two moments. Video files: on by itself when the\n"
@@ -121,7 +123,10 @@ std::string BuildHelpText()
         "Pictures: 8-bit yuv420p, yuv422p, yuv411p, yuv444p, yuvj*, yuyv422, uyvy422.\n"
         "YUV4MPEG2, 8-bit: C422, C420jpeg, C420paldv, C420mpeg2, C420 and no C tag\n"
         "(4:2:0: one chroma row spans two picture rows, so the window reaches twice as\n"
-        "far), C411, C444; Cmono passes through. Others (C422p10 ...) are refused.\n"
+        "far), C411, C444; Cmono passes through. 9 to 16 bits, as ffmpeg writes them\n"
+        "(two bytes a sample, little-endian), written back with the same tag: C420p9,\n"
+        "C422p9, C444p9 and likewise p10, p12, p14, p16; Cmono9 ... Cmono16 pass\n"
+        "through. Others (C444alpha ...) are refused.\n"
         "Exit codes: 0 done; 2 bad option, file or stream, nothing written; 1 damaged\n"
         "input (what could be read is written) or a write error.\n"
         "\n"

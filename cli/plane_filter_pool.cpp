@@ -1,7 +1,6 @@
 #include "cli/plane_filter_pool.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace {
 
@@ -16,7 +15,8 @@ uint8_t* Aligned(std::vector<uint8_t>& bytes)
 
 }  // namespace
 
-std::vector<PlanePiece> SplitByColumns(const std::vector<PlaneRegion>& regions, int threads)
+template <class Sample>
+std::vector<PlanePiece> SplitByColumns(const std::vector<PlaneRegion<Sample>>& regions, int threads)
 {
     std::vector<PlanePiece> pieces;
     // Whole regions while there are enough for every thread: two threads cutting the same rows share the
@@ -24,24 +24,27 @@ std::vector<PlanePiece> SplitByColumns(const std::vector<PlaneRegion>& regions, 
     const int32_t regionCount = std::max<int32_t>(1, static_cast<int32_t>(regions.size()));
     const int32_t piecesPerRegion = (threads + regionCount - 1) / regionCount;
     for (size_t r = 0; r < regions.size(); ++r) {
-        const PlaneRegion& region = regions[r];
+        const PlaneRegion<Sample>& region = regions[r];
         if (region.width <= 0 || region.height <= 0)
             continue;
-        const int32_t lines = (region.width + kPieceAlign - 1) / kPieceAlign;
+        constexpr int32_t kLineSamples = kPieceAlign / sizeof(Sample);
+        const int32_t lines = (region.width + kLineSamples - 1) / kLineSamples;
         const int32_t parts = std::max(1, std::min(piecesPerRegion, lines));
         for (int32_t part = 0, line = 0; part < parts; ++part) {
             const int32_t nextLine = lines * (part + 1) / parts;
-            pieces.push_back({r, line * kPieceAlign, std::min(region.width, nextLine * kPieceAlign)});
+            pieces.push_back({r, line * kLineSamples, std::min(region.width, nextLine * kLineSamples)});
             line = nextLine;
         }
     }
     return pieces;
 }
 
-PlaneFilterPool::PlaneFilterPool(int threads, const PlaneFilterSettings& settings, std::vector<PlaneRegion> regions)
+template <class Sample>
+PlaneFilterPool<Sample>::PlaneFilterPool(int threads, const PlaneFilterSettings& settings,
+                                         std::vector<PlaneRegion<Sample>> regions)
     : m_settings(settings),
-      m_median(ChooseChromaMedianPlaneKernels(settings.cpuFeatures).byCount[settings.count]),
-      m_repair(ChooseChromaRepairKernels(settings.cpuFeatures, settings.count)),
+      m_median(ChooseChromaMedianPlaneKernels<Sample>(settings.cpuFeatures).byCount[settings.count]),
+      m_repair(ChooseChromaRepairKernels<Sample>(settings.cpuFeatures, settings.count)),
       m_regions(std::move(regions))
 {
     const int threadCount = std::max(1, threads);
@@ -58,11 +61,12 @@ PlaneFilterPool::PlaneFilterPool(int threads, const PlaneFilterSettings& setting
             worker.before.resize(largestPiece);
     }
     if (settings.threshold > 0) {
-        for (const PlaneRegion& region : m_regions) {
+        for (const PlaneRegion<Sample>& region : m_regions) {
             const size_t samples = static_cast<size_t>(std::max(region.width, 0)) * std::max(region.height, 0);
-            std::vector<uint8_t>& work = m_workPlanes.emplace_back(2 * samples);
+            Sample* const median = m_medianPlanes.emplace_back(samples).data();
+            uint8_t* const mask = m_maskPlanes.emplace_back(samples).data();
             m_repairPlanes.push_back({region.first, region.stride, region.width, region.height, region.luma,
-                                      work.data(), work.data() + samples});
+                                      median, mask, settings.depth});
         }
     }
     try {
@@ -75,9 +79,14 @@ PlaneFilterPool::PlaneFilterPool(int threads, const PlaneFilterSettings& setting
     }
 }
 
-PlaneFilterPool::~PlaneFilterPool() { Stop(); }
+template <class Sample>
+PlaneFilterPool<Sample>::~PlaneFilterPool()
+{
+    Stop();
+}
 
-void PlaneFilterPool::Stop()
+template <class Sample>
+void PlaneFilterPool<Sample>::Stop()
 {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -88,7 +97,8 @@ void PlaneFilterPool::Stop()
         worker.join();
 }
 
-uint64_t PlaneFilterPool::Filter()
+template <class Sample>
+uint64_t PlaneFilterPool<Sample>::Filter()
 {
     m_changed = 0;
     if (m_settings.threshold == 0) {
@@ -100,7 +110,8 @@ uint64_t PlaneFilterPool::Filter()
     return m_changed;
 }
 
-void PlaneFilterPool::RunStage(Stage stage)
+template <class Sample>
+void PlaneFilterPool<Sample>::RunStage(Stage stage)
 {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -117,7 +128,8 @@ void PlaneFilterPool::RunStage(Stage stage)
     m_done.wait(lock, [this] { return m_finishedPieces == m_pieces.size(); });
 }
 
-void PlaneFilterPool::RunPieces(Worker& worker)
+template <class Sample>
+void PlaneFilterPool<Sample>::RunPieces(Worker& worker)
 {
     bool finishedOne = false;
     uint64_t changed = 0;
@@ -141,14 +153,15 @@ void PlaneFilterPool::RunPieces(Worker& worker)
     }
 }
 
-uint64_t PlaneFilterPool::RunPiece(Stage stage, const PlanePiece& piece, Worker& worker)
+template <class Sample>
+uint64_t PlaneFilterPool<Sample>::RunPiece(Stage stage, const PlanePiece& piece, Worker& worker)
 {
     const int32_t count = m_settings.count;
     switch (stage) {
     case Stage::kMedian: {
         if (m_settings.countChanges)
             return MedianCounted(piece, worker);
-        const PlaneRegion& region = m_regions[piece.region];
+        const PlaneRegion<Sample>& region = m_regions[piece.region];
         m_median(region.first + piece.left, region.stride, piece.right - piece.left, region.height, count,
                  Aligned(worker.scratch));
         return 0;
@@ -163,25 +176,27 @@ uint64_t PlaneFilterPool::RunPiece(Stage stage, const PlanePiece& piece, Worker&
     return 0;
 }
 
-uint64_t PlaneFilterPool::MedianCounted(const PlanePiece& piece, Worker& worker)
+template <class Sample>
+uint64_t PlaneFilterPool<Sample>::MedianCounted(const PlanePiece& piece, Worker& worker)
 {
-    const PlaneRegion& region = m_regions[piece.region];
+    const PlaneRegion<Sample>& region = m_regions[piece.region];
     const size_t width = static_cast<size_t>(piece.right - piece.left);
-    uint8_t* const first = region.first + piece.left;
+    Sample* const first = region.first + piece.left;
     for (int32_t y = 0; y < region.height; ++y)
-        std::memcpy(worker.before.data() + width * y, first + region.stride * y, width);
+        std::copy_n(first + region.stride * y, width, worker.before.data() + width * y);
     m_median(first, region.stride, piece.right - piece.left, region.height, m_settings.count, Aligned(worker.scratch));
     uint64_t changed = 0;
     for (int32_t y = 0; y < region.height; ++y) {
-        const uint8_t* before = worker.before.data() + width * y;
-        const uint8_t* after = first + region.stride * y;
+        const Sample* before = worker.before.data() + width * y;
+        const Sample* after = first + region.stride * y;
         for (size_t x = 0; x < width; ++x)
             changed += before[x] != after[x];
     }
     return changed;
 }
 
-void PlaneFilterPool::WorkerLoop(size_t worker)
+template <class Sample>
+void PlaneFilterPool<Sample>::WorkerLoop(size_t worker)
 {
     size_t seen = 0;
     for (;;) {
@@ -195,3 +210,6 @@ void PlaneFilterPool::WorkerLoop(size_t worker)
         RunPieces(m_workerData[worker]);
     }
 }
+
+template class PlaneFilterPool<uint8_t>;
+template class PlaneFilterPool<uint16_t>;

@@ -8,18 +8,37 @@ namespace {
 
 constexpr std::string_view kMagic = "YUV4MPEG2";
 constexpr const char* kSupported =
-    "supported: YUV4MPEG2 with 8-bit C420jpeg, C420paldv, C420mpeg2, C420, no C tag (4:2:0), C422, C411, C444, Cmono";
+    "supported: YUV4MPEG2 with 8-bit C420jpeg, C420paldv, C420mpeg2, C420, no C tag (4:2:0), C422, C411, C444, "
+    "Cmono, or 9 to 16 bits: C420p9 ... C444p16, Cmono9 ... Cmono16 (p9, p10, p12, p14, p16)";
 
 struct ChromaTag {
     std::string_view name;
     ChromaLayout layout;
+    std::string_view deep;  // what comes between the name and a depth; null for a tag with no deep forms
 };
 
 constexpr ChromaTag kChromaTags[] = {
-    {"420jpeg", {1, 1, false}}, {"420paldv", {1, 1, false}}, {"420mpeg2", {1, 1, false}},
-    {"420", {1, 1, false}},     {"422", {1, 0, false}},      {"411", {2, 0, false}},
-    {"444", {0, 0, false}},     {"mono", {0, 0, true}},
+    {"420jpeg", {1, 1, false}, {}}, {"420paldv", {1, 1, false}, {}}, {"420mpeg2", {1, 1, false}, {}},
+    {"420", {1, 1, false}, "p"},    {"422", {1, 0, false}, "p"},     {"411", {2, 0, false}, {}},
+    {"444", {0, 0, false}, "p"},    {"mono", {0, 0, true}, ""},
 };
+
+// The depths ffmpeg writes: two bytes a sample, little-endian, the value in the low bits.
+constexpr int32_t kDeepDepths[] = {9, 10, 12, 14, 16};
+
+// The depth the chroma tag's value gives the tag, or 0 when it is not the tag's.
+int32_t DepthOf(std::string_view value, const ChromaTag& tag)
+{
+    if (value == tag.name)
+        return 8;
+    if (tag.deep.data() == nullptr || value.substr(0, tag.name.size()) != tag.name)
+        return 0;
+    for (const int32_t depth : kDeepDepths) {
+        if (value.substr(tag.name.size()) == std::string(tag.deep) + std::to_string(depth))
+            return depth;
+    }
+    return 0;
+}
 
 std::string Failure(const std::string& what) { return what + "; " + kSupported; }
 
@@ -51,9 +70,12 @@ bool ParseStreamHeader(std::string_view line, Y4mStreamFormat& format, std::stri
         } else if (tag[0] == 'C') {
             parsed.chromaTag = std::string(tag);
             const ChromaTag* known = nullptr;
-            for (const ChromaTag& candidate : kChromaTags)
-                if (candidate.name == value)
+            for (const ChromaTag& candidate : kChromaTags) {
+                if (const int32_t depth = DepthOf(value, candidate); depth != 0) {
                     known = &candidate;
+                    parsed.depth = depth;
+                }
+            }
             if (!known) {
                 error = Failure("unsupported chroma format " + Quoted(tag));
                 return false;

@@ -1,9 +1,15 @@
 #include "cli/y4m_stream.h"
 
+#include <bit>
+
 #include "cli/console.h"
 #include "cli/file_system.h"
 #include "cli/media_file.h"
 #include "cli/report.h"
+
+// YUV4MPEG2's deep samples are little-endian, as the filter's planes are on every machine this builds for:
+// a picture's bytes go in and out as they are.
+static_assert(std::endian::native == std::endian::little);
 
 namespace {
 

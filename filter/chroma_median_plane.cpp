@@ -6,7 +6,8 @@
 #include "filter/cpu_features.h"
 
 // The vectorised variants, each instruction set's in a file of its own (filter/chroma_median_plane_sse2.cpp,
-// filter/chroma_median_plane_avx2.cpp), compiled with that set. Sorted blocks merged with min/max serve any
+// filter/chroma_median_plane_avx2.cpp; for 16-bit samples filter/chroma_median_plane16_sse2.cpp, ...),
+// compiled with that set. Sorted blocks merged with min/max serve any
 // count; the selection networks only counts 2 to 5, and use no scratch.
 void ChromaMedianPlane_SSE2(uint8_t* plane, ptrdiff_t stride, int32_t width, int32_t height, int32_t count,
                             uint8_t* scratch);
@@ -16,8 +17,20 @@ void ChromaMedianPlane_AVX2(uint8_t* plane, ptrdiff_t stride, int32_t width, int
                             uint8_t* scratch);
 void ChromaMedianPlaneNetwork_AVX2(uint8_t* plane, ptrdiff_t stride, int32_t width, int32_t height,
                                    int32_t count, uint8_t* scratch);
+void ChromaMedianPlane16_SSE2(uint16_t* plane, ptrdiff_t stride, int32_t width, int32_t height, int32_t count,
+                              uint8_t* scratch);
+void ChromaMedianPlaneNetwork16_SSE2(uint16_t* plane, ptrdiff_t stride, int32_t width, int32_t height,
+                                     int32_t count, uint8_t* scratch);
+void ChromaMedianPlane16_AVX2(uint16_t* plane, ptrdiff_t stride, int32_t width, int32_t height, int32_t count,
+                              uint8_t* scratch);
+void ChromaMedianPlaneNetwork16_AVX2(uint16_t* plane, ptrdiff_t stride, int32_t width, int32_t height,
+                                     int32_t count, uint8_t* scratch);
 
-void ChromaMedianPlane_C(uint8_t* plane, ptrdiff_t stride, int32_t width, int32_t height, int32_t count, uint8_t*)
+namespace {
+
+// A sorted copy of each column's window, updated by one insertion a row.
+template <class Sample>
+void RunningSortedMedian(Sample* plane, ptrdiff_t stride, int32_t width, int32_t height, int32_t count)
 {
     const int32_t h = count / 2;
     const int32_t a = count - 1 - h;
@@ -25,10 +38,10 @@ void ChromaMedianPlane_C(uint8_t* plane, ptrdiff_t stride, int32_t width, int32_
         return;
     const int32_t last = height - 1;
     for (int32_t x = 0; x < width; ++x) {
-        uint8_t* const column = plane + x;
+        Sample* const column = plane + x;
         // arrived[] holds the window in arrival order (a ring), sorted[] the same values in order.
-        uint8_t arrived[kMaxMedianWindow];
-        uint8_t sorted[kMaxMedianWindow];
+        Sample arrived[kMaxMedianWindow];
+        Sample sorted[kMaxMedianWindow];
         for (int32_t i = 0; i < count; ++i) {
             const int32_t row = std::clamp(i - a, 0, last);
             arrived[i] = sorted[i] = column[stride * row];
@@ -36,16 +49,16 @@ void ChromaMedianPlane_C(uint8_t* plane, ptrdiff_t stride, int32_t width, int32_
         std::sort(sorted, sorted + count);
         int32_t oldest = 0;
         for (int32_t r = 0; r < height; ++r) {
-            const uint8_t selected = sorted[h];
+            const Sample selected = sorted[h];
             if (r == last) {
                 column[stride * r] = selected;
                 break;
             }
             // Read before row r is written: r + 1 + h is never r, and the clamped last row is written last.
-            const uint8_t incoming = column[stride * std::min(r + 1 + h, last)];
+            const Sample incoming = column[stride * std::min(r + 1 + h, last)];
             column[stride * r] = selected;
             // One pass takes the oldest value out and puts the incoming one in its sorted place.
-            const uint8_t gone = arrived[oldest];
+            const Sample gone = arrived[oldest];
             int32_t from = 0;
             while (sorted[from] != gone)
                 ++from;
@@ -70,9 +83,22 @@ void ChromaMedianPlane_C(uint8_t* plane, ptrdiff_t stride, int32_t width, int32_
     }
 }
 
+}  // namespace
+
+void ChromaMedianPlane_C(uint8_t* plane, ptrdiff_t stride, int32_t width, int32_t height, int32_t count, uint8_t*)
+{
+    RunningSortedMedian(plane, stride, width, height, count);
+}
+
+void ChromaMedianPlane16_C(uint16_t* plane, ptrdiff_t stride, int32_t width, int32_t height, int32_t count, uint8_t*)
+{
+    RunningSortedMedian(plane, stride, width, height, count);
+}
+
 const size_t kChromaMedianPlaneScratchBytes = kPlaneBlockScratchBytes;
 
-std::span<const ChromaMedianPlaneVariant> ChromaMedianPlaneVariants()
+template <>
+std::span<const ChromaMedianPlaneVariant> ChromaMedianPlaneVariants<uint8_t>()
 {
     static constexpr ChromaMedianPlaneVariant kVariants[] = {
         {"ChromaMedianPlane_C", ChromaMedianPlane_C, 0},
@@ -89,7 +115,19 @@ std::span<const ChromaMedianPlaneVariant> ChromaMedianPlaneVariants()
     return kVariants;
 }
 
-ChromaMedianPlaneKernels ChooseChromaMedianPlaneKernels(uint32_t cpuFeatures)
+template <>
+std::span<const ChromaMedianPlane16Variant> ChromaMedianPlaneVariants<uint16_t>()
 {
-    return ChooseKernelsByCount(ChromaMedianPlaneVariants(), cpuFeatures);
+    static constexpr ChromaMedianPlane16Variant kVariants[] = {
+        {"ChromaMedianPlane16_C", ChromaMedianPlane16_C, 0},
+#if defined(__i386__) || defined(__x86_64__)
+        {"ChromaMedianPlane16_SSE2", ChromaMedianPlane16_SSE2, kCpuSSE2},
+        {"ChromaMedianPlaneNetwork16_SSE2", ChromaMedianPlaneNetwork16_SSE2, kCpuSSE2, 2, 5},
+#endif
+#if defined(__x86_64__)
+        {"ChromaMedianPlane16_AVX2", ChromaMedianPlane16_AVX2, kCpuAVX2},
+        {"ChromaMedianPlaneNetwork16_AVX2", ChromaMedianPlaneNetwork16_AVX2, kCpuAVX2, 2, 5},
+#endif
+    };
+    return kVariants;
 }

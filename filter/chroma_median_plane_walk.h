@@ -4,11 +4,11 @@
 // instruction set. Everything here has internal linkage on purpose: each includer compiles it with its own
 // instruction-set flags, and an inline function shared between them would let the linker keep either copy.
 //
-// The vector type V gives: Reg, kBytes (columns per register), Load, Store, Min, Max (unsigned bytes),
-// Zero and Full (every byte 0 or 255).
+// The vector type V gives: Reg, Sample, kLanes (columns per register), Load, Store, Min, Max (in the
+// samples' order), Zero and Full (the lowest and the highest sample in every lane).
 //
 // A walk takes G registers' worth of neighbouring columns down the whole plane. A plane whose width is not
-// a multiple of kBytes ends in a register that overlaps its left neighbour; it walks in the same walk as
+// a multiple of kLanes ends in a register that overlaps its left neighbour; it walks in the same walk as
 // that neighbour, so both read every row before either writes it and both write the same values.
 
 #include <xmmintrin.h>
@@ -29,32 +29,33 @@ template <class V, int G>
 struct WalkColumns {
     size_t first;
     size_t last;
-    size_t operator[](int g) const { return g == G - 1 ? last : first + V::kBytes * g; }
+    size_t operator[](int g) const { return g == G - 1 ? last : first + V::kLanes * g; }
 };
 
 // The plane as a walk sees it: position q holds row q - above, clamped to the plane.
+template <class Sample>
 class ClampedRows {
 public:
-    ClampedRows(uint8_t* plane, ptrdiff_t stride, int32_t height, int32_t above)
+    ClampedRows(Sample* plane, ptrdiff_t stride, int32_t height, int32_t above)
         : m_plane(plane), m_stride(stride), m_height(height), m_above(above)
     {
     }
-    const uint8_t* At(int32_t q) const { return m_plane + m_stride * std::clamp(q - m_above, 0, m_height - 1); }
-    uint8_t* Row(int32_t r) const { return m_plane + m_stride * r; }
+    const Sample* At(int32_t q) const { return m_plane + m_stride * std::clamp(q - m_above, 0, m_height - 1); }
+    Sample* Row(int32_t r) const { return m_plane + m_stride * r; }
     ptrdiff_t Stride() const { return m_stride; }
 
 private:
-    uint8_t* m_plane;
+    Sample* m_plane;
     ptrdiff_t m_stride;
     int32_t m_height;
     int32_t m_above;
 };
 
 template <class V, int G>
-inline void PrefetchWalk(const uint8_t* row, const WalkColumns<V, G>& columns)
+inline void PrefetchWalk(const typename V::Sample* row, const WalkColumns<V, G>& columns)
 {
     const char* begin = reinterpret_cast<const char*>(row + columns.first);
-    const char* end = reinterpret_cast<const char*>(row + columns.last + V::kBytes);
+    const char* end = reinterpret_cast<const char*>(row + columns.last + V::kLanes);
     for (const char* p = begin; p < end; p += 64)
         _mm_prefetch(p, _MM_HINT_T0);
     _mm_prefetch(end - 1, _MM_HINT_T0);
@@ -69,8 +70,9 @@ template <class V>
 class PlaneBlockWalker {
 public:
     using Reg = typename V::Reg;
+    using Sample = typename V::Sample;
 
-    PlaneBlockWalker(uint8_t* plane, ptrdiff_t stride, int32_t height, int32_t count, uint8_t* scratch)
+    PlaneBlockWalker(Sample* plane, ptrdiff_t stride, int32_t height, int32_t count, uint8_t* scratch)
         : m_rows(plane, stride, height, count - 1 - count / 2),
           m_height(height),
           m_layout(count),
@@ -112,10 +114,10 @@ public:
         // Reads the next position into the block's rows.
         auto loadRow = [&](int32_t inBlock) {
             PrefetchWalk<V, G>(m_rows.At(q + kPrefetchRows), columns);
-            const uint8_t* row = m_rows.At(q++);
+            const Sample* row = m_rows.At(q++);
             ForEachIndex<G>([&](int g) { blockRows[G * inBlock + g] = V::Load(row + columns[g]); });
         };
-        uint8_t* out = m_rows.Row(0);
+        Sample* out = m_rows.Row(0);
         auto storeRow = [&](const Reg* selected) {
             ForEachIndex<G>([&](int g) { V::Store(out + columns[g], selected[g]); });
             out += m_rows.Stride();
@@ -153,7 +155,7 @@ private:
     struct HeadInsertion {
         int32_t topRank;
         int32_t ranks;
-        bool topRankIsNew;        // the head reaches rank topRank only now: its old value counts as 255
+        bool topRankIsNew;        // the head reaches rank topRank only now: its old value counts as Full
         int32_t pairedTailEntry;  // tail entry paired with topRank: rank h - 1 - topRank
         int32_t tailAloneEntry;   // tail entry of rank h when the tail alone may hold the value, else -1
     };
@@ -165,7 +167,7 @@ private:
         int32_t ranks;
     };
 
-    // Guards never change within a call: 0 below every list, 255 above.
+    // Guards never change within a call: Zero below every list, Full above.
     template <int G>
     void WriteGuards(Reg* head, Reg* tails) const
     {
@@ -228,7 +230,7 @@ private:
         ForEachIndex<G>([&](int g) { selected[g] = best[g]; });
     }
 
-    ClampedRows m_rows;
+    ClampedRows<Sample> m_rows;
     int32_t m_height;
     ChromaBlockLayout m_layout;
     Reg* m_scratch;
@@ -241,8 +243,9 @@ template <class V, int Count>
 class PlaneNetworkWalker {
 public:
     using Reg = typename V::Reg;
+    using Sample = typename V::Sample;
 
-    PlaneNetworkWalker(uint8_t* plane, ptrdiff_t stride, int32_t height)
+    PlaneNetworkWalker(Sample* plane, ptrdiff_t stride, int32_t height)
         : m_rows(plane, stride, height, Count - 1 - Count / 2), m_height(height)
     {
     }
@@ -254,12 +257,12 @@ public:
         int32_t q = 0;
         auto loadNext = [&](int slot) {
             PrefetchWalk<V, G>(m_rows.At(q + kPrefetchRows), columns);
-            const uint8_t* row = m_rows.At(q++);
+            const Sample* row = m_rows.At(q++);
             ForEachIndex<G>([&](int g) { window[g][slot] = V::Load(row + columns[g]); });
         };
         for (int slot = 1; slot < Count; ++slot)
             loadNext(slot);
-        uint8_t* out = m_rows.Row(0);
+        Sample* out = m_rows.Row(0);
         // The new row replaces the oldest where it lies; unrolled over a whole turn every slot stays put.
         auto step = [&](int slot) {
             loadNext(slot);
@@ -274,7 +277,7 @@ public:
     }
 
 private:
-    ClampedRows m_rows;
+    ClampedRows<Sample> m_rows;
     int32_t m_height;
 };
 
@@ -294,54 +297,57 @@ void RunWalk(int vectors, size_t first, size_t last, const Walker& walker)
 template <class V, int Group, class Walker>
 void WalkPlane(int32_t width, const Walker& walker)
 {
-    constexpr size_t kBytes = V::kBytes;
-    const int vectors = static_cast<int>((static_cast<size_t>(width) + kBytes - 1) / kBytes);
+    constexpr size_t kLanes = V::kLanes;
+    const int vectors = static_cast<int>((static_cast<size_t>(width) + kLanes - 1) / kLanes);
     const int lastWalk = std::min(Group, vectors);
     int v = 0;
     while (v < vectors - lastWalk) {
         const int take = std::min(Group, vectors - lastWalk - v);
-        RunWalk<V, Group>(take, kBytes * v, kBytes * (v + take - 1), walker);
+        RunWalk<V, Group>(take, kLanes * v, kLanes * (v + take - 1), walker);
         v += take;
     }
-    RunWalk<V, Group>(lastWalk, kBytes * v, static_cast<size_t>(width) - kBytes, walker);
+    RunWalk<V, Group>(lastWalk, kLanes * v, static_cast<size_t>(width) - kLanes, walker);
 }
 
 // Filters what needs no registers: nothing for a count of 1, and the portable reference for a plane narrower
 // than one register or so short that every window reaches past both edges. True when that was all.
 template <class V>
-bool FilterIfNoRegistersFit(uint8_t* plane, ptrdiff_t stride, int32_t width, int32_t height, int32_t count,
-                            uint8_t* scratch)
+bool FilterIfNoRegistersFit(typename V::Sample* plane, ptrdiff_t stride, int32_t width, int32_t height,
+                            int32_t count, uint8_t* scratch)
 {
     if (count <= 1)
         return true;
-    if (static_cast<size_t>(width) >= V::kBytes && height > count / 2)
+    if (static_cast<size_t>(width) >= V::kLanes && height > count / 2)
         return false;
-    ChromaMedianPlane_C(plane, stride, width, height, count, scratch);
+    if constexpr (sizeof(typename V::Sample) == 1)
+        ChromaMedianPlane_C(plane, stride, width, height, count, scratch);
+    else
+        ChromaMedianPlane16_C(plane, stride, width, height, count, scratch);
     return true;
 }
 
 // The kernels of one instruction set.
 template <class V>
-void PlaneBlockKernel(uint8_t* plane, ptrdiff_t stride, int32_t width, int32_t height, int32_t count,
+void PlaneBlockKernel(typename V::Sample* plane, ptrdiff_t stride, int32_t width, int32_t height, int32_t count,
                       uint8_t* scratch)
 {
     if (FilterIfNoRegistersFit<V>(plane, stride, width, height, count, scratch))
         return;
     const PlaneBlockWalker<V> walker(plane, stride, height, count, scratch);
-    WalkPlane<V, static_cast<int>(kPlaneWalkBytes / V::kBytes)>(width, walker);
+    WalkPlane<V, static_cast<int>(kPlaneWalkBytes / sizeof(typename V::Reg))>(width, walker);
 }
 
 // Two registers a walk: the windows of both stay in registers.
 template <class V, int Count>
-void PlaneNetworkKernel(uint8_t* plane, ptrdiff_t stride, int32_t width, int32_t height)
+void PlaneNetworkKernel(typename V::Sample* plane, ptrdiff_t stride, int32_t width, int32_t height)
 {
     const PlaneNetworkWalker<V, Count> walker(plane, stride, height);
     WalkPlane<V, 2>(width, walker);
 }
 
 template <class V>
-void PlaneNetworkKernel(uint8_t* plane, ptrdiff_t stride, int32_t width, int32_t height, int32_t count,
-                        uint8_t* scratch)
+void PlaneNetworkKernel(typename V::Sample* plane, ptrdiff_t stride, int32_t width, int32_t height,
+                        int32_t count, uint8_t* scratch)
 {
     if (FilterIfNoRegistersFit<V>(plane, stride, width, height, count, scratch))
         return;

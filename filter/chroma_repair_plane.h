@@ -5,7 +5,11 @@
 // looks most like the sparkle's holds the colour it should have. Thin colour detail (a drawn line, a
 // caption's stroke) is as far from its window's median as a sparkle, but its luma stands out with it.
 //
-// The rule, exactly. A sample farther than the threshold T from its window's median (the plane median's
+// The rule, exactly, for 8-bit samples. Deeper samples (9 to 16 bits) follow it with every threshold and
+// cost below, T included, given in 8-bit units and multiplied by 2^(depth - 8), so that a picture and its
+// deeper copy (each sample times 2^(depth - 8)) have the same suspects, thin detail and winners.
+//
+// A sample farther than the threshold T from its window's median (the plane median's
 // window and rank) is a suspect. The luma of a chroma position is the sum of the n luma samples it covers
 // (LumaCover); luma thresholds below are per luma sample, so they are multiplied by n.
 //
@@ -59,51 +63,100 @@ constexpr uint8_t kMaskDetail = 1;     // a suspect kept as thin detail
 // The luma a chroma plane's samples cover: chroma sample (x, y) covers luma columns x << shiftX ...
 // ((x + 1) << shiftX) - 1 and rows y << shiftY ... ((y + 1) << shiftY) - 1, clamped to the luma region. For
 // a field, the luma region is the same field of the luma plane. The subsamplings are Y4M's: shifts (0, 0)
-// 4:4:4, (1, 0) 4:2:2, (1, 1) 4:2:0 and (2, 0) 4:1:1.
-struct LumaCover {
-    const uint8_t* first;
+// 4:4:4, (1, 0) 4:2:2, (1, 1) 4:2:0 and (2, 0) 4:1:1. Rows are `stride` samples apart.
+template <class Sample>
+struct LumaCoverOf {
+    const Sample* first;
     ptrdiff_t stride;
     int32_t width;
     int32_t height;
     int32_t shiftX;
     int32_t shiftY;
 };
+using LumaCover = LumaCoverOf<uint8_t>;
 
-// One chroma plane or field and the work planes of its repair: median and mask hold width x height
-// samples, rows width bytes apart.
-struct ChromaRepairPlane {
-    uint8_t* chroma;
+// One chroma plane or field, its luma and the work planes of its repair: median and mask hold width x height
+// samples, rows width samples apart. The luma has the chroma's depth: 8 for uint8_t, 9 to 16 for uint16_t.
+template <class Sample>
+struct ChromaRepairPlaneOf {
+    Sample* chroma;
     ptrdiff_t stride;
     int32_t width;
     int32_t height;
-    LumaCover luma;
-    uint8_t* median;
+    LumaCoverOf<Sample> luma;
+    Sample* median;
     uint8_t* mask;  // kMaskSparkle, kMaskDetail, or 0 for a sample that is no suspect
+    int32_t depth = 8;
 };
+using ChromaRepairPlane = ChromaRepairPlaneOf<uint8_t>;
+using ChromaRepairPlane16 = ChromaRepairPlaneOf<uint16_t>;
 
-// One row of the suspect mask: mask[x] = kMaskSparkle when |chroma[x] - median[x]| > threshold, else 0.
-using ChromaSparkleMaskRowFn = void (*)(const uint8_t* chroma, const uint8_t* median, uint8_t* mask, int32_t width,
-                                        int32_t threshold);
+// The rule's thresholds and costs at a depth: the 8-bit ones times 2^(depth - 8). Per luma sample, as in the
+// rule; the repair multiplies the luma ones by the samples a chroma position covers.
+struct RepairLimits {
+    int32_t threshold;
+    int32_t stepCost;
+    int32_t detailContrast;
+    int32_t detailSpread;
+};
+constexpr RepairLimits RepairLimitsAt(int32_t threshold, int32_t depth)
+{
+    const int32_t scale = depth - 8;
+    return {threshold << scale, kRepairStepCost << scale, kDetailLumaContrast << scale, kDetailLumaSpread << scale};
+}
+
+// One row of the suspect mask: mask[x] = kMaskSparkle when |chroma[x] - median[x]| > threshold, else 0. The
+// threshold is in the samples' own units (at most 255 << 8).
+template <class Sample>
+using ChromaSparkleMaskRowFnOf = void (*)(const Sample* chroma, const Sample* median, uint8_t* mask, int32_t width,
+                                          int32_t threshold);
+using ChromaSparkleMaskRowFn = ChromaSparkleMaskRowFnOf<uint8_t>;
 void ChromaSparkleMaskRow_C(const uint8_t* chroma, const uint8_t* median, uint8_t* mask, int32_t width,
                             int32_t threshold);
+void ChromaSparkleMaskRow16_C(const uint16_t* chroma, const uint16_t* median, uint8_t* mask, int32_t width,
+                              int32_t threshold);
 
-// Every variant built for this target, the portable one first (the family's table, in
+// Every variant built for this target, the portable one first (the family's tables, one a sample type, in
 // filter/chroma_repair_plane.cpp).
-using ChromaSparkleMaskVariant = KernelVariant<ChromaSparkleMaskRowFn>;
-std::span<const ChromaSparkleMaskVariant> ChromaSparkleMaskVariants();
+template <class Sample>
+using ChromaSparkleMaskVariantOf = KernelVariant<ChromaSparkleMaskRowFnOf<Sample>>;
+using ChromaSparkleMaskVariant = ChromaSparkleMaskVariantOf<uint8_t>;
+template <class Sample>
+std::span<const ChromaSparkleMaskVariantOf<Sample>> ChromaSparkleMaskVariants();
+template <>
+std::span<const ChromaSparkleMaskVariantOf<uint8_t>> ChromaSparkleMaskVariants<uint8_t>();
+template <>
+std::span<const ChromaSparkleMaskVariantOf<uint16_t>> ChromaSparkleMaskVariants<uint16_t>();
 
 // The kernels of one stream's repair, chosen once for the CPU and the window.
-struct ChromaRepairKernels {
-    ChromaMedianPlaneFn median;
-    ChromaSparkleMaskRowFn mask;
+template <class Sample>
+struct ChromaRepairKernelsOf {
+    ChromaMedianPlaneFnOf<Sample> median;
+    ChromaSparkleMaskRowFnOf<Sample> mask;
 };
-ChromaRepairKernels ChooseChromaRepairKernels(uint32_t cpuFeatures, int32_t count);
+using ChromaRepairKernels = ChromaRepairKernelsOf<uint8_t>;
+template <class Sample>
+ChromaRepairKernelsOf<Sample> ChooseChromaRepairKernels(uint32_t cpuFeatures, int32_t count)
+{
+    return {ChooseKernel(ChromaMedianPlaneVariants<Sample>(), cpuFeatures, count),
+            ChooseKernel(ChromaSparkleMaskVariants<Sample>(), cpuFeatures)};
+}
 
 // The first stage on columns left ... right - 1: their medians (count as for the plane median) and mask.
-// scratch as the plane median's.
-void DetectChromaSparkles(const ChromaRepairPlane& plane, int32_t left, int32_t right, int32_t count,
-                          int32_t threshold, const ChromaRepairKernels& kernels, uint8_t* scratch);
+// The threshold is in 8-bit units, 1 to 255; scratch as the plane median's.
+template <class Sample>
+void DetectChromaSparkles(const ChromaRepairPlaneOf<Sample>& plane, int32_t left, int32_t right, int32_t count,
+                          int32_t threshold, const ChromaRepairKernelsOf<Sample>& kernels, uint8_t* scratch);
 
 // The second stage on columns left ... right - 1, once every column of the plane is detected with the same
 // threshold. Returns how many samples changed.
-uint64_t ReplaceChromaSparkles(const ChromaRepairPlane& plane, int32_t left, int32_t right, int32_t threshold);
+template <class Sample>
+uint64_t ReplaceChromaSparkles(const ChromaRepairPlaneOf<Sample>& plane, int32_t left, int32_t right,
+                               int32_t threshold);
+
+extern template void DetectChromaSparkles(const ChromaRepairPlaneOf<uint8_t>&, int32_t, int32_t, int32_t, int32_t,
+                                          const ChromaRepairKernelsOf<uint8_t>&, uint8_t*);
+extern template void DetectChromaSparkles(const ChromaRepairPlaneOf<uint16_t>&, int32_t, int32_t, int32_t, int32_t,
+                                          const ChromaRepairKernelsOf<uint16_t>&, uint8_t*);
+extern template uint64_t ReplaceChromaSparkles(const ChromaRepairPlaneOf<uint8_t>&, int32_t, int32_t, int32_t);
+extern template uint64_t ReplaceChromaSparkles(const ChromaRepairPlaneOf<uint16_t>&, int32_t, int32_t, int32_t);

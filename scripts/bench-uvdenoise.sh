@@ -12,7 +12,7 @@
 # Each figure is the median of --runs runs (default 5; the recording once); the clips live in memory
 # (/dev/shm when there).
 #   scripts/bench-uvdenoise.sh [--runs N] [--windows "3 7 15"] [--threshold T] [--threads N] [--files]
-# Then the plane kernels' own times. The machine's load is printed too: other work on the machine lowers every figure.
+# Then the plane kernels' own times, and 8-bit against 10-bit samples per sample. The machine's load is printed too: other work on the machine lowers every figure.
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -36,7 +36,7 @@ while [ $# -gt 0 ]; do
 done
 
 cmake -S "$root" -B "$native" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$native" -j2 --target uvdenoise chroma_median_plane_timing >/dev/null
+cmake --build "$native" -j2 --target uvdenoise chroma_median_plane_timing plane_depth_timing >/dev/null
 uvdenoise="$native/cli/uvdenoise"
 # 1031 is Linux's F_SETPIPE_SZ.
 wide_cat="perl -e 'fcntl(STDIN, 1031, 1 << 20) or die \$!; exec \"cat\"'"
@@ -101,6 +101,8 @@ fi
 
 echo "Plane kernels, microseconds per hot plane (median of 9 interleaved rounds):"
 "$native/bench/filter_plane/chroma_median_plane_timing"
+echo
+"$native/bench/filter_plane/plane_depth_timing"
 echo
 echo "| clip | frames | window | pipe alone fps | uvdenoise fps | share of the pipe's rate |"
 echo "|---|---|---|---|---|---|"

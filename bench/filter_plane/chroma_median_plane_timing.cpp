@@ -27,7 +27,7 @@ double MedianMicroseconds(std::vector<double> samples)
 int main()
 {
     std::vector<const ChromaMedianPlaneVariant*> variants;
-    for (const ChromaMedianPlaneVariant& variant : ChromaMedianPlaneVariants()) {
+    for (const ChromaMedianPlaneVariant& variant : ChromaMedianPlaneVariants<uint8_t>()) {
         if (HasFeatures(DetectCpuFeatures(), variant.neededFeatures))
             variants.push_back(&variant);
     }

@@ -53,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (size_t i = 0; i < plane.size(); ++i)
         plane[i] = size ? data[i % size] : static_cast<uint8_t>(i * 37);
     static Scratch scratch;
-    const ChromaMedianPlaneFn kernel = ChooseChromaMedianPlaneKernels(features).byCount[count];
+    const ChromaMedianPlaneFn kernel = ChooseChromaMedianPlaneKernels<uint8_t>(features).byCount[count];
     // The portable kernel itself is held against the definition by the unit tests.
     std::vector<uint8_t> expected = plane;
     if (kernel != ChromaMedianPlane_C)

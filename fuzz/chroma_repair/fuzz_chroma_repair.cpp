@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const std::vector<uint8_t> luma =
         Samples(static_cast<size_t>(lumaWidth) * lumaHeight, data, size, chroma.size());
     std::vector<uint8_t> expected = chroma;
-    reference::ChromaRepairPlane({expected.data(), width, width, height, luma.data(), lumaWidth, lumaWidth,
+    reference::ChromaRepairPlane<uint8_t>({expected.data(), width, width, height, luma.data(), lumaWidth, lumaWidth,
                                   lumaHeight, shiftX, shiftY},
                                  count, threshold);
 
@@ -70,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     static std::vector<uint8_t> scratch(kChromaMedianPlaneScratchBytes + kChromaMedianPlaneScratchAlign);
     uint8_t* const aligned =
         scratch.data() + (-reinterpret_cast<uintptr_t>(scratch.data()) & (kChromaMedianPlaneScratchAlign - 1));
-    const ChromaRepairKernels kernels = ChooseChromaRepairKernels(features, count);
+    const ChromaRepairKernels kernels = ChooseChromaRepairKernels<uint8_t>(features, count);
     for (const auto& [left, right] : {std::pair{0, cut}, std::pair{cut, width}}) {
         if (left < right)
             DetectChromaSparkles(plane, left, right, count, threshold, kernels, aligned);

@@ -117,6 +117,108 @@ TEST_F(Uvdenoise, FfmpegClipsComeBackAsTheDefinitionOfTheirPlanes)
     }
 }
 
+// A 4:2:2 10-bit stream as ffmpeg writes it, its samples made an exact copy of an 8-bit picture (each times
+// 4), and the same stream at 8 bits: in both modes, whole and by fields, the 10-bit output keeps its header
+// and tag (ffprobe reads it as 10-bit) and its pictures are the 8-bit output's times 4, for 1 and 3 threads.
+TEST_F(Uvdenoise, A10BitStreamComesBackAtItsDepthAsItsEightBitCopyTimesFour)
+{
+    const int width = 72, height = 46, frames = 3;
+    const size_t samples = size_t{width} * height * 2;  // 4:2:2: luma, then two half-width chroma planes
+    const fs::path in10 = kWork / "deep.y4m", in8 = kWork / "deep-8.y4m", out10 = kWork / "deep-out.y4m",
+                   out8 = kWork / "deep-out-8.y4m", out10Threads = kWork / "deep-out-3.y4m";
+    Ffmpeg("-f lavfi -i testsrc=size=72x46:rate=25 -frames 3 -vf noise=alls=60:allf=u,setfield=tff "
+           "-pix_fmt yuv422p10le -strict -1 -f yuv4mpegpipe '" + in10.string() + "'");
+    std::string deep = ReadFileBytes(in10.string());
+    const std::string header10 = FirstLine(deep);
+    ASSERT_NE(header10.find(" C422p10 "), std::string::npos) << header10;
+    std::string header8 = header10;
+    header8.replace(header8.find(" C422p10 "), 9, " C422 ");
+    const size_t frameLine = std::string("FRAME\n").size();
+    ASSERT_EQ(deep.size(), header10.size() + frames * (frameLine + 2 * samples));
+    std::string shallow = header8;
+    for (int f = 0; f < frames; ++f) {
+        const size_t start = header10.size() + f * (frameLine + 2 * samples) + frameLine;
+        shallow += "FRAME\n";
+        for (size_t i = 0; i < samples; ++i) {
+            const int value = static_cast<uint8_t>(deep[start + 2 * i]) | static_cast<uint8_t>(deep[start + 2 * i + 1]) << 8;
+            deep[start + 2 * i] = static_cast<char>((value >> 2 << 2) & 0xFF);
+            shallow += static_cast<char>(value >> 2);
+        }
+    }
+    WriteFileBytes(in10.string(), deep);
+    WriteFileBytes(in8.string(), shallow);
+    for (const std::string args : {"--window 7", "--window 7 --threshold 18 --fields", "--window 15 --threshold 40"}) {
+        SCOPED_TRACE(args);
+        ASSERT_EQ(RunUvdenoise("--quiet --threads 1 " + args, in10, out10).exitCode, 0);
+        ASSERT_EQ(RunUvdenoise("--quiet --threads 3 " + args, in10, out10Threads).exitCode, 0);
+        ASSERT_EQ(RunUvdenoise("--quiet " + args, in8, out8).exitCode, 0);
+        const std::string output = ReadFileBytes(out10.string()), output8 = ReadFileBytes(out8.string());
+        EXPECT_TRUE(output == ReadFileBytes(out10Threads.string())) << "the output depends on the thread count";
+        ASSERT_EQ(output8.size(), shallow.size());
+        EXPECT_NE(output8, shallow) << "the clip gives the filter nothing to do";
+        std::string expected = header10;
+        for (size_t i = header8.size(); i < output8.size(); i += frameLine + samples) {
+            expected += "FRAME\n";
+            for (size_t j = 0; j < samples; ++j) {
+                const int value = static_cast<uint8_t>(output8[i + frameLine + j]) * 4;
+                expected += {static_cast<char>(value & 0xFF), static_cast<char>(value >> 8)};
+            }
+        }
+        EXPECT_TRUE(output == expected) << "not the 8-bit path's pictures times 4";
+        const fs::path probed = kWork / "probed.txt";
+        ASSERT_EQ(Shell(std::string(UVD_FFPROBE) + " -v error -show_entries stream=pix_fmt -of csv=p=0 '" +
+                        out10.string() + "' > '" + probed.string() + "'"),
+                  0);
+        EXPECT_EQ(ReadFileBytes(probed.string()), "yuv422p10le\n");
+    }
+}
+
+struct DeepTagCase {
+    const char* tag;
+    int shiftX, shiftY;  // -1: no chroma planes
+    int depth;
+};
+
+// Every deep tag ffmpeg writes, with samples that fill their depth: the header comes back as it was and the
+// chroma planes as the definition gives them (the mono ones untouched), at two bytes a sample.
+TEST_F(Uvdenoise, EveryDeepTagIsReadAndWrittenBackAtItsDepth)
+{
+    std::vector<DeepTagCase> cases;
+    for (const int depth : {9, 10, 12, 14, 16}) {
+        cases.push_back({"C420p", 1, 1, depth});
+        cases.push_back({"C422p", 1, 0, depth});
+        cases.push_back({"C444p", 0, 0, depth});
+        cases.push_back({"Cmono", -1, -1, depth});
+    }
+    std::mt19937 random(17);
+    const int width = 37, height = 11;
+    const fs::path in = kWork / "tag.y4m", out = kWork / "tag-out.y4m";
+    for (const DeepTagCase& c : cases) {
+        const std::string tag = c.tag + std::to_string(c.depth);
+        SCOPED_TRACE(tag);
+        const int chromaWidth = c.shiftX < 0 ? 0 : (width + (1 << c.shiftX) - 1) >> c.shiftX;
+        const int chromaHeight = c.shiftY < 0 ? 0 : (height + (1 << c.shiftY) - 1) >> c.shiftY;
+        std::vector<uint16_t> frame(size_t{width} * height + 2 * size_t(chromaWidth) * chromaHeight);
+        for (uint16_t& sample : frame)
+            sample = static_cast<uint16_t>(random() & ((1u << c.depth) - 1));
+        const std::string header = "YUV4MPEG2 W37 H11 F25:1 Ip " + tag + "\n";
+        auto stream = [&](const std::vector<uint16_t>& samples) {
+            std::string bytes = header + "FRAME\n";
+            for (const uint16_t sample : samples)
+                bytes += {static_cast<char>(sample & 0xFF), static_cast<char>(sample >> 8)};
+            return bytes;
+        };
+        WriteFileBytes(in.string(), stream(frame));
+        for (int p = 0; p < 2 && chromaWidth > 0; ++p) {
+            reference::ChromaMedianPlane(frame.data() + size_t{width} * height + size_t(p) * chromaWidth * chromaHeight,
+                                         chromaWidth, chromaWidth, chromaHeight, 5);
+        }
+        const Outcome outcome = RunUvdenoise("--window 5", in, out);
+        EXPECT_EQ(outcome.exitCode, 0) << outcome.stderrText;
+        EXPECT_TRUE(ReadFileBytes(out.string()) == stream(frame));
+    }
+}
+
 struct HandMadeCase {
     const char* name;
     std::string header;
@@ -239,7 +341,7 @@ TEST_F(Uvdenoise, BadInputGivesThePromisedErrors)
         {"zero width", "YUV4MPEG2 W0 H8\n", "", 2, "bad picture size tag W0", -1},
         {"huge", "YUV4MPEG2 W16384 H16384\n", "", 2, "picture 16384x16384 is larger than 8192x8192", -1},
         {"alpha", "YUV4MPEG2 W16 H8 C444alpha\n", "", 2, "unsupported chroma format C444alpha; supported: YUV4MPEG2 with 8-bit", -1},
-        {"10 bits", "YUV4MPEG2 W16 H8 C422p10\n", "", 2, "unsupported chroma format C422p10", -1},
+        {"11 bits", "YUV4MPEG2 W16 H8 C422p11\n", "", 2, "unsupported chroma format C422p11", -1},
         {"header cut", "YUV4MPEG2 W16 H8 C422", "", 2, "input ends inside the stream header", -1},
         {"YUV4MPEG2X", "YUV4MPEG2X W16 H8 C422\n", "", 2, "not a YUV4MPEG2 stream header: \"YUV4MPEG2X W16", -1},
         {"header of 65537 bytes", HeaderOfBytes("W16 H8 C422", 65537), "", 2, "stream header longer than 65536 bytes", -1},

@@ -2,7 +2,7 @@
 
 // The plane filter written straight from its definition: every sample of every column becomes the value at
 // rank count/2 of its sorted window of rows r - (count - 1 - count/2) ... r + count/2, row numbers clamped
-// to the plane, however few rows it has.
+// to the plane, however few rows it has. Samples of any width: uint8_t, or uint16_t for 9 to 16 bits.
 
 #include <algorithm>
 #include <cstddef>
@@ -11,14 +11,15 @@
 
 namespace reference {
 
-// In place; rows are stride bytes apart.
-inline void ChromaMedianPlane(uint8_t* plane, ptrdiff_t stride, int width, int height, int count)
+// In place; rows are stride samples apart.
+template <class Sample>
+void ChromaMedianPlane(Sample* plane, ptrdiff_t stride, int width, int height, int count)
 {
     const int h = count / 2, a = count - 1 - h;
-    std::vector<uint8_t> in(static_cast<size_t>(width) * height);
+    std::vector<Sample> in(static_cast<size_t>(width) * height);
     for (int r = 0; r < height; ++r)
         std::copy(plane + stride * r, plane + stride * r + width, in.begin() + static_cast<ptrdiff_t>(width) * r);
-    std::vector<uint8_t> window(count);
+    std::vector<Sample> window(count);
     for (int x = 0; x < width; ++x) {
         for (int r = 0; r < height; ++r) {
             for (int i = 0; i < count; ++i)

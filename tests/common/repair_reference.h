@@ -10,6 +10,7 @@
 // row, thin detail), whose cost, the 3x3 luma patches' absolute differences plus 12 per step per covered
 // luma sample, is lowest, ties going to the fewest steps, then the smallest row offset, then the smallest
 // column offset; with none, the median. The suspect takes it when it too is farther than the threshold.
+// Samples of d bits (9 to 16 in uint16_t) take the threshold and the figures 4, 10 and 12 times 2^(d - 8).
 
 #include <cstddef>
 #include <cstdint>
@@ -21,26 +22,31 @@
 
 namespace reference {
 
-// A chroma plane (or field) and the luma plane (or the same field) under it.
+// A chroma plane (or field) and the luma plane (or the same field) under it; strides in samples.
+template <class Sample>
 struct RepairPlane {
-    uint8_t* chroma;
+    Sample* chroma;
     ptrdiff_t stride;
     int width, height;
-    const uint8_t* luma;
+    const Sample* luma;
     ptrdiff_t lumaStride;
     int lumaWidth, lumaHeight;
     int shiftX, shiftY;
+    int depth = 8;
 };
 
-inline void ChromaRepairPlane(const RepairPlane& p, int count, int threshold)
+template <class Sample>
+void ChromaRepairPlane(const RepairPlane<Sample>& p, int count, int eightBitThreshold)
 {
-    std::vector<uint8_t> in(static_cast<size_t>(p.width) * p.height);
+    const int scale = 1 << (p.depth - 8);
+    const int threshold = eightBitThreshold * scale;
+    std::vector<Sample> in(static_cast<size_t>(p.width) * p.height);
     for (int y = 0; y < p.height; ++y)
         for (int x = 0; x < p.width; ++x)
             in[static_cast<size_t>(y) * p.width + x] = p.chroma[p.stride * y + x];
-    std::vector<uint8_t> median = in;
+    std::vector<Sample> median = in;
     ChromaMedianPlane(median.data(), p.width, p.width, p.height, count);
-    auto at = [&](const std::vector<uint8_t>& plane, int x, int y) { return int{plane[static_cast<size_t>(y) * p.width + x]}; };
+    auto at = [&](const std::vector<Sample>& plane, int x, int y) { return int{plane[static_cast<size_t>(y) * p.width + x]}; };
     auto sparkle = [&](int x, int y) { return std::abs(at(in, x, y) - at(median, x, y)) > threshold; };
     auto lumaOf = [&](int x, int y) {
         x = std::clamp(x, 0, p.width - 1);
@@ -52,7 +58,7 @@ inline void ChromaRepairPlane(const RepairPlane& p, int count, int threshold)
                               std::min((x << p.shiftX) + j, p.lumaWidth - 1)];
         return sum;
     };
-    const int covered = 1 << (p.shiftX + p.shiftY);
+    const int lumaScale = (1 << (p.shiftX + p.shiftY)) * scale;  // luma figures: per covered sample, per depth
     auto thinDetail = [&](int x, int y) {
         int top = y, bottom = y;
         while (top > 0 && sparkle(x, top - 1))
@@ -63,10 +69,10 @@ inline void ChromaRepairPlane(const RepairPlane& p, int count, int threshold)
             return false;
         auto stands = [&](int c) {
             const int here = lumaOf(c, y), above = lumaOf(c, top - 1), below = lumaOf(c, bottom + 1);
-            if (std::abs(here - lumaOf(x, y)) > 4 * covered)
+            if (std::abs(here - lumaOf(x, y)) > 4 * lumaScale)
                 return false;
-            return (here >= above + 10 * covered && here >= below + 10 * covered) ||
-                   (here <= above - 10 * covered && here <= below - 10 * covered);
+            return (here >= above + 10 * lumaScale && here >= below + 10 * lumaScale) ||
+                   (here <= above - 10 * lumaScale && here <= below - 10 * lumaScale);
         };
         if (!stands(x))
             return false;
@@ -82,7 +88,7 @@ inline void ChromaRepairPlane(const RepairPlane& p, int count, int threshold)
         for (int x = 0; x < p.width; ++x)
             detail[static_cast<size_t>(y) * p.width + x] = sparkle(x, y) && thinDetail(x, y);
     auto isDetail = [&](int x, int y) { return detail[static_cast<size_t>(y) * p.width + x]; };
-    const int stepCost = 12 * covered;
+    const int stepCost = 12 * lumaScale;
     for (int y = 0; y < p.height; ++y) {
         for (int x = 0; x < p.width; ++x) {
             if (!sparkle(x, y) || isDetail(x, y))
@@ -109,7 +115,7 @@ inline void ChromaRepairPlane(const RepairPlane& p, int count, int threshold)
                 }
             }
             if (std::abs(value - at(in, x, y)) > threshold)
-                p.chroma[p.stride * y + x] = static_cast<uint8_t>(value);
+                p.chroma[p.stride * y + x] = static_cast<Sample>(value);
         }
     }
 }
@@ -124,14 +130,14 @@ inline void ChromaRepairPlanarFrame(uint8_t* frame, int width, int height, int s
     uint8_t* plane = frame + static_cast<size_t>(width) * height;
     for (int c = 0; c < 2; ++c, plane += static_cast<size_t>(chromaWidth) * chromaHeight) {
         if (!fields) {
-            ChromaRepairPlane({plane, chromaWidth, chromaWidth, chromaHeight, frame, width, width, height, shiftX, shiftY},
+            ChromaRepairPlane<uint8_t>({plane, chromaWidth, chromaWidth, chromaHeight, frame, width, width, height, shiftX, shiftY},
                               count, threshold);
             continue;
         }
         for (int field = 0; field < 2; ++field) {
             const int rows = (chromaHeight + 1 - field) / 2;
             if (rows > 0) {
-                ChromaRepairPlane({plane + field * chromaWidth, 2 * chromaWidth, chromaWidth, rows, frame + field * width,
+                ChromaRepairPlane<uint8_t>({plane + field * chromaWidth, 2 * chromaWidth, chromaWidth, rows, frame + field * width,
                                    2 * width, width, (height + 1 - field) / 2, shiftX, shiftY},
                                   count, threshold);
             }

@@ -1,8 +1,9 @@
-// Every plane kernel this CPU runs against the plain definition, over hostile planes: widths 1 to 70 (each
-// register width and its tails), heights count/2 (every window past both edges; 1 for counts 2 and 3) and
-// just above, rows further apart than the width with marked bytes between them and around the plane that
-// nothing may touch. That the chooser picks only from this list is checked with the other kernel tables
-// (tests/filter/kernel_tables_test.cpp).
+// Every plane kernel this CPU runs against the plain definition, over hostile planes, at 8, 10 and 16 bits:
+// widths 1 to 70 (each register width and its tails), heights count/2 (every window past both edges; 1 for
+// counts 2 and 3) and just above, rows further apart than the width with marked bytes between them and
+// around the plane that nothing may touch. Samples at 16 bits cross 0x8000, where a kernel that ordered them
+// as signed numbers would go wrong. That the chooser picks only from these lists is checked with the other
+// kernel tables (tests/filter/kernel_tables_test.cpp).
 
 #include <gtest/gtest.h>
 
@@ -18,22 +19,26 @@
 namespace {
 
 enum class Pattern { Random, Extremes, Ties, Spikes };
-const char* const kPatternNames[] = {"random", "0/255", "ties", "spikes"};
+const char* const kPatternNames[] = {"random", "0/full scale", "ties", "spikes"};
 
-uint8_t Sample(Pattern pattern, std::mt19937& random)
+// A sample of `depth` bits; ties sit at the middle of the range.
+int PatternSample(Pattern pattern, int depth, std::mt19937& random)
 {
+    const int full = (1 << depth) - 1, middle = 1 << (depth - 1);
     switch (pattern) {
-    case Pattern::Random: return static_cast<uint8_t>(random());
-    case Pattern::Extremes: return random() % 2 ? 255 : 0;
-    case Pattern::Ties: return static_cast<uint8_t>(126 + random() % 3);
-    case Pattern::Spikes: return random() % 7 == 0 ? static_cast<uint8_t>(random()) : 128;
+    case Pattern::Random: return static_cast<int>(random() & full);
+    case Pattern::Extremes: return random() % 2 ? full : 0;
+    case Pattern::Ties: return middle - 2 + static_cast<int>(random() % 3);
+    case Pattern::Spikes: return random() % 7 == 0 ? static_cast<int>(random() & full) : middle;
     }
     return 0;
 }
 
-TEST(ChromaMedianPlane, EveryVariantEqualsTheDefinition)
+template <class Sample>
+void ExpectEveryVariantEqualsTheDefinition(int depth)
 {
-    std::mt19937 random(13);
+    SCOPED_TRACE(testing::Message() << depth << "-bit samples");
+    std::mt19937 random(13 + depth);
     GuardedBytes scratch(kChromaMedianPlaneScratchBytes);
     int checked = 0;
     for (const int count : {1, 2, 3, 4, 5, 6, 7, 8, 9, 15, 16, 29, 30}) {
@@ -43,28 +48,29 @@ TEST(ChromaMedianPlane, EveryVariantEqualsTheDefinition)
                 continue;
             for (int width = 1; width <= 70; ++width) {
                 for (const Pattern pattern : {Pattern::Random, Pattern::Extremes, Pattern::Ties, Pattern::Spikes}) {
-                    // Rows a few bytes longer than the plane, the plane starting off any alignment.
+                    // Rows a few samples longer than the plane, the plane starting off any alignment.
                     const ptrdiff_t stride = width + static_cast<int>(random() % 9);
-                    const size_t planeBytes = static_cast<size_t>(stride) * (height - 1) + width;
-                    const size_t misalign = random() % 32;
-                    std::vector<uint8_t> input(planeBytes, GuardedBytes::kMarker);
+                    const size_t planeSamples = static_cast<size_t>(stride) * (height - 1) + width;
+                    const size_t misalign = random() % 32 * sizeof(Sample);
+                    std::vector<Sample> input(planeSamples, static_cast<Sample>(0xA5A5));
                     for (int r = 0; r < height; ++r)
                         for (int x = 0; x < width; ++x)
-                            input[stride * r + x] = Sample(pattern, random);
-                    std::vector<uint8_t> expected = input;
+                            input[stride * r + x] = static_cast<Sample>(PatternSample(pattern, depth, random));
+                    std::vector<Sample> expected = input;
                     reference::ChromaMedianPlane(expected.data(), stride, width, height, count);
 
-                    ForEachRunnableVariant(ChromaMedianPlaneVariants(), [&](const ChromaMedianPlaneVariant& variant) {
+                    ForEachRunnableVariant(ChromaMedianPlaneVariants<Sample>(), [&](const auto& variant) {
                         if (!variant.Serves(count))
                             return;
-                        GuardedBytes actual(planeBytes, misalign);
-                        std::copy(input.begin(), input.end(), actual.data());
-                        variant.fn(actual.data(), stride, width, height, count, scratch.data());
-                        const auto differ = std::mismatch(expected.begin(), expected.end(), actual.data());
+                        GuardedBytes actual(planeSamples * sizeof(Sample), misalign);
+                        auto* const plane = reinterpret_cast<Sample*>(actual.data());
+                        std::copy(input.begin(), input.end(), plane);
+                        variant.fn(plane, stride, width, height, count, scratch.data());
+                        const auto differ = std::mismatch(expected.begin(), expected.end(), plane);
                         ASSERT_TRUE(differ.first == expected.end() && actual.GuardsIntact())
                             << variant.name << ", count " << count << ", " << width << "x" << height << ", "
-                            << kPatternNames[static_cast<int>(pattern)] << ", byte "
-                            << (differ.first - expected.begin()) << " of the plane (" << planeBytes
+                            << kPatternNames[static_cast<int>(pattern)] << ", sample "
+                            << (differ.first - expected.begin()) << " of the plane (" << planeSamples
                             << " when only the guards differ)";
                         ++checked;
                     });
@@ -75,6 +81,13 @@ TEST(ChromaMedianPlane, EveryVariantEqualsTheDefinition)
         }
     }
     EXPECT_GT(checked, 0);
+}
+
+TEST(ChromaMedianPlane, EveryVariantEqualsTheDefinitionAtEveryWidth)
+{
+    ExpectEveryVariantEqualsTheDefinition<uint8_t>(8);
+    ExpectEveryVariantEqualsTheDefinition<uint16_t>(10);
+    ExpectEveryVariantEqualsTheDefinition<uint16_t>(16);
 }
 
 }  // namespace

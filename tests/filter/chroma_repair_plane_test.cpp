@@ -1,7 +1,9 @@
 // The repair of chroma sparkles: hand-made planes with worked values, and random planes against the
 // definition (tests/common/repair_reference.h); each through every variant of the sparkle mask and cut
 // into column pieces at every place, detected piece by piece before any piece is replaced, as the thread
-// pool does.
+// pool does. At 8, 10 and 16 bits: the worked planes' deep copies (every sample times 2^(depth - 8)) must
+// take the same samples for sparkles and the same winners, and the deep planes' own rows hold the extremes
+// and the threshold's last step.
 
 #include <gtest/gtest.h>
 
@@ -18,22 +20,27 @@
 
 namespace {
 
+template <class Sample>
 struct Plane {
     int width, height;
-    std::vector<uint8_t> chroma, luma;  // the luma has the chroma's size times the subsampling
+    std::vector<Sample> chroma, luma;  // the luma has the chroma's size times the subsampling
     int shiftX, shiftY;
+    int depth = 8;
 };
 
 // The product's repair of a plane with the kernels given, in pieces cut at `cuts` (ascending).
-std::vector<uint8_t> Repaired(const Plane& p, int count, int threshold, const ChromaRepairKernels& kernels,
-                              const std::vector<int>& cuts)
+template <class Sample>
+std::vector<Sample> Repaired(const Plane<Sample>& p, int count, int threshold,
+                             const ChromaRepairKernelsOf<Sample>& kernels, const std::vector<int>& cuts)
 {
-    std::vector<uint8_t> chroma = p.chroma;
-    std::vector<uint8_t> work(2 * chroma.size());
+    std::vector<Sample> chroma = p.chroma;
+    std::vector<Sample> median(chroma.size());
+    std::vector<uint8_t> mask(chroma.size());
     const int lumaWidth = p.width << p.shiftX;
-    const ChromaRepairPlane plane{chroma.data(), p.width, p.width, p.height,
-                                  {p.luma.data(), lumaWidth, lumaWidth, p.height << p.shiftY, p.shiftX, p.shiftY},
-                                  work.data(), work.data() + chroma.size()};
+    const ChromaRepairPlaneOf<Sample> plane{
+        chroma.data(), p.width, p.width, p.height,
+        {p.luma.data(), lumaWidth, lumaWidth, p.height << p.shiftY, p.shiftX, p.shiftY},
+        median.data(), mask.data(), p.depth};
     GuardedBytes scratch(kChromaMedianPlaneScratchBytes);
     std::vector<int> bounds{0};
     bounds.insert(bounds.end(), cuts.begin(), cuts.end());
@@ -45,18 +52,20 @@ std::vector<uint8_t> Repaired(const Plane& p, int count, int threshold, const Ch
     return chroma;
 }
 
-std::vector<uint8_t> ReferenceRepaired(const Plane& p, int count, int threshold)
+template <class Sample>
+std::vector<Sample> ReferenceRepaired(const Plane<Sample>& p, int count, int threshold)
 {
-    std::vector<uint8_t> chroma = p.chroma;
+    std::vector<Sample> chroma = p.chroma;
     const int lumaWidth = p.width << p.shiftX;
-    reference::ChromaRepairPlane({chroma.data(), p.width, p.width, p.height, p.luma.data(), lumaWidth, lumaWidth,
-                                  p.height << p.shiftY, p.shiftX, p.shiftY},
-                                 count, threshold);
+    reference::ChromaRepairPlane<Sample>({chroma.data(), p.width, p.width, p.height, p.luma.data(), lumaWidth,
+                                          lumaWidth, p.height << p.shiftY, p.shiftX, p.shiftY, p.depth},
+                                         count, threshold);
     return chroma;
 }
 
 // Where two planes first differ, for a failure's message.
-std::string FirstDifference(const std::vector<uint8_t>& actual, const std::vector<uint8_t>& expected, int width)
+template <class Sample>
+std::string FirstDifference(const std::vector<Sample>& actual, const std::vector<Sample>& expected, int width)
 {
     for (size_t i = 0; i < expected.size(); ++i) {
         if (actual[i] != expected[i]) {
@@ -68,16 +77,17 @@ std::string FirstDifference(const std::vector<uint8_t>& actual, const std::vecto
 }
 
 // The portable path (the C mask with the portable median) and each vectorised one.
-template <class Body>
+template <class Sample, class Body>
 void ForEachRepairPath(int count, Body&& body)
 {
-    ForEachRunnableVariant(ChromaSparkleMaskVariants(), [&](const ChromaSparkleMaskVariant& variant) {
-        body(variant.name, ChromaRepairKernels{ChooseChromaMedianPlaneKernels(variant.neededFeatures).byCount[count],
-                                               variant.fn});
+    ForEachRunnableVariant(ChromaSparkleMaskVariants<Sample>(), [&](const auto& variant) {
+        body(variant.name,
+             ChromaRepairKernelsOf<Sample>{
+                 ChooseChromaMedianPlaneKernels<Sample>(variant.neededFeatures).byCount[count], variant.fn});
     });
 }
 
-struct Sample {
+struct Point {
     int x, y, value;
 };
 
@@ -85,9 +95,40 @@ struct HandCase {
     const char* name;
     int width, height, count, threshold;
     std::function<int(int x, int y)> chroma, luma;  // 4:4:4: one luma sample a chroma sample
-    std::vector<Sample> sparkles;                    // set over the chroma
-    std::vector<Sample> expected;                    // every other sample keeps its value
+    std::vector<Point> sparkles;                     // set over the chroma
+    std::vector<Point> expected;                     // every other sample keeps its value
+    int depth = 8;                                   // of the values above
 };
+
+// The case's plane at `depth` bits, its values times 2^(depth - case.depth), through the reference and every
+// path cut at every place.
+template <class Sample>
+void ExpectWorkedValues(const HandCase& c, int depth)
+{
+    SCOPED_TRACE(testing::Message() << c.name << ", " << depth << " bits");
+    const int scale = 1 << (depth - c.depth);
+    Plane<Sample> plane{c.width, c.height, {}, {}, 0, 0, depth};
+    for (int y = 0; y < c.height; ++y) {
+        for (int x = 0; x < c.width; ++x) {
+            plane.chroma.push_back(static_cast<Sample>(c.chroma(x, y) * scale));
+            plane.luma.push_back(static_cast<Sample>(c.luma(x, y) * scale));
+        }
+    }
+    for (const Point& s : c.sparkles)
+        plane.chroma[s.y * c.width + s.x] = static_cast<Sample>(s.value * scale);
+    std::vector<Sample> expected = plane.chroma;
+    for (const Point& s : c.expected)
+        expected[s.y * c.width + s.x] = static_cast<Sample>(s.value * scale);
+    const std::vector<Sample> fromReference = ReferenceRepaired(plane, c.count, c.threshold);
+    EXPECT_TRUE(fromReference == expected) << "the tests' reference: " << FirstDifference(fromReference, expected, c.width);
+    ForEachRepairPath<Sample>(c.count, [&](const char* path, const ChromaRepairKernelsOf<Sample>& kernels) {
+        for (int cut = 0; cut < c.width; ++cut) {
+            const std::vector<int> cuts = cut == 0 ? std::vector<int>{} : std::vector<int>{cut};
+            const std::vector<Sample> actual = Repaired(plane, c.count, c.threshold, kernels, cuts);
+            ASSERT_TRUE(actual == expected) << path << ", cut at " << cut << ": " << FirstDifference(actual, expected, c.width);
+        }
+    });
+}
 
 // A ramp down the columns is its own median everywhere; a single sparkle moves no median past 30.
 int Ramp(int x, int y) { return 60 + 2 * x + 10 * y; }
@@ -150,77 +191,77 @@ TEST(ChromaRepairPlane, HandMadePlanesGetTheirWorkedValues)
         {"window 1", 8, 8, 1, 1, Ramp, Flat, {{3, 3, 250}}, {{3, 3, 250}}},
     };
     for (const HandCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        Plane plane{c.width, c.height, {}, {}, 0, 0};
-        for (int y = 0; y < c.height; ++y) {
-            for (int x = 0; x < c.width; ++x) {
-                plane.chroma.push_back(static_cast<uint8_t>(c.chroma(x, y)));
-                plane.luma.push_back(static_cast<uint8_t>(c.luma(x, y)));
-            }
-        }
-        for (const Sample& s : c.sparkles)
-            plane.chroma[s.y * c.width + s.x] = static_cast<uint8_t>(s.value);
-        std::vector<uint8_t> expected = plane.chroma;
-        for (const Sample& s : c.expected)
-            expected[s.y * c.width + s.x] = static_cast<uint8_t>(s.value);
-        const std::vector<uint8_t> fromReference = ReferenceRepaired(plane, c.count, c.threshold);
-        EXPECT_TRUE(fromReference == expected) << "the tests' reference: " << FirstDifference(fromReference, expected, c.width);
-        ForEachRepairPath(c.count, [&](const char* path, const ChromaRepairKernels& kernels) {
-            for (int cut = 0; cut < c.width; ++cut) {
-                const std::vector<int> cuts = cut == 0 ? std::vector<int>{} : std::vector<int>{cut};
-                const std::vector<uint8_t> actual = Repaired(plane, c.count, c.threshold, kernels, cuts);
-                ASSERT_TRUE(actual == expected) << path << ", cut at " << cut << ": " << FirstDifference(actual, expected, c.width);
-            }
-        });
+        ExpectWorkedValues<uint8_t>(c, 8);
+        ExpectWorkedValues<uint16_t>(c, 10);
+        ExpectWorkedValues<uint16_t>(c, 16);
     }
+}
+
+// Deep planes at the ends of their range, and a threshold of 18 at 10 bits: 72 from the median is no
+// suspect, 73 is (as 18 and 19 are at 8 bits).
+TEST(ChromaRepairPlane, DeepPlanesTakeTheirExtremesAndTheScaledThreshold)
+{
+    const auto flat = [](int value) { return [value](int, int) { return value; }; };
+    const HandCase cases[] = {
+        {"full scale at 10 bits", 8, 8, 7, 30, flat(0), flat(1023), {{3, 3, 1023}}, {{3, 3, 0}}, 10},
+        {"zero in full scale at 16 bits", 8, 8, 7, 30, flat(65535), flat(65535), {{4, 4, 0}}, {{4, 4, 65535}}, 16},
+        {"full scale on black at 16 bits", 8, 8, 7, 1, flat(0), flat(0), {{2, 5, 65535}}, {{2, 5, 0}}, 16},
+        {"the threshold's last step at 10 bits", 12, 8, 7, 18, flat(500), flat(200), {{2, 3, 572}, {8, 4, 573}},
+         {{2, 3, 572}, {8, 4, 500}}, 10},
+    };
+    for (const HandCase& c : cases)
+        ExpectWorkedValues<uint16_t>(c, c.depth);
 }
 
 // Smooth colour with 4 % sparkles over random luma, with thin lines of their own colour and luma across it
 // (some of them detail, some sparkled), every subsampling's cover, widths around each register's, cut at
-// random places.
-TEST(ChromaRepairPlane, RandomPlanesEqualTheDefinition)
+// random places. Deep planes draw the same shapes at 8 bits and fill the bits below at random.
+template <class Sample>
+void ExpectRandomPlanesEqualTheDefinition(int depth)
 {
-    std::mt19937 random(29);
+    SCOPED_TRACE(testing::Message() << depth << " bits");
+    std::mt19937 random(21 + depth);
+    const int low = 1 << (depth - 8);
+    auto deep = [&](uint32_t eightBit) { return static_cast<Sample>((eightBit & 255) * low + random() % low); };
     int checked = 0;
     for (const int count : {2, 3, 7, 15}) {
         for (const int width : {1, 5, 16, 17, 33, 64, 70}) {
             for (const int threshold : {1, 30, 254}) {
                 for (const auto& [shiftX, shiftY] : {std::pair{0, 0}, {1, 0}, {1, 1}, {2, 0}}) {
                     const int height = count + 1 + static_cast<int>(random() % 12);
-                    Plane plane{width, height, {}, {}, shiftX, shiftY};
+                    Plane<Sample> plane{width, height, {}, {}, shiftX, shiftY, depth};
                     const int base = static_cast<int>(random() % 200);
                     for (int y = 0; y < height; ++y) {
                         for (int x = 0; x < width; ++x) {
                             const bool spike = random() % 25 == 0;
-                            plane.chroma.push_back(static_cast<uint8_t>(spike ? random() : base + (x + y) % 40));
+                            plane.chroma.push_back(deep(spike ? random() : base + (x + y) % 40));
                         }
                     }
                     for (size_t i = 0; i < plane.chroma.size() << (shiftX + shiftY); ++i)
-                        plane.luma.push_back(static_cast<uint8_t>(random() % 64 + (i % 7) * 20));
+                        plane.luma.push_back(deep(random() % 64 + (i % 7) * 20));
                     for (int lines = static_cast<int>(random() % 4); lines > 0; --lines) {
                         const int top = static_cast<int>(random() % height), rows = 1 + static_cast<int>(random() % 3);
                         const int left = static_cast<int>(random() % width);
                         const int right = std::min(width, left + 1 + static_cast<int>(random() % 70));
-                        const auto colour = static_cast<uint8_t>(random()), luma = static_cast<uint8_t>(random() % 250);
+                        const Sample colour = deep(random());
+                        const uint32_t luma = random() % 250;
                         const int sparkled = random() % 2 ? 8 : 2;  // one sample in so many is a sparkle
                         for (int y = top; y < std::min(height, top + rows); ++y) {
                             for (int x = left; x < right; ++x) {
-                                plane.chroma[y * width + x] = random() % sparkled ? colour : static_cast<uint8_t>(random());
+                                plane.chroma[y * width + x] = random() % sparkled ? colour : deep(random());
                                 for (int i = y << shiftY; i < (y + 1) << shiftY; ++i) {
-                                    for (int j = x << shiftX; j < (x + 1) << shiftX; ++j) {
-                                        plane.luma[static_cast<size_t>(i) * (width << shiftX) + j] =
-                                            static_cast<uint8_t>(luma + random() % 6);
-                                    }
+                                    for (int j = x << shiftX; j < (x + 1) << shiftX; ++j)
+                                        plane.luma[static_cast<size_t>(i) * (width << shiftX) + j] = deep(luma + random() % 6);
                                 }
                             }
                         }
                     }
-                    const std::vector<uint8_t> expected = ReferenceRepaired(plane, count, threshold);
+                    const std::vector<Sample> expected = ReferenceRepaired(plane, count, threshold);
                     std::vector<int> cuts;
                     for (int x = 1 + static_cast<int>(random() % 9); x < width; x += 1 + static_cast<int>(random() % 30))
                         cuts.push_back(x);
-                    ForEachRepairPath(count, [&](const char* path, const ChromaRepairKernels& kernels) {
-                        const std::vector<uint8_t> actual = Repaired(plane, count, threshold, kernels, cuts);
+                    ForEachRepairPath<Sample>(count, [&](const char* path, const ChromaRepairKernelsOf<Sample>& kernels) {
+                        const std::vector<Sample> actual = Repaired(plane, count, threshold, kernels, cuts);
                         ASSERT_TRUE(actual == expected)
                             << FirstDifference(actual, expected, width) << ", " << path << ", window " << count << ", threshold " << threshold << ", " << width << "x"
                             << height << ", shifts " << shiftX << "," << shiftY;
@@ -233,6 +274,13 @@ TEST(ChromaRepairPlane, RandomPlanesEqualTheDefinition)
         }
     }
     EXPECT_GT(checked, 0);
+}
+
+TEST(ChromaRepairPlane, RandomPlanesEqualTheDefinition)
+{
+    ExpectRandomPlanesEqualTheDefinition<uint8_t>(8);
+    ExpectRandomPlanesEqualTheDefinition<uint16_t>(10);
+    ExpectRandomPlanesEqualTheDefinition<uint16_t>(16);
 }
 
 }  // namespace

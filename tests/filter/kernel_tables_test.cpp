@@ -59,15 +59,26 @@ TEST(KernelTables, PickOnlyListedVariantsTheCpuRunsThePortableOneWithoutFeatures
         const ChromaMedianKernels packed = ChooseChromaMedianKernels(features);
         ExpectEveryCountPickedFromList(features, ChromaMedianVariants(),
                                        [&](int32_t count) { return packed.byCount[count]; }, "chroma median");
-        const ChromaMedianPlaneKernels plane = ChooseChromaMedianPlaneKernels(features);
-        ExpectEveryCountPickedFromList(features, ChromaMedianPlaneVariants(),
+        const ChromaMedianPlaneKernels plane = ChooseChromaMedianPlaneKernels<uint8_t>(features);
+        ExpectEveryCountPickedFromList(features, ChromaMedianPlaneVariants<uint8_t>(),
                                        [&](int32_t count) { return plane.byCount[count]; }, "plane median");
-        ExpectEveryCountPickedFromList(features, ChromaMedianPlaneVariants(),
-                                       [&](int32_t count) { return ChooseChromaRepairKernels(features, count).median; },
+        ExpectEveryCountPickedFromList(features, ChromaMedianPlaneVariants<uint8_t>(),
+                                       [&](int32_t count) { return ChooseChromaRepairKernels<uint8_t>(features, count).median; },
                                        "repair's median");
-        ExpectEveryCountPickedFromList(features, ChromaSparkleMaskVariants(),
-                                       [&](int32_t count) { return ChooseChromaRepairKernels(features, count).mask; },
+        ExpectEveryCountPickedFromList(features, ChromaSparkleMaskVariants<uint8_t>(),
+                                       [&](int32_t count) { return ChooseChromaRepairKernels<uint8_t>(features, count).mask; },
                                        "sparkle mask");
+        const ChromaMedianPlaneKernelsOf<uint16_t> plane16 = ChooseChromaMedianPlaneKernels<uint16_t>(features);
+        ExpectEveryCountPickedFromList(features, ChromaMedianPlaneVariants<uint16_t>(),
+                                       [&](int32_t count) { return plane16.byCount[count]; }, "16-bit plane median");
+        ExpectEveryCountPickedFromList(
+            features, ChromaMedianPlaneVariants<uint16_t>(),
+            [&](int32_t count) { return ChooseChromaRepairKernels<uint16_t>(features, count).median; },
+            "16-bit repair's median");
+        ExpectEveryCountPickedFromList(
+            features, ChromaSparkleMaskVariants<uint16_t>(),
+            [&](int32_t count) { return ChooseChromaRepairKernels<uint16_t>(features, count).mask; },
+            "16-bit sparkle mask");
         ExpectEveryCountPickedFromList(features, RgbConversionVariants(),
                                        [&](int32_t) { return ChooseRgbConversionKernels(features); }, "RGB conversions");
     }
