@@ -131,9 +131,33 @@ void MarkTemporalSparkles(const ChromaRepairPlaneOf<Sample>& plane, const Tempor
         return;
     const int32_t scaledThreshold = RepairLimitsAt(threshold, plane.depth).threshold;
     const int32_t noise = kMotionLumaNoise << (plane.depth - 8);
+    const int32_t shiftX = plane.luma.shiftX, shiftY = plane.luma.shiftY;
+    const int32_t across = MotionBlocksAcross(plane.luma.width);
     for (int32_t y = 0; y < plane.height; ++y) {
-        for (int32_t x = left; x < right; ++x)
+        const Sample* const chroma = plane.chroma + plane.stride * y;
+        const uint8_t* const mask = plane.mask + static_cast<ptrdiff_t>(plane.width) * y;
+        const ptrdiff_t blockRow = static_cast<ptrdiff_t>((y << shiftY) / kMotionBlock) * across;
+        // MarkSample's first test, without its calls: a sample that is no spatial sparkle and agrees with
+        // every candidate of a neighbour stays as it is.
+        auto agreesWithAll = [&](const ChromaNeighbourOf<Sample>& neighbour, int32_t x, int32_t value) {
+            if (neighbour.chroma == nullptr)
+                return false;
+            const Sample* const row = neighbour.chroma + neighbour.stride * y;
+            if (std::abs(int32_t{row[x]} - value) > scaledThreshold)
+                return false;
+            const MotionVector vector = neighbour.vectors[blockRow + (x << shiftX) / kMotionBlock];
+            if (!vector.matched || (vector.x == 0 && vector.y == 0))
+                return true;
+            const int32_t cx = x + ChromaOffset(vector.x, shiftX), cy = y + ChromaOffset(vector.y, shiftY);
+            return cx < 0 || cx >= plane.width || cy < 0 || cy >= plane.height ||
+                   std::abs(int32_t{neighbour.chroma[neighbour.stride * cy + cx]} - value) <= scaledThreshold;
+        };
+        for (int32_t x = left; x < right; ++x) {
+            if (mask[x] != kMaskSparkle &&
+                (agreesWithAll(evidence.previous, x, chroma[x]) || agreesWithAll(evidence.next, x, chroma[x])))
+                continue;
             MarkSample(plane, evidence, x, y, scaledThreshold, noise);
+        }
     }
 }
 
