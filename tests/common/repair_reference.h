@@ -35,8 +35,16 @@ struct RepairPlane {
     int depth = 8;
 };
 
+// What the repair over time decided for a sample (tests/common/temporal_reference.h): nothing, keep it, or
+// a sparkle with its colour.
+constexpr int kUndecided = -1;
+constexpr int kKeep = -2;
+
+// `overTime`, when given, holds a decision per sample (width x height): a kept suspect is thin detail, a
+// sparkle found over time takes its colour and is no candidate.
 template <class Sample>
-void ChromaRepairPlane(const RepairPlane<Sample>& p, int count, int eightBitThreshold)
+void ChromaRepairPlane(const RepairPlane<Sample>& p, int count, int eightBitThreshold,
+                       const std::vector<int>* overTime = nullptr)
 {
     const int scale = 1 << (p.depth - 8);
     const int threshold = eightBitThreshold * scale;
@@ -87,10 +95,15 @@ void ChromaRepairPlane(const RepairPlane<Sample>& p, int count, int eightBitThre
     for (int y = 0; y < p.height; ++y)
         for (int x = 0; x < p.width; ++x)
             detail[static_cast<size_t>(y) * p.width + x] = sparkle(x, y) && thinDetail(x, y);
-    auto isDetail = [&](int x, int y) { return detail[static_cast<size_t>(y) * p.width + x]; };
+    auto decision = [&](int x, int y) { return overTime ? (*overTime)[static_cast<size_t>(y) * p.width + x] : kUndecided; };
+    auto isDetail = [&](int x, int y) { return detail[static_cast<size_t>(y) * p.width + x] || decision(x, y) == kKeep; };
     const int stepCost = 12 * lumaScale;
     for (int y = 0; y < p.height; ++y) {
         for (int x = 0; x < p.width; ++x) {
+            if (decision(x, y) >= 0) {
+                p.chroma[p.stride * y + x] = static_cast<Sample>(decision(x, y));
+                continue;
+            }
             if (!sparkle(x, y) || isDetail(x, y))
                 continue;
             std::tuple<int, int, int, int> best{INT32_MAX, 0, 0, 0};
@@ -100,7 +113,7 @@ void ChromaRepairPlane(const RepairPlane<Sample>& p, int count, int eightBitThre
                     const int cx = x + dx, cy = y + dy;
                     if ((dx == 0 && dy == 0) || cx < 0 || cx >= p.width || cy < 0 || cy >= p.height)
                         continue;
-                    if (sparkle(cx, cy) && !(dy == 0 && isDetail(cx, cy)))
+                    if ((sparkle(cx, cy) && !(dy == 0 && isDetail(cx, cy))) || decision(cx, cy) >= 0)
                         continue;
                     const int steps = std::abs(dx) + std::abs(dy);
                     int cost = stepCost * steps;

@@ -10,6 +10,7 @@
 #include "filter/chroma_median.h"
 #include "filter/chroma_median_plane.h"
 #include "filter/chroma_repair_plane.h"
+#include "filter/luma_motion.h"
 #include "filter/rgb_yuy2.h"
 #include "tests/common/kernel_variants.h"
 
@@ -81,6 +82,9 @@ TEST(KernelTables, PickOnlyListedVariantsTheCpuRunsThePortableOneWithoutFeatures
             "16-bit sparkle mask");
         ExpectEveryCountPickedFromList(features, RgbConversionVariants(),
                                        [&](int32_t) { return ChooseRgbConversionKernels(features); }, "RGB conversions");
+        ExpectEveryCountPickedFromList(features, LumaBlockDistanceVariants<uint8_t>(),
+                                       [&](int32_t) { return ChooseKernel(LumaBlockDistanceVariants<uint8_t>(), features); },
+                                       "block distance");
     }
 }
 
