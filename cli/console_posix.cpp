@@ -17,6 +17,8 @@ bool IsTerminal(std::FILE* stream) { return isatty(fileno(stream)) != 0; }
 
 void WriteError(const std::string& text) { std::fputs(text.c_str(), stderr); }
 
+bool ConsoleIsOurOwn() { return false; }
+
 void WaitIfTheConsoleIsOurOwn() {}
 
 void ReportBrokenPipesAsWriteErrors() { std::signal(SIGPIPE, SIG_IGN); }

@@ -1,0 +1,4 @@
+#!/bin/sh
+# uvdenoise.exe (UVD_WIN64_EXE) as a command, in the 64-bit Wine prefix the test command made (UVD_WINEPREFIX).
+export WINEARCH=win64 WINEPREFIX="${UVD_WINEPREFIX:?set by scripts/wine-env.sh}" WINEDEBUG=-all
+exec wine "${UVD_WIN64_EXE:?}" "$@"
