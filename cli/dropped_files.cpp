@@ -1,6 +1,7 @@
 #include "cli/dropped_files.h"
 
 #include <algorithm>
+#include <cctype>
 
 #include "cli/report.h"
 
@@ -11,10 +12,15 @@ std::string CleanCopyName(const std::string& input, const std::function<bool(con
     // A leading dot starts a name, not an extension.
     if (dot == std::string::npos || dot <= nameStart)
         dot = input.size();
+    // A YUV4MPEG2 stream is written as one, so its copy keeps its extension.
+    std::string extension = input.substr(dot);
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    extension = extension == ".y4m" ? input.substr(dot) : ".mkv";
     const std::string stem = input.substr(0, dot) + "-clean";
-    std::string name = stem + ".mkv";
+    std::string name = stem + extension;
     for (int number = 2; taken(name); ++number)
-        name = stem + "-" + std::to_string(number) + ".mkv";
+        name = stem + "-" + std::to_string(number) + extension;
     return name;
 }
 

@@ -9,8 +9,9 @@
 
 #include "cli/options.h"
 
-// The clean copy's name beside `input`: NAME-clean.mkv, or NAME-clean-2.mkv, -3, ... while `taken` says a
-// name is in use, so that nothing already there is replaced. Both / and \ end a folder's name.
+// The clean copy's name beside `input`: NAME-clean.mkv (NAME-clean.y4m for a .y4m file), or
+// NAME-clean-2.mkv, -3, ... while `taken` says a name is in use, so that nothing already there is replaced.
+// Both / and \ end a folder's name.
 std::string CleanCopyName(const std::string& input, const std::function<bool(const std::string&)>& taken);
 
 // Explorer passes file names and nothing else; anything that looks like an option was typed.

@@ -28,6 +28,7 @@ TEST(DroppedFiles, CleanCopyIsNamedBesideItsFileAndNeverOverAnother)
         {"D:\\tape.v2\\capture", {}, "D:\\tape.v2\\capture-clean.mkv"},
         {"a.b.ts", {}, "a.b-clean.mkv"},
         {".capture", {}, ".capture-clean.mkv"},
+        {"tape.Y4M", {"tape-clean.Y4M"}, "tape-clean-2.Y4M"},
     };
     for (const NameRow& row : rows)
         EXPECT_EQ(CleanCopyName(row.input, [&](const std::string& name) { return row.taken.count(name) > 0; }),
