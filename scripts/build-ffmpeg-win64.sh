@@ -36,7 +36,7 @@ ffmpeg_configure=(
   --enable-decoder=mp1,mp2,mp3,ac3,eac3,aac,aac_latm
   --enable-decoder=pcm_s16le,pcm_s16be,pcm_s24le,pcm_s24be,pcm_s32le,pcm_u8,pcm_f32le,pcm_dvd,pcm_bluray
   --enable-decoder=subrip,ass,ssa,movtext,dvbsub,dvdsub
-  --enable-muxer=matroska,avi,nut,mov,mp4,mpeg,vob,yuv4mpegpipe
+  --enable-muxer=matroska,avi,nut,mov,mp4,mpeg1system,mpeg2vob,yuv4mpegpipe
   --enable-encoder=ffv1,libx264,mpeg2video,mjpeg,rawvideo
   --enable-bsf=null,aac_adtstoasc,h264_mp4toannexb,hevc_mp4toannexb
   --enable-swscale
