@@ -90,8 +90,25 @@ log "building x264"
 (cd "$dest/build/x264" && CC="$cc" ./configure --prefix="$dest" --extra-cflags="$prefix_map" "${x264_configure[@]}" >&2 &&
   make -j"$jobs" >&2 && make install-lib-static >&2)
 
+# configure drops a component name it does not know without a word: stop on one instead.
+check_components() {  # check_components <config_components.h>
+  local option kind name missing=0
+  for option in "${ffmpeg_configure[@]}"; do
+    [[ "$option" =~ ^--enable-(demuxer|muxer|parser|decoder|encoder|bsf|protocol)=(.*)$ ]] || continue
+    kind=${BASH_REMATCH[1]}
+    for name in ${BASH_REMATCH[2]//,/ }; do
+      if ! grep -q "^#define CONFIG_${name^^}_${kind^^} 1" "$1"; then
+        log "configure knows no $kind called $name"
+        missing=1
+      fi
+    done
+  done
+  return "$missing"
+}
+
 log "building ffmpeg"
 (cd "$dest/build/ffmpeg" && ./configure --prefix="$dest" --extra-cflags="$prefix_map" "${ffmpeg_configure[@]}" >&2 &&
+  check_components config_components.h &&
   # The configuration string is compiled in: keep the cache's path out of it.
   sed -i "/FFMPEG_CONFIGURATION/s|$dest|.|g" config.h &&
   make -j"$jobs" >&2 && make install >&2)
