@@ -7,7 +7,7 @@ packages=(
   g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 nasm wine wine32:i386 wine64 xvfb xauth
   cmake ninja-build g++ googletest libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev imagemagick python3-skimage python3-numpy fonts-wine locales
-  nsis ffmpeg dpkg-dev lintian groff-base
+  nsis ffmpeg dpkg-dev lintian groff-base xdotool
   libavformat-dev libavcodec-dev libavutil-dev
 )
 
