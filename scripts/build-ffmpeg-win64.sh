@@ -30,7 +30,7 @@ ffmpeg_configure=(
   --disable-everything --disable-programs --disable-doc --disable-network --disable-autodetect --disable-debug
   --enable-static --disable-shared --disable-avdevice --disable-avfilter --disable-swresample --disable-postproc
   --enable-protocol=file,pipe
-  --enable-demuxer=mpegts,mpegps,matroska,avi,mov,dv,nut,yuv4mpegpipe
+  --enable-demuxer=mpegts,mpegps,mpegvideo,h264,hevc,matroska,avi,mov,dv,nut,yuv4mpegpipe
   --enable-parser=mpegvideo,h264,hevc,mjpeg,dvbsub,dvdsub,ac3,aac,aac_latm,mpegaudio
   --enable-decoder=mpeg1video,mpeg2video,h264,hevc,dvvideo,mjpeg,huffyuv,ffvhuff,rawvideo,v210,ffv1
   --enable-decoder=mp1,mp2,mp3,ac3,eac3,aac,aac_latm
