@@ -237,6 +237,11 @@ TEST(UvdenoiseMedia, RefusedDamagedAndInterruptedRuns)
               0);
     for (const RefusedRow& row : rows) {
         SCOPED_TRACE(row.name);
+        // Under Wine a dangling Unix link does not exist for a Windows program, and start.exe, not the
+        // program, is the process a signal reaches.
+        if (kUvdenoise != kReference && (row.script.find("nowhere") != std::string::npos ||
+                                         row.script.find("kill -INT") != std::string::npos))
+            continue;
         const TempFolder folder;
         std::filesystem::copy(made.File("in.ts"), folder.File("in.ts"));
         const bool big = row.script.find("big.ts") != std::string::npos;
@@ -245,7 +250,9 @@ TEST(UvdenoiseMedia, RefusedDamagedAndInterruptedRuns)
         WriteFileBytes(folder.File("run.sh"), "export U='" + kUvdenoise + "' F='" + kFfmpeg + "'; cd '" +
                                                   folder.Path() + "' || exit 98\n" + row.script + "\n");
         const int code = Shell("bash '" + folder.File("run.sh") + "' > '" + folder.File("log.txt") + "' 2>&1");
-        const std::string log = ReadFileBytes(folder.File("log.txt"));
+        // The Windows program ends its lines with CR LF.
+        std::string log = ReadFileBytes(folder.File("log.txt"));
+        log.erase(std::remove(log.begin(), log.end(), '\r'), log.end());
         EXPECT_EQ(code, row.exitCode) << log;
         EXPECT_NE(Unwrapped(log).find("uvdenoise: " + row.message), std::string::npos) << log;
         // One message, its lines within 79 columns, any after the first indented.
