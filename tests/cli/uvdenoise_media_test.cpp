@@ -115,6 +115,8 @@ TEST(UvdenoiseMedia, RecordingsKeepEverythingButTheirChromaSparkles)
         {"variable frame rate MKV", kTestPicture + "64x48 -t 0.24 -vf noise=alls=60:allf=u,setpts='PTS+gt(N\\,2)*7' "
          "-fps_mode vfr -c:v ffv1 -pix_fmt yuv420p vfr.mkv", "vfr.mkv", "out.mkv", "--window 9", "--window 9",
          "yuv420p", {}, "progressive", "ffv1"},
+        {"Cyrillic names with spaces", earlySound + "-f mpegts 'Запись 1.ts'", "'Запись 1.ts'", "'чистая копия.mkv'",
+         "--window 7 --threshold 20", "--fields --window 7 --threshold 20", "yuv420p", {"a:0"}, "tt", "ffv1"},
         {"MP4 out: H.264, interlaced", earlySound + "-f mpegts in.ts", "in.ts", "out.mp4",
          "--encoder-options crf=0 --window 7", "--fields --window 7", "yuv420p", {"a:0"}, "tt", "h264"},
     };
