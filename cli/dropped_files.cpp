@@ -24,10 +24,10 @@ std::string CleanCopyName(const std::string& input, const std::function<bool(con
     return name;
 }
 
-bool LooksDropped(const std::vector<std::string>& arguments)
+bool LooksDropped(const std::vector<std::string>& arguments, const std::function<bool(const std::string&)>& exists)
 {
-    return !arguments.empty() && std::none_of(arguments.begin(), arguments.end(), [](const std::string& argument) {
-        return argument.empty() || argument[0] == '-';
+    return !arguments.empty() && std::all_of(arguments.begin(), arguments.end(), [&](const std::string& argument) {
+        return !argument.empty() && argument[0] != '-' && exists(argument);
     });
 }
 

@@ -14,8 +14,10 @@
 // Both / and \ end a folder's name.
 std::string CleanCopyName(const std::string& input, const std::function<bool(const std::string&)>& taken);
 
-// Explorer passes file names and nothing else; anything that looks like an option was typed.
-bool LooksDropped(const std::vector<std::string>& arguments);
+// Explorer passes the names of existing files and nothing else. Anything that looks like an option, or a
+// name with no file (an OUT still to be written), means the arguments were typed, or given by a program that
+// started this one in a console of its own.
+bool LooksDropped(const std::vector<std::string>& arguments, const std::function<bool(const std::string&)>& exists);
 
 // What a dropped file is cleaned with: the settings the guide recommends, fields as the file says.
 Options DroppedFileOptions(const std::string& input, const std::string& output);

@@ -178,10 +178,9 @@ int main(int argc, char** argv)
     UseBinaryMode(stdout);
     ReportBrokenPipesAsWriteErrors();
     const std::vector<std::string> arguments = CommandLineArguments(argc, argv);
-    if (ConsoleIsOurOwn() && LooksDropped(arguments)) {
-        const int code = CleanDroppedFiles(arguments, RunReported, [](const std::string& path) {
-            return KindOfPath(path) != PathKind::kMissing;
-        });
+    const auto exists = [](const std::string& path) { return KindOfPath(path) != PathKind::kMissing; };
+    if (ConsoleIsOurOwn() && LooksDropped(arguments, exists)) {
+        const int code = CleanDroppedFiles(arguments, RunReported, exists);
         WaitIfTheConsoleIsOurOwn();
         return code;
     }

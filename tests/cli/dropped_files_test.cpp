@@ -36,13 +36,15 @@ TEST(DroppedFiles, CleanCopyIsNamedBesideItsFileAndNeverOverAnother)
             << row.input;
 }
 
-TEST(DroppedFiles, OnlyFileNamesCountAsDropped)
+TEST(DroppedFiles, OnlyNamesOfExistingFilesCountAsDropped)
 {
-    EXPECT_FALSE(LooksDropped({}));
-    EXPECT_TRUE(LooksDropped({"a.ts", "b b.ts"}));
-    EXPECT_FALSE(LooksDropped({"a.ts", "-y"}));
-    EXPECT_FALSE(LooksDropped({"-", "out.y4m"}));
-    EXPECT_FALSE(LooksDropped({"a.ts", ""}));
+    const auto exists = [](const std::string& name) { return name != "out.mkv"; };
+    EXPECT_FALSE(LooksDropped({}, exists));
+    EXPECT_TRUE(LooksDropped({"a.ts", "b b.ts"}, exists));
+    EXPECT_FALSE(LooksDropped({"a.ts", "-y"}, exists));
+    EXPECT_FALSE(LooksDropped({"-", "a.ts"}, exists));
+    EXPECT_FALSE(LooksDropped({"a.ts", ""}, exists));
+    EXPECT_FALSE(LooksDropped({"a.ts", "out.mkv"}, exists)) << "IN OUT given by a program";
 }
 
 TEST(DroppedFiles, EachFileIsCleanedWithTheGuidesSettingsAndTheWorstOutcomeReturned)
