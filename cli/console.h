@@ -23,8 +23,11 @@ int TerminalColumns(std::FILE* stream);
 // redirected standard error receives UTF-8.
 void WriteError(const std::string& text);
 
-// A console opened for this program alone (started from Explorer) closes with it: there, waits for Enter so
-// that what was written can be read. Anywhere else it returns at once.
+// A console opened for this program alone: started from Explorer (files dropped on it, "Open with", a
+// shortcut), not typed in a console. Never on POSIX systems.
+bool ConsoleIsOurOwn();
+// Such a console closes with the program: there, waits for Enter so that what was written can be read.
+// Anywhere else it returns at once.
 void WaitIfTheConsoleIsOurOwn();
 
 // Writing into a pipe whose reader has gone fails like any write error instead of ending the program.

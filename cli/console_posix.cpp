@@ -24,6 +24,8 @@ int TerminalColumns(std::FILE* stream)
 
 void WriteError(const std::string& text) { std::fputs(text.c_str(), stderr); }
 
+bool ConsoleIsOurOwn() { return false; }
+
 void WaitIfTheConsoleIsOurOwn() {}
 
 void ReportBrokenPipesAsWriteErrors() { std::signal(SIGPIPE, SIG_IGN); }

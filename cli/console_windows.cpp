@@ -53,10 +53,15 @@ void WriteError(const std::string& text)
     }
 }
 
-void WaitIfTheConsoleIsOurOwn()
+bool ConsoleIsOurOwn()
 {
     DWORD processes[2];
-    if (GetConsoleProcessList(processes, 2) != 1)
+    return GetConsoleProcessList(processes, 2) == 1;
+}
+
+void WaitIfTheConsoleIsOurOwn()
+{
+    if (!ConsoleIsOurOwn())
         return;
     WriteError("Press Enter to close this window.\n");
     std::getchar();

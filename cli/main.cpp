@@ -13,7 +13,9 @@
 
 #include "cli/chroma_regions.h"
 #include "cli/console.h"
+#include "cli/dropped_files.h"
 #include "cli/file_system.h"
+#include "cli/library_versions.h"
 #include "cli/media_file.h"
 #include "cli/options.h"
 #include "cli/output_file.h"
@@ -175,27 +177,9 @@ int Run(const Options& options)
     return FilterAll(reader, writer, reader.Format(), options.fields == Fields::kApart, progress, options);
 }
 
-}  // namespace
-
-int main(int argc, char** argv)
+// A job whose failure inside the program is reported like any other.
+int RunReported(const Options& options)
 {
-    UseBinaryMode(stdin);
-    UseBinaryMode(stdout);
-    ReportBrokenPipesAsWriteErrors();
-    Options options;
-    std::string error;
-    if (!ParseOptions(CommandLineArguments(argc, argv), options, error)) {
-        Report(error + " (uvdenoise --help tells more)");
-        return kNothingWritten;
-    }
-    if (options.help) {
-        std::fputs(HelpText().c_str(), stdout);
-        return kDone;
-    }
-    if (options.version) {
-        std::fputs("uvdenoise " UVD_VERSION_RELEASE "\n" UVD_LEGAL_COPYRIGHT "\n", stdout);
-        return kDone;
-    }
     try {
         return Run(options);
     } catch (const std::bad_alloc&) {
@@ -205,4 +189,37 @@ int main(int argc, char** argv)
         Report(std::string("stopped: ") + failure.what());
         return kPartlyDone;
     }
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    UseBinaryMode(stdin);
+    UseBinaryMode(stdout);
+    ReportBrokenPipesAsWriteErrors();
+    const std::vector<std::string> arguments = CommandLineArguments(argc, argv);
+    const auto exists = [](const std::string& path) { return KindOfPath(path) != PathKind::kMissing; };
+    if (ConsoleIsOurOwn() && LooksDropped(arguments, exists)) {
+        const int code = CleanDroppedFiles(arguments, RunReported, exists);
+        WaitIfTheConsoleIsOurOwn();
+        return code;
+    }
+    Options options;
+    std::string error;
+    if (!ParseOptions(arguments, options, error)) {
+        Report(error + " (uvdenoise --help tells more)");
+        return kNothingWritten;
+    }
+    if (options.help) {
+        std::fputs(HelpText().c_str(), stdout);
+        return kDone;
+    }
+    if (options.version) {
+        std::fputs("uvdenoise " UVD_VERSION_RELEASE "\n" UVD_LEGAL_COPYRIGHT "\n", stdout);
+        if (const std::string libraries = LibraryVersions(); !libraries.empty())
+            std::fputs((libraries + "\n").c_str(), stdout);
+        return kDone;
+    }
+    return RunReported(options);
 }

@@ -8,11 +8,14 @@
 # (0.3 % of chroma samples hit, clean luma), against --window 7 and the pipe alone on the same clips.
 # Then a whole recording: a 60 s 720x576 interlaced MPEG-2 capture with sound to FFV1 Matroska, in one
 # command against the three-process pipe with the same encoder settings, wall time as a ratio (--files: only
-# this part; --seconds S: another length).
+# this part; --seconds S: another length). --wine64 EXE adds the 64-bit Windows program (the win64 tree's
+# uvdenoise.exe) under 64-bit Wine on the same capture, in the prefix build/win64/wineprefix.
 # Each figure is the median of --runs runs (default 5; the recording once); the clips live in memory
 # (/dev/shm when there).
 #   scripts/bench-uvdenoise.sh [--runs N] [--windows "3 7 15"] [--threshold T] [--threads N] [--files]
-# Then the plane kernels' own times, and 8-bit against 10-bit samples per sample. The machine's load is printed too: other work on the machine lowers every figure.
+#                              [--wine64 EXE]
+# Then the plane kernels' own times, and 8-bit against 10-bit samples per sample. The machine's load is printed
+# too: other work on the machine lowers every figure.
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -23,10 +26,12 @@ threshold=18
 threads=""
 files_only=""
 seconds=60
+wine64_exe=""
 while [ $# -gt 0 ]; do
   case "$1" in
     --files) files_only=1; shift ;;
     --seconds) seconds="$2"; shift 2 ;;
+    --wine64) wine64_exe="$(realpath "$2")"; shift 2 ;;
     --runs) runs="$2"; shift 2 ;;
     --windows) windows="$2"; shift 2 ;;
     --threshold) threshold="$2"; shift 2 ;;
@@ -78,21 +83,36 @@ recording() {
     '$uvdenoise' --quiet --fields --window 7 --threshold $threshold $threads |
     ffmpeg -v error -y -itsoffset $offset -i - -i '$capture' -map 0:v -map '1:a?' -c:a copy -c:v ffv1 -level 3 -g 1 \
       -slices 16 -slicecrc 1 -context 1 '$clips/pipe.mkv'")
+  local ways="one pipe" windows=""
+  if [ -n "$wine64_exe" ]; then
+    # shellcheck source=wine-env.sh
+    source "$root/scripts/wine-env.sh"
+    UVD_WINEARCH=win64 uvd_wine_up "$root/build/win64/wineprefix"
+    windows=$(seconds_of "cd '$clips' && WINEARCH=win64 wine '$wine64_exe' --quiet -y --window 7 --threshold $threshold \
+      $threads capture.ts windows.mkv")
+    uvd_wine_down
+    ways="one windows pipe"
+  fi
   echo "A ${seconds} s 720x576 interlaced MPEG-2 capture with MP2 sound to FFV1 Matroska ($(du -h "$capture" | cut -f1) in):"
   echo
   echo "| way | seconds | output | picture after sound |"
   echo "|---|---|---|---|"
-  for way in one pipe; do
-    local file="$clips/$way.mkv" t starts
-    [ "$way" = one ] && t=$one || t=$pipe
+  for way in $ways; do
+    local file="$clips/$way.mkv" t starts name
+    case "$way" in
+      one) t=$one name="uvdenoise IN OUT" ;;
+      windows) t=$windows name="uvdenoise.exe IN OUT (64-bit Wine)" ;;
+      pipe) t=$pipe name="ffmpeg \\| uvdenoise \\| ffmpeg" ;;
+    esac
     starts=$(ffprobe -v error -show_entries stream=start_time -of csv=p=0 "$file" | paste -sd' ')
-    echo "| $([ "$way" = one ] && echo "uvdenoise IN OUT" || echo "ffmpeg \\| uvdenoise \\| ffmpeg") | $t |" \
-      "$(du -h "$file" | cut -f1) | $(awk '{ printf "%.3f s", $1 - $2 }' <<<"$starts") |"
+    echo "| $name | $t | $(du -h "$file" | cut -f1) | $(awk '{ printf "%.3f s", $1 - $2 }' <<<"$starts") |"
   done
   echo
   awk -v o="$one" -v p="$pipe" 'BEGIN { printf "one command / pipe, wall time: %.2f\n", o / p }'
+  [ -z "$windows" ] ||
+    awk -v w="$windows" -v o="$one" 'BEGIN { printf "Windows program under Wine / Linux program, wall time: %.2f\n", w / o }'
   echo "source: picture $offset s after sound"
-  rm -f "$capture" "$clips/one.mkv" "$clips/pipe.mkv"
+  rm -f "$capture" "$clips/one.mkv" "$clips/pipe.mkv" "$clips/windows.mkv"
 }
 if [ -n "$files_only" ]; then
   recording

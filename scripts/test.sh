@@ -3,6 +3,8 @@
 #   native    g++ with AddressSanitizer and UndefinedBehaviorSanitizer: the portable core's unit tests
 #   tsan      g++ with ThreadSanitizer: the thread stress of the settings and the frame path
 #   win32     mingw-w64 i686: the DLL, the test host and the Windows tests, run under Wine and Xvfb
+#   win64     mingw-w64 x86-64: uvdenoise.exe with FFmpeg's libraries inside, under 64-bit Wine; the
+#             native tree's media table runs again with it (label win64)
 #   fuzz      clang with libFuzzer: each target for UVD_FUZZ_SECONDS (default 40; a target's test-seconds
 #             file may ask for less), after its regressions
 # UVD_TREES limits the trees (e.g. UVD_TREES="native win32").
@@ -10,7 +12,7 @@ set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build"
-trees="${UVD_TREES:-native tsan win32 fuzz}"
+trees="${UVD_TREES:-native tsan win32 win64 fuzz}"
 fuzz_seconds="${UVD_FUZZ_SECONDS:-40}"
 jobs="${UVD_JOBS:-$(nproc)}"
 
@@ -35,6 +37,8 @@ record() {  # record <tree> <ctest log>
   summary+=("$1: $line")
 }
 
+native_options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DUVD_SANITIZE=ON -DUVD_BENCH=OFF)
+
 configure() {  # configure <dir> <cmake args...>
   local dir="$1"
   shift
@@ -48,9 +52,9 @@ for tree in $trees; do
   echo "=== $tree tree"
   case "$tree" in
     native)
-      configure "$build/native" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DUVD_SANITIZE=ON -DUVD_BENCH=OFF
+      configure "$build/native" "${native_options[@]}"
       cmake --build "$build/native" -j"$jobs"
-      ctest --test-dir "$build/native" -j"$jobs" --output-on-failure 2>&1 | tee "$build/native.ctest.log" || status=1
+      ctest --test-dir "$build/native" -j"$jobs" -LE win64 --output-on-failure 2>&1 | tee "$build/native.ctest.log" || status=1
       record native "$build/native.ctest.log"
       ;;
     tsan)
@@ -69,6 +73,24 @@ for tree in $trees; do
       ctest --test-dir "$build/win32" -j"$jobs" --output-on-failure 2>&1 | tee "$build/win32.ctest.log" || status=1
       uvd_wine_down
       record win32 "$build/win32.ctest.log"
+      ;;
+    win64)
+      configure "$build/win64" -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$root/cmake/x86_64-mingw.cmake" \
+        -DUVD_FFMPEG_WIN64_DIR="$(bash "$root/scripts/build-ffmpeg-win64.sh" --dir)"
+      cmake --build "$build/win64" -j"$jobs"
+      configure "$build/native" "${native_options[@]}" -DUVD_WIN64_UVDENOISE="$build/win64/cli/uvdenoise.exe"
+      cmake --build "$build/native" -j"$jobs" --target uvdenoise uvdenoise_media_test
+      # shellcheck source=wine-env.sh
+      source "$root/scripts/wine-env.sh"
+      export UVD_WINEARCH=win64
+      uvd_wine_up "$build/win64/wineprefix"
+      ctest --test-dir "$build/win64" -j"$jobs" --output-on-failure 2>&1 | tee "$build/win64.ctest.log" || status=1
+      ctest --test-dir "$build/native" -j"$jobs" -L win64 --output-on-failure 2>&1 |
+        tee "$build/win64-media.ctest.log" || status=1
+      uvd_wine_down
+      unset UVD_WINEARCH
+      record win64 "$build/win64.ctest.log"
+      record "win64 (media table)" "$build/win64-media.ctest.log"
       ;;
     fuzz)
       CC=clang CXX=clang++ configure "$build/fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DUVD_FUZZ=ON

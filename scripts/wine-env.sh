@@ -1,12 +1,13 @@
-# Sourced by the scripts that run Windows programs: a private 32-bit Wine prefix under the build tree,
-# a virtual X display for the dialogs, and a persistent wineserver so that ctest does not hang on its pipes.
+# Sourced by the scripts that run Windows programs: a private Wine prefix under the build tree (32-bit unless
+# UVD_WINEARCH=win64), a virtual X display for the dialogs, and a persistent wineserver so that ctest does not
+# hang on its pipes.
 # uvd_wine_up <prefix-dir>; uvd_wine_down
 
 uvd_wine_up() {
   local prefix
   mkdir -p "$1"
   prefix=$(cd "$1" && pwd)
-  export WINEARCH=win32
+  export WINEARCH="${UVD_WINEARCH:-win32}"
   export WINEPREFIX="$prefix"
   export UVD_WINEPREFIX="$prefix"
   export WINEDEBUG="${WINEDEBUG:--all,err+module}"

@@ -1,0 +1,3 @@
+#include "cli/library_versions.h"
+
+std::string LibraryVersions() { return {}; }
