@@ -46,13 +46,14 @@ constexpr OptionRow kOptions[] = {
     {OptionId::kFields, "--fields", "", "", 0, 0,
      "filter even and odd rows apart (interlaced video), so that no\n"
      "window mixes two moments. Video files: on by itself when the\n"
-     "stream says interlaced, or says nothing and its first second\n"
-     "of pictures looks it; Y4M: never on by itself (It/Ib tags\n"
+     "stream says interlaced, or says nothing and its first 25\n"
+     "pictures look it; Y4M: never on by itself (It/Ib tags\n"
      "are often wrong)"},
     {OptionId::kNoFields, "--no-fields", "", "", 0, 0, "filter whole pictures, whatever the stream says"},
     {OptionId::kEncoder, "--encoder", "", "NAME", 0, 0,
      "video files: OUT's encoder, by FFmpeg's name; default ffv1\n"
-     "(lossless), libx264 for .mp4 and .mov"},
+     "(lossless) where the container takes it (.mkv, .avi, .nut),\n"
+     "else libx264 (.mp4, .mov, .mpg, .ts)"},
     {OptionId::kEncoderOptions, "--encoder-options", "", "K=V:..", 0, 0,
      "video files: the encoder's options in FFmpeg's words, each\n"
      "over its default: ffv1 level=3:g=1:slices=16:slicecrc=1:\n"
@@ -92,9 +93,10 @@ std::string BuildHelpText()
         "Removes chroma sparkles (impulse colour noise) from recordings: every U and V\n"
         "sample becomes the median of N samples of its column (N/2 rows below, N-1-N/2\n"
         "above, edge rows repeated), or with --threshold only sparkles are repaired.\n"
-        "Luma, sound, timing and everything else pass through unchanged. IN and OUT are\n"
-        "video files read and written through FFmpeg's libraries (Linux build: TS, MPG,\n"
-        "MKV, AVI, MP4/MOV, DV, NUT; OUT's container follows its name), or YUV4MPEG2\n"
+        "Luma is never filtered; sound, timing and all else are copied (a line says\n"
+        "what a container cannot keep). IN and OUT are video files read and written\n"
+        "through FFmpeg's libraries (the Linux and 64-bit Windows builds: TS, MPG, MKV,\n"
+        "AVI, MP4/MOV, DV, NUT; OUT's container follows its name), or YUV4MPEG2\n"
         "streams (\"-\": standard input or output).\n"
         "\n";
     for (const OptionRow& row : kOptions) {
@@ -118,15 +120,16 @@ std::string BuildHelpText()
         "timestamps where OUT's container holds them (one left out is named, with the\n"
         "muxer's reason). Where the picture size changes, each picture is filtered at\n"
         "its own size, then scaled to the first. A file that ends early is named with\n"
-        "its time, exit code 1. OUT - or *.y4m: the pictures only, as YUV4MPEG2 (the\n"
-        "Linux build will not write a YUV4MPEG2 IN under a video container's name).\n"
-        "Pictures: 8-bit yuv420p, yuv422p, yuv411p, yuv444p, yuvj*, yuyv422, uyvy422.\n"
+        "its time, exit code 1. OUT - or *.y4m: the pictures only, as YUV4MPEG2 (a\n"
+        "build that reads video files will not write a YUV4MPEG2 IN under a video\n"
+        "container's name). Pictures: 8-bit yuv420p, yuv422p, yuv411p, yuv444p,\n"
+        "yuvj420p, yuvj422p, yuvj444p, yuyv422, uyvy422.\n"
         "YUV4MPEG2, 8-bit: C422, C420jpeg, C420paldv, C420mpeg2, C420 and no C tag\n"
         "(4:2:0: one chroma row spans two picture rows, so the window reaches twice as\n"
         "far), C411, C444; Cmono passes through. 9 to 16 bits, as ffmpeg writes them\n"
         "(two bytes a sample, little-endian), written back with the same tag: C420p9,\n"
-        "C422p9, C444p9 and likewise p10, p12, p14, p16; Cmono9 ... Cmono16 pass\n"
-        "through. Others (C444alpha ...) are refused.\n"
+        "C422p9, C444p9 and likewise p10, p12, p14, p16; Cmono9, Cmono10, Cmono12,\n"
+        "Cmono14 and Cmono16 pass through. Others (C444alpha ...) are refused.\n"
         "Exit codes: 0 done; 2 bad option, file or stream, nothing written; 1 damaged\n"
         "input (what could be read is written) or a write error.\n"
         "\n"

@@ -33,7 +33,7 @@ TEST(UvdenoiseVersionBlock, CarriesTheReleaseVersionADescriptionAndTheLicence)
     EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_APP));
     EXPECT_EQ(StringValue(block, L"FileVersion"), L"1.0.2");
     EXPECT_EQ(StringValue(block, L"ProductVersion"), L"1.0.2");
-    EXPECT_NE(StringValue(block, L"FileDescription").find(L"YUV4MPEG2"), std::wstring::npos);
+    EXPECT_EQ(StringValue(block, L"FileDescription"), L"uvdenoise: removes colour sparkles from video recordings");
     EXPECT_EQ(StringValue(block, L"LegalCopyright"), L"Copyright (c) 2026 RPX_UVDenoise developers, MIT licence");
 }
 
