@@ -49,6 +49,7 @@ uvd_wine_down() {
   if [ -n "${UVD_XVFB_PID:-}" ]; then
     kill "$UVD_XVFB_PID" 2>/dev/null || true
     wait "$UVD_XVFB_PID" 2>/dev/null || true
-    unset UVD_XVFB_PID UVD_OWN_XVFB
+    # The display is gone with it: the next uvd_wine_up (the win64 stage after win32) starts its own.
+    unset UVD_XVFB_PID UVD_OWN_XVFB DISPLAY
   fi
 }
